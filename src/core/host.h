@@ -1,0 +1,70 @@
+#pragma once
+// The host: everything the editor core needs from a user interface. The Qt window, the batch
+// front end and the scripted test host implement it; the core never shows anything itself.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tolmar {
+
+enum class MsgKind { Error, Warning, Information };
+
+enum class Buttons { YesNo, YesNoCancel, OkCancel };
+
+enum class Answer { Yes, No, Cancel, Ok };
+
+// What an open or save dialog starts with. Filter uses the "Label|pattern|Label|pattern" form.
+struct FileDialogSpec {
+  std::string title;
+  std::string directory;
+  std::string fileName;
+  std::string filter;
+  std::string defaultExt;
+};
+
+// A parameter dialog edits a plain settings struct. The host recognises the dialog by its id
+// and casts `model` to the struct the dialog's owner documents; the batch host and the tests
+// accept the model as it stands unless told otherwise.
+struct DialogRequest {
+  std::string id;  // e.g. "RewriteHeader", "SetInsertionLength"
+  void* model = nullptr;
+};
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  // Messages and questions, with their exact texts ("\r" is a line break).
+  virtual void message(MsgKind kind, const std::string& text) = 0;
+  virtual Answer ask(MsgKind kind, Buttons buttons, const std::string& text) = 0;
+
+  // The progress panel. Cancel reaches the core through Context::cancel().
+  virtual void progressBegin(const std::string& caption) = 0;
+  virtual void progressSet(int percent) = 0;
+  virtual void progressEnd() = 0;
+  // Lets pending window messages run (they may press Cancel or fire a command).
+  virtual void pump() = 0;
+  virtual void setBusyCursor(bool /*busy*/) {}
+
+  virtual std::optional<std::string> openFileDialog(const FileDialogSpec& spec) = 0;
+  virtual std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) = 0;
+  // Returns true for OK, false for Cancel.
+  virtual bool runDialog(DialogRequest& request) = 0;
+
+  virtual void requestRepaint() {}
+  virtual void setTitle(const std::string& /*title*/) {}
+  virtual void refreshCommands() {}
+
+  // Clipboard: a complete WAV image (audio/wav) and plain text.
+  virtual bool clipboardHasWave() { return false; }
+  virtual std::optional<std::vector<uint8_t>> clipboardWave() { return std::nullopt; }
+  virtual bool setClipboardWave(const std::vector<uint8_t>& /*image*/) { return false; }
+  virtual void setClipboardText(const std::string& /*text*/) {}
+
+  virtual void showHelp(const std::string& /*topic*/) {}
+  virtual void beep() {}
+};
+
+}  // namespace tolmar

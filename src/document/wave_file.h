@@ -1,0 +1,141 @@
+#pragma once
+// The one open document: a WAV file on disk (never loaded whole), its view and selection, its
+// edit overlay and undo history, its marks, cue points and per-1000-frame peak summary.
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/context.h"
+#include "cue/cue.h"
+#include "document/big_edit_store.h"
+#include "document/binary_file.h"
+#include "document/interpolation.h"
+#include "document/marks.h"
+#include "document/overlay_index.h"
+
+namespace tolmar {
+
+class WaveFile {
+ public:
+  explicit WaveFile(Context& ctx);
+  // Destroy: writes the peak cache, deletes the big-edit store, frees every record.
+  ~WaveFile();
+  WaveFile(const WaveFile&) = delete;
+  WaveFile& operator=(const WaveFile&) = delete;
+
+  Context& ctx() { return ctx_; }
+
+  // ---- File and header (wave_file.cpp) ----
+  // Opens and parses the file; throws FileError when the file cannot be opened at all.
+  bool Open(const std::string& filePath, bool strict, int initialDisplaySeconds);
+  // The read stream used by ReadFrames without a stream argument; dropped after any write so
+  // that no stale buffered bytes are ever returned.
+  BinaryFile& readStream();
+  void invalidateReadStream() { reader_.close(); }
+
+  // ---- Edit overlay (edit_overlay.cpp) ----
+  bool BeginBlock(Interpolation& rec, int32_t first, int32_t last, int channel);
+  void PutSample(Interpolation& rec, int32_t frame, int16_t value);
+  void FinishBlock(Interpolation& rec);
+  // Appends the record when its channel's editing is on; returns it, or null when discarded.
+  Interpolation* AddEdit(std::unique_ptr<Interpolation> rec, int channel);
+  Interpolation* AddLinearEdit(int32_t a, int32_t b, int16_t va, int16_t vb, int channel);
+  static void LinkChannels(Interpolation* left, Interpolation* right);
+  int16_t SampleAt(const Interpolation& rec, int32_t frame);
+  bool EditedSampleAt(int32_t frame, int channel, int16_t& value);
+  // Fills buf (interleaved L,R) with frames first..last; frames before 0 or after the last
+  // frame read as silence.
+  void ReadFrames(BinaryFile& f, bool applyEdits, int16_t* buf, int32_t first, int32_t last);
+  void ReadFrames(bool applyEdits, int16_t* buf, int32_t first, int32_t last) {
+    ReadFrames(readStream(), applyEdits, buf, first, last);
+  }
+  // Writes frames straight into the file and keeps the peak summary up to date.
+  bool WriteFramesDirect(BinaryFile& f, int32_t first, int32_t last, const int16_t* buf);
+  bool BeginLargeEdit(int32_t first, int32_t last, int chunkFrames);
+  void EndLargeEdit();
+  void OrganiseEdits();
+
+  // ---- Undo and redo (undo.cpp) ----
+  void CommitEdit(int32_t recordCount, const std::string& caption);
+  bool Undo();
+  bool Redo();
+  void DiscardRedoData();
+  std::string undoCaption() const;  // "Undo" or "Undo " + newest caption
+  std::string redoCaption() const;
+  bool canUndo() const { return !undoSteps.empty(); }
+  bool canRedo() const { return !redoSteps.empty(); }
+
+  // ---- Peak summary and cache (peaks.cpp) ----
+  bool hasPeaks() const { return !peakLeft.empty(); }
+  int32_t peakBlockCount() const { return frameCount / kPeakBlockFrames + 1; }
+  void BuildPeakSummary();
+  void RescanBlock(int32_t block);
+  void RescanSelection();
+  void QueueRescan(int32_t block);
+  void ProcessRescanQueue();
+  std::string peakCachePath() const;
+  bool LoadPeakCache();
+  bool WritePeakCache();
+  void DeletePeakCache();
+
+  // ---- Fields ----
+  std::string path;
+  BigEditStore store;
+
+  int64_t dataOffset = 0;
+  uint32_t dataBytes = 0;
+  int32_t frameCount = 0;
+
+  int32_t viewWidth = 0;
+  int32_t viewStart = 0;
+  int32_t lastFrame = -1;
+
+  bool maxVertical = false;
+
+  int32_t selStart = -1;
+  int32_t selEnd = -1;
+  int32_t rememberedStart = -1;
+  int32_t rememberedEnd = -1;
+
+  bool displayOutOfDate = false;
+
+  Interps interps;
+  UndoSteps undoSteps;
+  Interps redoRecords;
+  UndoSteps redoSteps;
+
+  std::string discPerformer, discTitle, track1Performer, track1Title;
+  std::vector<Cue> cues;
+  bool cuesNotWritten = false;
+
+  std::vector<Deletion> deletions;
+  std::vector<Insertion> insertions;
+
+  bool painting = false;
+  bool organising = false;
+
+  std::vector<uint16_t> peakLeft;
+  std::vector<uint16_t> peakRight;
+  std::deque<int32_t> rescanQueue;
+
+  bool hasSelection() const { return selStart >= 0 && selStart < selEnd; }
+  int32_t clampToFile(int32_t frame) const;
+
+ private:
+  friend class OverlayIndex;
+  Context& ctx_;
+  BinaryFile reader_;
+  OverlayIndex index_;
+  std::vector<int16_t> spillBuf_;
+
+  void storeBlockPeaks(int32_t block, const int16_t* frames, int32_t count);
+  void buildRecordPeaks(Interpolation& rec);
+  void spill(Interpolation& rec);
+  void applyRecord(const Interpolation& rec, int16_t* buf, int32_t first, int32_t last);
+};
+
+}  // namespace tolmar

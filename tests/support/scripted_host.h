@@ -1,0 +1,76 @@
+#pragma once
+// A host for tests: answers come from a queue, every message and question is recorded, and
+// Cancel can be pressed on the k-th pump().
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/context.h"
+#include "core/host.h"
+
+namespace tolmar::test {
+
+class ScriptedHost : public Host {
+ public:
+  struct Said {
+    MsgKind kind;
+    std::string text;
+  };
+
+  // Answers for ask(), in order; when the queue is empty, `defaultAnswer` is given.
+  std::deque<Answer> answers;
+  Answer defaultAnswer = Answer::Yes;
+  std::vector<Said> messages;   // message() calls
+  std::vector<Said> questions;  // ask() calls
+  std::vector<std::string> progressCaptions;
+  std::vector<int> progressValues;
+  int pumps = 0;
+  int cancelAtPump = 0;  // 0 = never; k = clear the continue flag on the k-th pump
+  Context* ctx = nullptr;
+  std::function<void(int)> onPump;  // fires a command in the middle of an operation
+
+  std::deque<std::optional<std::string>> openAnswers;
+  std::deque<std::optional<std::string>> saveAnswers;
+  std::vector<FileDialogSpec> fileDialogs;
+
+  // Dialog handlers by id; a missing handler accepts the model as it stands (OK).
+  std::map<std::string, std::function<bool(void*)>> dialogs;
+  std::vector<std::string> dialogIds;
+
+  std::string title;
+  int repaints = 0;
+  int beeps = 0;
+  std::vector<uint8_t> clipWave;
+  bool hasClipWave = false;
+  std::string clipText;
+  std::vector<std::string> helpTopics;
+
+  void message(MsgKind kind, const std::string& text) override;
+  Answer ask(MsgKind kind, Buttons buttons, const std::string& text) override;
+  void progressBegin(const std::string& caption) override { progressCaptions.push_back(caption); }
+  void progressSet(int percent) override { progressValues.push_back(percent); }
+  void progressEnd() override {}
+  void pump() override;
+  std::optional<std::string> openFileDialog(const FileDialogSpec& spec) override;
+  std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) override;
+  bool runDialog(DialogRequest& request) override;
+  void requestRepaint() override { ++repaints; }
+  void setTitle(const std::string& t) override { title = t; }
+  bool clipboardHasWave() override { return hasClipWave; }
+  std::optional<std::vector<uint8_t>> clipboardWave() override;
+  bool setClipboardWave(const std::vector<uint8_t>& image) override;
+  void setClipboardText(const std::string& text) override { clipText = text; }
+  void showHelp(const std::string& topic) override { helpTopics.push_back(topic); }
+  void beep() override { ++beeps; }
+
+  // Texts of every message, in order.
+  std::vector<std::string> texts() const;
+  bool said(const std::string& text) const;
+  bool asked(const std::string& text) const;
+};
+
+}  // namespace tolmar::test
