@@ -18,6 +18,7 @@ void Context::listIndexError(const char* unit, int site) {
 Progress::Progress(Context& ctx, const std::string& caption, bool busyCursor)
     : ctx_(ctx), busyCursor_(busyCursor) {
   ctx_.continueFlag = true;
+  ++ctx_.progressDepth;
   ctx_.host().progressBegin(caption);
   ctx_.host().progressSet(0);
   if (busyCursor_) ctx_.host().setBusyCursor(true);
@@ -26,6 +27,7 @@ Progress::Progress(Context& ctx, const std::string& caption, bool busyCursor)
 Progress::~Progress() {
   if (busyCursor_) ctx_.host().setBusyCursor(false);
   ctx_.host().progressEnd();
+  --ctx_.progressDepth;
 }
 
 bool Progress::step(int percent) {

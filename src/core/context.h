@@ -57,6 +57,10 @@ class Context {
   bool playing = false;
   bool recording = false;
 
+  // The Edit menu's "Edit Left" / "Edit Right" switches: which channels editing commands change.
+  bool editLeft = true;
+  bool editRight = true;
+
   // Edit-mode values set by BeginLargeEdit.
   bool bigEditMode = false;
   int chunkSize = 9000;
@@ -79,6 +83,8 @@ class Context {
   // The continue flag of the progress panel: set on entry to a long operation, cleared by Cancel.
   bool continueFlag = true;
   void cancel() { continueFlag = false; }
+  // How many progress panels are showing; the document cannot be closed meanwhile.
+  int progressDepth = 0;
 
  private:
   Host* host_;

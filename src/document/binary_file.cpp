@@ -1,5 +1,6 @@
 #include "document/binary_file.h"
 
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -110,6 +111,13 @@ bool BinaryFile::writeU32(uint32_t v) {
   uint8_t b[4];
   storeU32(b, v);
   return writeExact(b, 4);
+}
+
+void samplesFromLittleEndian(int16_t* samples, size_t count) {
+  if constexpr (std::endian::native != std::endian::little) {
+    auto* p = reinterpret_cast<uint8_t*>(samples);
+    for (size_t i = 0; i < count; ++i) samples[i] = static_cast<int16_t>(loadU16(p + 2 * i));
+  }
 }
 
 bool fileExists(const std::string& path) {

@@ -72,6 +72,9 @@ inline void storeU32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
+// Turns samples read from a file into host order (nothing to do on little-endian machines).
+void samplesFromLittleEndian(int16_t* samples, size_t count);
+
 bool fileExists(const std::string& path);
 // Whether the user may write the file (false also when it does not exist).
 bool fileWritable(const std::string& path);

@@ -22,15 +22,20 @@ class OverlayIndex {
     int32_t start;
     int32_t end;
     size_t pos;
+    const Interpolation* rec;
   };
   void rebuild(const Interps& list);
   void absorbTail(const Interps& list);
+  bool stale(const Interps& list) const;
 
   bool valid_ = false;
   size_t indexed_ = 0;         // records [0, indexed_) are in sorted_ or long_
   std::vector<Entry> sorted_;  // short records, sorted by start
   int32_t maxShortLen_ = 0;
   std::vector<Entry> long_;  // records longer than kLongFrames, in list order
+  const Interpolation* lastSeen_ = nullptr;
+  int32_t lastStart_ = 0;
+  int32_t lastEnd_ = 0;
   static constexpr int32_t kLongFrames = 1 << 16;
   static constexpr size_t kTailLimit = 64;
 };

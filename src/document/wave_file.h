@@ -4,8 +4,8 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -69,6 +69,13 @@ class WaveFile {
   bool canUndo() const { return !undoSteps.empty(); }
   bool canRedo() const { return !redoSteps.empty(); }
 
+  // ---- Saving (save.cpp) ----
+  // Writes every active record into the file, oldest first; on completion the edit list is
+  // emptied. False when cancelled or a write failed (records stay in place then).
+  bool WriteEditsToFile(BinaryFile& f);
+  // After a completed save: history ends and the big-edit store goes.
+  void EndHistory();
+
   // ---- Peak summary and cache (peaks.cpp) ----
   bool hasPeaks() const { return !peakLeft.empty(); }
   int32_t peakBlockCount() const { return frameCount / kPeakBlockFrames + 1; }
@@ -120,7 +127,7 @@ class WaveFile {
 
   std::vector<uint16_t> peakLeft;
   std::vector<uint16_t> peakRight;
-  std::deque<int32_t> rescanQueue;
+  std::set<int32_t> rescanQueue;
 
   bool hasSelection() const { return selStart >= 0 && selStart < selEnd; }
   int32_t clampToFile(int32_t frame) const;
@@ -131,10 +138,12 @@ class WaveFile {
   BinaryFile reader_;
   OverlayIndex index_;
   std::vector<int16_t> spillBuf_;
+  std::vector<size_t> hits_;
 
   void storeBlockPeaks(int32_t block, const int16_t* frames, int32_t count);
   void buildRecordPeaks(Interpolation& rec);
   void spill(Interpolation& rec);
+  bool WriteFramesDirectRaw(BinaryFile& f, int32_t first, int32_t last, const int16_t* buf);
   void applyRecord(const Interpolation& rec, int16_t* buf, int32_t first, int32_t last);
 };
 

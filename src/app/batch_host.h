@@ -1,0 +1,35 @@
+#pragma once
+// The host of tolmar-batch: no window. Messages go to standard error, questions take the
+// cautious answer, dialogs keep their defaults, and progress is a line on a terminal.
+
+#include <cstdio>
+#include <string>
+
+#include "core/host.h"
+
+namespace tolmar {
+
+class BatchHost : public Host {
+ public:
+  explicit BatchHost(bool progressOnTerminal) : progressOnTerminal_(progressOnTerminal) {}
+
+  void message(MsgKind kind, const std::string& text) override;
+  Answer ask(MsgKind kind, Buttons buttons, const std::string& text) override;
+  void progressBegin(const std::string& caption) override;
+  void progressSet(int percent) override;
+  void progressEnd() override;
+  void pump() override {}
+  std::optional<std::string> openFileDialog(const FileDialogSpec&) override { return {}; }
+  std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) override;
+  bool runDialog(DialogRequest&) override { return false; }
+
+ private:
+  bool progressOnTerminal_;
+  std::string caption_;
+  bool lineShown_ = false;
+};
+
+// "\r" is a line break in message texts.
+std::string displayText(const std::string& text);
+
+}  // namespace tolmar

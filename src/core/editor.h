@@ -1,0 +1,49 @@
+#pragma once
+// The editor core: what belongs to the main window, without a window. The Qt main form and
+// tolmar-batch each own one and forward commands to its handlers, which keep their established
+// names and give the exact messages through the host.
+
+#include <memory>
+#include <string>
+
+#include "core/context.h"
+#include "core/host.h"
+#include "document/wave_file.h"
+
+namespace tolmar {
+
+class Editor {
+ public:
+  explicit Editor(Host& host);
+  ~Editor();
+  Editor(const Editor&) = delete;
+  Editor& operator=(const Editor&) = delete;
+
+  Context ctx;
+  std::unique_ptr<WaveFile> doc;  // empty while no file is open
+
+  // ---- Documents (editor_file.cpp) ----
+  // Opens `path` as the document; with replace, the old document is destroyed first, else the
+  // existing document object is reopened in place. Shows every message itself.
+  bool OpenDocument(const std::string& path, bool replace = true);
+  // Whether the current document may be closed (asks about unsaved work).
+  bool QueryClose();
+  void OpenWAVFile1Click();
+  void CloseFile1Click();
+  // Main window close: false while playback runs or the close query refuses.
+  bool FormClose();
+  std::string titleText() const;
+  void refreshTitle();
+  void TruncateExtraData1Click();
+
+  // ---- Undo, redo and saving ----
+  void Undo1Click();
+  void Redo1Click();
+  bool Save1Click();
+  bool saveEnabled() const;
+
+ private:
+  bool openOnce(const std::string& path, bool replace, bool& retry);
+};
+
+}  // namespace tolmar

@@ -1,0 +1,213 @@
+// Opening, closing and saving the document.
+
+#include <filesystem>
+
+#include "core/editor.h"
+#include "document/time_text.h"
+#include "document/wav_format.h"
+
+namespace tolmar {
+
+Editor::Editor(Host& host) : ctx(host) {}
+
+Editor::~Editor() = default;
+
+std::string Editor::titleText() const {
+  if (!doc) return "Tolmar";
+  return doc->path + " (length " + formatTime(ctx, doc->lastFrame, doc->cues) + "; samplerate " +
+         std::to_string(ctx.sampleRate) + ")";
+}
+
+void Editor::refreshTitle() {
+  ctx.host().setTitle(titleText());
+}
+
+bool Editor::OpenDocument(const std::string& path, bool replace) {
+  // A repaired header sends the open round again, as often as the user repairs.
+  bool retry = true;
+  bool ok = false;
+  while (retry) {
+    retry = false;
+    ok = openOnce(path, replace, retry);
+  }
+  ctx.host().refreshCommands();
+  return ok;
+}
+
+bool Editor::openOnce(const std::string& path, bool replace, bool& retry) {
+  ctx.readOnly = fileExists(path) && !fileWritable(path);
+  if (ctx.readOnly)
+    ctx.warning("File being opened is read only.\rEdits cannot be saved back to this file");
+  if (replace || !doc) {
+    doc.reset();
+    doc = std::make_unique<WaveFile>(ctx);
+  }
+  ctx.host().pump();
+
+  bool opened = false;
+  try {
+    opened = doc->Open(path, false, ctx.settings.initialdisplay);
+  } catch (const FileError& e) {
+    doc.reset();
+    ctx.error(e.what());
+    refreshTitle();
+    return false;
+  }
+
+  if (!opened) {
+    doc.reset();
+    refreshTitle();
+    if (ctx.silentMode) {
+      // No dialog in silent mode: the report goes to the log instead.
+      ctx.error(std::string(kUnsupportedFormatText) + ": " + path);
+      return false;
+    }
+    UnsupportedFormatModel model{path, unsupportedFormatLines(ctx.headerCopy), 44100};
+    DialogRequest req{kUnsupportedFormatDialogId, &model};
+    if (ctx.host().runDialog(req)) {
+      if (rewriteDamagedHeader(path, model.rewriteRate)) {
+        ctx.info(kHeaderRewrittenText);
+        retry = true;
+      } else {
+        ctx.error("Failed to rewrite the header of " + path);
+      }
+    }
+    return false;
+  }
+
+  refreshTitle();
+  if (ctx.settings.openselect) {
+    doc->selStart = 0;
+    doc->selEnd = doc->lastFrame;
+  }
+  doc->BuildPeakSummary();
+  ctx.host().requestRepaint();
+  return true;
+}
+
+bool Editor::QueryClose() {
+  if (ctx.inMacroOrBatch()) return true;
+  if (ctx.progressDepth > 0) return false;
+  if (!doc) return true;
+  if (!doc->deletions.empty() || !doc->insertions.empty()) {
+    if (!ctx.askYesNo(
+            "There are sections marked for deletion and/or silences marked for insertion;\rif "
+            "you proceed these deletions/insertions will not be actioned.\rDo you wish to "
+            "proceed?"))
+      return false;
+  }
+  if (!doc->cues.empty() && doc->cuesNotWritten) {
+    if (!ctx.askYesNo("There cue points which have not been saved to a cue sheet or used to split "
+                      "tracks;\rif you proceed they will be lost.\rDo you wish to proceed?"))
+      return false;
+  }
+  if (doc->undoSteps.empty()) return true;
+  if (ctx.readOnly) {
+    return !ctx.askYesNo(
+        "There are unsaved changes but the file is read only.\rThe only way to save your edits "
+        "is to use File | SaveAs.\rDo you want to go back and have the chance to save your "
+        "edits?");
+  }
+  const Answer a =
+      ctx.ask(MsgKind::Information, Buttons::YesNoCancel, "Save updates to " + doc->path + "?");
+  if (a == Answer::Cancel) return false;
+  bool proceed = true;
+  if (a == Answer::Yes) {
+    proceed = Save1Click();
+  } else {
+    while (doc->Undo()) {
+    }
+  }
+  ctx.host().refreshCommands();
+  return proceed;
+}
+
+void Editor::OpenWAVFile1Click() {
+  FileDialogSpec spec;
+  spec.title = "Open WAV File";
+  spec.directory =
+      ctx.settings.wavdir.empty() ? std::filesystem::current_path().string() : ctx.settings.wavdir;
+  spec.filter = "WAV Files (*.wav)|*.wav|All Files (*.*)|*.*";
+  spec.defaultExt = "wav";
+  const auto chosen = ctx.host().openFileDialog(spec);
+  if (!chosen) return;
+  if (!QueryClose()) return;
+  OpenDocument(*chosen, true);
+}
+
+void Editor::CloseFile1Click() {
+  if (doc && QueryClose()) {
+    doc.reset();
+    ctx.host().requestRepaint();
+  }
+  refreshTitle();
+  ctx.host().refreshCommands();
+}
+
+bool Editor::FormClose() {
+  if (ctx.playing) return false;
+  if (!QueryClose()) return false;
+  doc.reset();
+  return true;
+}
+
+void Editor::TruncateExtraData1Click() {
+  if (!doc) return;
+  TruncateInfo info;
+  try {
+    info = inspectSpuriousBytes(doc->path, doc->frameCount, doc->dataOffset);
+  } catch (const FileError& e) {
+    ctx.error(e.what());
+    return;
+  }
+  if (info.spuriousBytes <= 0) {
+    ctx.info(kNoSpuriousBytesText);
+    return;
+  }
+  if (!ctx.inMacroOrBatch()) {
+    ConfirmTruncationModel model = confirmTruncationModel(info);
+    DialogRequest req{kConfirmTruncationDialogId, &model};
+    if (!ctx.host().runDialog(req)) return;
+  }
+  doc->invalidateReadStream();
+  if (!truncateSpuriousBytes(doc->path, info.expectedRiffSize)) {
+    ctx.error("Failed to truncate " + doc->path);
+    return;
+  }
+  ctx.info(spuriousBytesRemovedText(info.spuriousBytes));
+}
+
+bool Editor::saveEnabled() const {
+  return doc && doc->canUndo() && !ctx.readOnly;
+}
+
+bool Editor::Save1Click() {
+  if (!doc || doc->undoSteps.empty()) return false;
+  if (ctx.settings.saveconfirm && !ctx.askYesNo("Are you sure you wish to save back to hard disk?"))
+    return false;
+  BinaryFile f;
+  if (!f.open(doc->path, BinaryFile::Mode::ReadWrite)) {
+    ctx.error("Cannot open file \"" + doc->path + "\" for writing");
+    return false;
+  }
+  const bool ok = doc->WriteEditsToFile(f);
+  f.close();
+  if (ok) doc->EndHistory();
+  ctx.host().refreshCommands();
+  ctx.host().requestRepaint();
+  return ok;
+}
+
+void Editor::Undo1Click() {
+  if (!doc || !doc->Undo()) return;
+  ctx.host().refreshCommands();
+  ctx.host().requestRepaint();
+}
+
+void Editor::Redo1Click() {
+  if (!doc || !doc->Redo()) return;
+  ctx.host().refreshCommands();
+  ctx.host().requestRepaint();
+}
+
+}  // namespace tolmar

@@ -1,0 +1,82 @@
+// Writing the edit overlay into the file.
+
+#include <algorithm>
+#include <vector>
+
+#include "document/wave_file.h"
+
+namespace tolmar {
+
+namespace {
+constexpr int32_t kSaveChunkFrames = 9000;
+
+bool isZeroLine(const Interpolation& r, int channel) {
+  return r.kind == Interpolation::Line && r.channel == channel && r.startValue == 0 &&
+         r.endValue == 0;
+}
+}  // namespace
+
+bool WaveFile::WriteEditsToFile(BinaryFile& f) {
+  invalidateReadStream();
+  int64_t total = 0;
+  for (const auto& r : interps)
+    if (r->active) total += r->end - r->start;
+  if (total == 0) total = 1;
+
+  Progress progress(ctx_, " Updating:");
+  for (auto& r : interps) r->written = false;
+  std::vector<int16_t> buf(static_cast<size_t>(kSaveChunkFrames) * 2);
+  int64_t done = 0;
+  bool ok = true;
+
+  for (size_t i = 0; i < interps.size() && ctx_.continueFlag && ok; ++i) {
+    Interpolation& r = *interps[i];
+    if (!r.active || r.written) continue;
+    // Records never reach past the data, whatever they claim.
+    const int32_t first = std::max(r.start, 0);
+    const int32_t last = std::min(r.end, frameCount - 1);
+
+    const bool silencePair = i + 1 < interps.size() && isZeroLine(r, 0) &&
+                             isZeroLine(*interps[i + 1], 1) && interps[i + 1]->active &&
+                             interps[i + 1]->start == r.start && interps[i + 1]->end == r.end;
+    Interpolation* partner = r.partner;
+    if (partner && (partner->start != r.start || partner->end != r.end)) partner = nullptr;
+
+    for (int32_t a = first; a <= last && ok; a += kSaveChunkFrames) {
+      const int32_t b = std::min(last, a + kSaveChunkFrames - 1);
+      const size_t frames = static_cast<size_t>(b - a + 1);
+      if (silencePair) {
+        std::fill(buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(frames * 2), 0);
+      } else {
+        if (!partner) ReadFrames(f, false, buf.data(), a, b);
+        applyRecord(r, buf.data(), a, b);
+        if (partner) applyRecord(*partner, buf.data(), a, b);
+      }
+      ok = WriteFramesDirectRaw(f, a, b, buf.data());
+    }
+    if (silencePair) {
+      interps[i + 1]->written = true;
+      ++i;
+    }
+    if (partner) partner->written = true;
+    done += r.end - r.start;
+    progress.step(percentOf(done, total));
+  }
+  f.flush();
+  if (!ok) {
+    ctx_.error("Failed to write to " + path);
+    return false;
+  }
+  if (!ctx_.continueFlag) return false;
+  interps.clear();
+  index_.invalidate();
+  return true;
+}
+
+void WaveFile::EndHistory() {
+  undoSteps.clear();
+  DiscardRedoData();
+  store.remove();
+}
+
+}  // namespace tolmar

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include "support/doc_fixture.h"
+
+namespace tolmar::test {
+namespace {
+
+// 5000 frames whose magnitude is 100 everywhere, so that any peak change is visible.
+WavBuilder flat() {
+  return WavBuilder().frames(5000, [](int32_t i) {
+    return Frame{static_cast<int16_t>(i % 2 ? 100 : -100), 50};
+  });
+}
+
+TEST(UndoTest, StepsMoveBetweenTheSidesWithTheirCaptions) {
+  DocFixture fx;
+  WaveFile& doc = fx.open(flat());
+  EXPECT_EQ(doc.undoCaption(), "Undo");
+  EXPECT_EQ(doc.redoCaption(), "Redo");
+  fx.block(10, 20, 0, [](int32_t) { return 1; });
+  doc.CommitEdit(1, "Interpolate");
+  auto* l = fx.block(30, 40, 0, [](int32_t) { return 2; });
+  auto* r = fx.block(30, 40, 1, [](int32_t) { return 3; });
+  WaveFile::LinkChannels(l, r);
+  doc.CommitEdit(2, "Silence");
+  EXPECT_EQ(doc.undoCaption(), "Undo Silence");
+
+  ASSERT_TRUE(doc.Undo());
+  EXPECT_EQ(doc.interps.size(), 1u);  // the two-channel step went as a unit
+  EXPECT_EQ(doc.undoCaption(), "Undo Interpolate");
+  EXPECT_EQ(doc.redoCaption(), "Redo Silence");
+  EXPECT_EQ(fx.read(35, 35)[0], 35 % 2 ? 100 : -100);
+
+  ASSERT_TRUE(doc.Redo());
+  EXPECT_EQ(doc.interps.size(), 3u);
+  EXPECT_EQ(doc.interps[1].get(), l);  // original order restored
+  EXPECT_EQ(doc.interps[2].get(), r);
+  auto buf = fx.read(35, 35);
+  EXPECT_EQ(buf[0], 2);
+  EXPECT_EQ(buf[1], 3);
+
+  ASSERT_TRUE(doc.Undo());
+  fx.block(0, 5, 1, [](int32_t) { return 9; });
+  doc.CommitEdit(1, "Fade");  // a new step empties the redo side
+  EXPECT_EQ(doc.redoCaption(), "Redo");
+  EXPECT_TRUE(doc.redoRecords.empty());
+  EXPECT_FALSE(doc.Redo());
+}
+
+TEST(UndoTest, UndoIsRefusedWhilePaintingOrOrganising) {
+  DocFixture fx;
+  WaveFile& doc = fx.open(flat());
+  fx.block(10, 20, 0, [](int32_t) { return 1; });
+  doc.CommitEdit(1, "Interpolate");
+  doc.painting = true;
+  EXPECT_FALSE(doc.Undo());
+  doc.painting = false;
+  doc.organising = true;
+  EXPECT_FALSE(doc.Undo());
+  doc.organising = false;
+  EXPECT_TRUE(doc.Undo());
+  EXPECT_FALSE(doc.Undo());
+}
+
+TEST(UndoTest, StepCountingMoreRecordsThanExistSaysBadUndo) {
+  DocFixture fx;
+  WaveFile& doc = fx.open(flat());
+  fx.block(10, 20, 0, [](int32_t) { return 1; });
+  doc.CommitEdit(1, "Interpolate");
+  doc.undoSteps.back()->recordCount = 3;
+  EXPECT_TRUE(doc.Undo());
+  EXPECT_TRUE(fx.host.said("bad undo!"));
+  EXPECT_EQ(doc.redoSteps.size(), 1u);
+}
+
+TEST(UndoTest, PeakOverviewFollowsEditsUndoAndRedoExactly) {
+  DocFixture fx;
+  WaveFile& doc = fx.open(flat(), true);
+  ASSERT_TRUE(doc.hasPeaks());
+  ASSERT_EQ(doc.peakLeft.size(), 6u);
+  const auto before = doc.peakLeft;
+  EXPECT_EQ(before[0], 100);
+  EXPECT_EQ(before[5], 0);  // the sixth block is empty
+
+  // Blocks 2 and 3 wholly replaced by a louder left channel, block 4 touched in part.
+  fx.block(1000, 3499, 0, [](int32_t f) { return f == 2000 ? -20000 : 3000; });
+  doc.CommitEdit(1, "Amplify/Compress");
+  EXPECT_EQ(doc.peakLeft[1], 3000);
+  EXPECT_EQ(doc.peakLeft[2], 20000);
+  EXPECT_EQ(doc.peakRight[1], 50);
+  EXPECT_TRUE(doc.rescanQueue.count(4));  // block 4 only partly covered
+  const auto edited = doc.peakLeft;
+
+  doc.ProcessRescanQueue();
+  EXPECT_EQ(doc.peakLeft[3], 3000);  // part record, part file: the larger
+
+  ASSERT_TRUE(doc.Undo());
+  doc.ProcessRescanQueue();
+  EXPECT_EQ(doc.peakLeft, before);
+  ASSERT_TRUE(doc.Redo());
+  doc.ProcessRescanQueue();
+  EXPECT_EQ(doc.peakLeft[1], edited[1]);
+  EXPECT_EQ(doc.peakLeft[2], edited[2]);
+  EXPECT_EQ(doc.peakLeft[3], 3000);
+}
+
+TEST(UndoTest, ShortRepairInsideABlockDoesNotHideTheBlockPeak) {
+  DocFixture fx;
+  WaveFile& doc =
+      fx.open(WavBuilder().frames(3000,
+                                  [](int32_t i) {
+                                    return Frame{static_cast<int16_t>(i == 1500 ? 9000 : 10), 0};
+                                  }),
+              true);
+  ASSERT_EQ(doc.peakLeft[1], 9000);
+  fx.block(1600, 1610, 0, [](int32_t) { return 5; });  // a click repair far from the peak
+  doc.CommitEdit(1, "Remove Click");
+  doc.ProcessRescanQueue();
+  EXPECT_EQ(doc.peakLeft[1], 9000);
+}
+
+}  // namespace
+}  // namespace tolmar::test
