@@ -6,21 +6,42 @@
 #include <memory>
 #include <string>
 
+#include "audio/audio_commands.h"
+#include "config/automation_commands.h"
 #include "core/context.h"
 #include "core/host.h"
+#include "cue/cue_commands.h"
+#include "declick/declick_commands.h"
+#include "document/document_commands.h"
 #include "document/wave_file.h"
+#include "dsp/effect_commands.h"
+#include "dsp/spectral_commands.h"
+#include "view/view_commands.h"
 
 namespace tolmar {
 
-class Editor {
+// Constructed before the command parts, so that they may use the context from the start.
+struct EditorCore {
+  explicit EditorCore(Host& host) : ctx(host) {}
+  Context ctx;
+  std::unique_ptr<WaveFile> doc;  // empty while no file is open
+};
+
+// Each command part lives in its subsystem's folder; Editor is all of them together.
+class Editor : public EditorCore,
+               public DocumentCommands,
+               public DeclickCommands,
+               public EffectCommands,
+               public SpectralCommands,
+               public ViewCommands,
+               public CueCommands,
+               public AutomationCommands,
+               public AudioCommands {
  public:
   explicit Editor(Host& host);
   ~Editor();
   Editor(const Editor&) = delete;
   Editor& operator=(const Editor&) = delete;
-
-  Context ctx;
-  std::unique_ptr<WaveFile> doc;  // empty while no file is open
 
   // ---- Documents (editor_file.cpp) ----
   // Opens `path` as the document; with replace, the old document is destroyed first, else the

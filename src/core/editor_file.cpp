@@ -8,7 +8,7 @@
 
 namespace tolmar {
 
-Editor::Editor(Host& host) : ctx(host) {}
+Editor::Editor(Host& host) : EditorCore(host) {}
 
 Editor::~Editor() = default;
 

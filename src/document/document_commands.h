@@ -1,0 +1,17 @@
+#pragma once
+// Saving as, marks for deletion and insertion, clipboard and file replacement.
+// A part of the editor core: Editor inherits it, so these handlers are Editor's handlers.
+
+namespace tolmar {
+
+class Editor;
+
+class DocumentCommands {
+ public:
+ protected:
+  // The whole editor, for state that other parts own.
+  Editor& ed();
+  const Editor& ed() const;
+};
+
+}  // namespace tolmar

@@ -1,0 +1,17 @@
+#pragma once
+// Level effects, equaliser and filter, channel mix, statistics and clipping search.
+// A part of the editor core: Editor inherits it, so these handlers are Editor's handlers.
+
+namespace tolmar {
+
+class Editor;
+
+class EffectCommands {
+ public:
+ protected:
+  // The whole editor, for state that other parts own.
+  Editor& ed();
+  const Editor& ed() const;
+};
+
+}  // namespace tolmar
