@@ -12,6 +12,7 @@
 #include "core/host.h"
 #include "cue/cue_commands.h"
 #include "declick/declick_commands.h"
+#include "declick/repair_commands.h"
 #include "document/document_commands.h"
 #include "document/wave_file.h"
 #include "dsp/effect_commands.h"
@@ -31,6 +32,7 @@ struct EditorCore {
 class Editor : public EditorCore,
                public DocumentCommands,
                public DeclickCommands,
+               public RepairCommands,
                public EffectCommands,
                public SpectralCommands,
                public ViewCommands,

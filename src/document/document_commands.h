@@ -8,6 +8,11 @@ class Editor;
 
 class DocumentCommands {
  public:
+  // The guard every "(Direct Overwrite)" command calls first: refuses while unsaved edits
+  // exist, asks for confirmation outside macro and batch runs. wholeFile: the operation would
+  // normally apply to the entire file; strong: the stronger warning text.
+  bool VerifyDirectOverwrite(bool wholeFile, bool strong);
+
  protected:
   // The whole editor, for state that other parts own.
   Editor& ed();
