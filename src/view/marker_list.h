@@ -1,6 +1,7 @@
 #pragma once
 // Markers: transient position marks over the document, without undo.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
