@@ -1,0 +1,75 @@
+#include "document/file_names.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "core/context.h"
+
+namespace fs = std::filesystem;
+
+namespace tolmar {
+
+namespace {
+
+// Dangling links count as taken: creating through them would fail or write elsewhere.
+bool nameTaken(const std::string& name) {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(name, ec));
+}
+
+std::string chooseDirectory(const std::string& directory, const std::string& tmpdirSetting,
+                            const std::string& documentPath) {
+  if (!directory.empty()) return directory;
+  if (!tmpdirSetting.empty()) return tmpdirSetting;
+  if (!documentPath.empty()) {
+    // Same directory as the document, so that a finished scratch file can be renamed over it.
+    const std::string parent = fs::path(documentPath).parent_path().string();
+    return parent.empty() ? "." : parent;
+  }
+  std::error_code ec;
+  const fs::path system = fs::temp_directory_path(ec);
+  return ec ? std::string() : system.string();
+}
+
+}  // namespace
+
+std::string makeTempFileName(const std::string& directory, const std::string& tmpdirSetting,
+                             const std::string& documentPath) {
+  std::string dir = chooseDirectory(directory, tmpdirSetting, documentPath);
+  if (dir.empty()) return {};
+  if (dir.back() != '/') dir += '/';
+
+  for (int n = 0; n <= 999999; ++n) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "TQ%.6d", n);
+    const std::string name = dir + digits;
+    if (nameTaken(name)) continue;
+    // Exclusive creation: a name that another process takes meanwhile is skipped, not reused.
+    std::FILE* f = std::fopen(name.c_str(), "wx");
+    if (!f) {
+      if (nameTaken(name)) continue;
+      return {};
+    }
+    std::fclose(f);
+    std::remove(name.c_str());
+    return name;
+  }
+  return {};
+}
+
+std::string makeTempFileName(const Context& ctx, const std::string& directory,
+                             const std::string& documentPath) {
+  return makeTempFileName(directory, ctx.settings.tmpdir, documentPath);
+}
+
+std::string makeNumberedFileName(const std::string& path) {
+  const std::string extension = fs::path(path).extension().string();
+  const std::string stem = path.substr(0, path.size() - extension.size());
+  for (long n = 1;; ++n) {
+    std::string name = stem + std::to_string(n) + extension;
+    if (!nameTaken(name)) return name;
+  }
+}
+
+}  // namespace tolmar
