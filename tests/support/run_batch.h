@@ -1,0 +1,17 @@
+#pragma once
+// Runs the tolmar-batch executable and captures what it prints.
+
+#include <string>
+
+namespace tolmar::test {
+
+struct BatchRun {
+  int status = -1;  // exit status, -1 when it did not exit normally
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+// `args` is appended to the executable's path as shell text (quote paths yourself).
+BatchRun runBatch(const std::string& args);
+
+}  // namespace tolmar::test
