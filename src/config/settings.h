@@ -103,6 +103,42 @@ struct Settings {
   int nsmoothings = 1;
   bool gocuesetstart = true;
 
+  // [Declick]: the current declick parameters as stored
+  struct Declick {
+    int clkwid = 5;
+    int repwid = 15;
+    int relamp = 2000;
+    int dispwid = 30;
+    int repparm = 1;
+    int clktype = 0;
+    int reptype = 1;
+  } declick;
+
+  // [Filter]: type1..3, freq1..3, q1..3, overallgain
+  struct Filter {
+    std::array<int, 3> type{0, 0, 0};
+    std::array<double, 3> freq{1000.0, 1000.0, 1000.0};
+    std::array<double, 3> q{0.5, 0.5, 0.5};
+    double overallgain = 1.0;
+  } filter;
+
+  // [Mixer]
+  struct Mixer {
+    int leftleft = 100;
+    int leftright = 0;
+    int rightleft = 0;
+    int rightright = 100;
+    bool leftinvert = false;
+    bool rightinvert = false;
+  } mixer;
+
+  // [Equalise]: gain0..9 (linear), dbgain0..9, overallgain
+  struct Equalise {
+    std::array<double, 10> gain{1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0};
+    std::array<double, 10> dbgain{};
+    double overallgain = 1.0;
+  } equalise;
+
   // [Colours], 0x00BBGGRR
   struct Colours {
     uint32_t mainback = 16777215;

@@ -1,0 +1,479 @@
+#include "config/settings_io.h"
+
+#include <cstdint>
+#include <limits>
+#include <system_error>
+
+#include "config/macro_store.h"
+#include "config/presets.h"
+
+namespace tolmar {
+
+namespace fs = std::filesystem;
+
+const char* const kInvalidNumberFormatText =
+    "Initialisation File (VESKOR.INI) contained invalid floating point number formats. This may "
+    "be due to a change in the defined number format (eg. switching between American and French "
+    "representations). Default values have been substituted.";
+
+void showInvalidNumberFormatMessage(Context& ctx) {
+  ctx.warning(kInvalidNumberFormatText);
+}
+
+namespace {
+
+const char* const kOptions = "Options";
+const char* const kDebug = "Debug";
+const char* const kDialogpos = "Dialogpos";
+
+void visitDialogPositions(Settings& s, auto& v) {
+  static const char* const kKeys[10] = {"declickx",  "declicky",  "compressx", "compressy",
+                                        "equalisex", "equalisey", "filterx",   "filtery",
+                                        "chanmixx",  "chanmixy"};
+  for (int i = 0; i < 10; ++i) v(kDialogpos, kKeys[i], s.dialogpos[static_cast<std::size_t>(i)]);
+}
+
+// Every key of the reader's list, in its order: one list for reading and writing.
+void visitSettings(Settings& s, auto& v) {
+  const char* o = kOptions;
+  v(o, "tmpdir", s.tmpdir);
+  v(o, "wavdir", s.wavdir);
+  v(o, "redrawcursor", s.redrawcursor);
+  v(o, "pagedisplay", s.pagedisplay);
+  v(o, "bigeditthresh", s.bigeditthresh);
+  v(o, "bigeditsinmemory", s.bigeditsinmemory);
+  v(o, "openselect", s.openselect);
+  v(o, "keepfingerprint", s.keepfingerprint);
+  v(o, "saveconfirm", s.saveconfirm);
+  v(o, "emitbeeps", s.emitbeeps);
+  v(o, "clearmarkers", s.clearmarkers);
+  v(o, "monoplayback", s.monoplayback);
+  v(o, "playendreset", s.playendreset);
+  v(o, "playendrelease", s.playendrelease);
+  v(o, "playendwait", s.playendwait);
+  v(o, "playstopreset", s.playstopreset);
+  v(o, "playstoprelease", s.playstoprelease);
+  v(o, "playstopwait", s.playstopwait);
+  v(o, "muteunused", s.muteunused);
+  v(o, "novolctrl", s.novolctrl);
+  v(o, "counteroff", s.counteroff);
+  v(o, "metersoff", s.metersoff);
+  v(o, "timedrecord", s.timedrecord);
+  v(o, "showbuttonbar", s.showbuttonbar);
+  v(o, "showmacrobuttonbar", s.showmacrobuttonbar);
+  v(o, "vscaleadjusters", s.vscaleadjusters);
+  v(o, "timescroller", s.timescroller);
+  v(o, "timescrolltop", s.timescrolltop);
+  v(o, "reduceflicker", s.reduceflicker);
+  v(o, "newstylewaveform", s.newstylewaveform);
+  v(o, "timeinframes", s.timeinframes);
+  v(o, "tracksintimes", s.tracksintimes);
+  v(o, "spansasdurations", s.spansasdurations);
+  v(o, "draggingupdates", s.draggingupdates);
+  v(o, "showcontext", s.showcontext);
+  v(o, "recalcscaling", s.recalcscaling);
+  v(o, "maxamplitude", s.maxamplitude);
+  v(o, "detailscale", s.detailscale);
+  v(o, "pageoverlap", s.pageoverlap);
+  v(o, "fragment", s.fragment);
+  v(o, "movebyrev", s.movebyrev);
+  v(o, "zoomcenter", s.zoomcenter);
+  v(o, "initialdisplay", s.initialdisplay);
+  v(o, "silencelength", s.silencelength);
+  v(o, "silencelevel", s.silencelevel);
+  v(o, "mintracklen", s.mintracklen);
+  v(o, "findtrackoption", s.findtrackoption);
+  v(o, "placetrackoption", s.placetrackoption);
+  v(o, "clearbeforesearch", s.clearbeforesearch);
+  v(o, "addoffsetonconvert", s.addoffsetonconvert);
+  v(o, "showonfindtracks", s.showonfindtracks);
+  v(o, "showonclipdetect", s.showonclipdetect);
+  v(o, "showcliphistogram", s.showcliphistogram);
+  v(o, "splitstub", s.splitstub);
+  v(o, "splitprefix", s.splitprefix);
+  v(o, "splittrackno", s.splittrackno);
+  v(o, "splitcdtexttype", s.splitcdtexttype);
+  v(o, "splitcustomstring", s.splitcustomstring);
+  v(o, "beforeplay", s.beforeplay);
+  v(o, "afterplay", s.afterplay);
+  v(o, "defaultrectime", s.defaultrectime);
+  v(o, "markeroffset", s.markeroffset);
+  v(o, "clippingsamples", s.clippingsamples);
+  v(o, "clippingvalue", s.clippingvalue);
+  v(o, "flattopsonly", s.flattopsonly);
+  v(o, "ftvariance", s.ftvariance);
+  v(o, "fadefactor", s.fadefactor);
+  v(o, "donormalise", s.donormalise);
+  v(o, "normindep", s.normindep);
+  v(o, "removedc", s.removedc);
+  v(o, "normaliseto", s.normaliseto);
+  v(o, "amplifyfactorl", s.amplifyfactorl);
+  v(o, "amplifyfactorr", s.amplifyfactorr);
+  v(o, "ampequal", s.ampequal);
+  // These two have always been spelled in lower case; sections match case-insensitively.
+  v("options", "ampfadestartsecs", s.ampfadestartsecs);
+  v("options", "ampfadeendsecs", s.ampfadeendsecs);
+  v(o, "compressthresh", s.compressthresh);
+  v(o, "compressfactor", s.compressfactor);
+  v(o, "eqpassprompt", s.eqpassprompt);
+  v(o, "recordrate", s.recordrate);
+  v(o, "recdevno", s.recdevno);
+  v(o, "recdevnm", s.recdevnm);
+  v(o, "reclineno", s.reclineno);
+  v(o, "playdevno", s.playdevno);
+  v(o, "playdevnm", s.playdevnm);
+  v(o, "recplaybuffs", s.recplaybuffs);
+  v(o, "recplaybps", s.recplaybps);
+  v(o, "safetymargin", s.safetymargin);
+  v(o, "surroundstart", s.surroundstart);
+  v(o, "surroundend", s.surroundend);
+  v(o, "nsmoothings", s.nsmoothings);
+  v(o, "gocuesetstart", s.gocuesetstart);
+
+  const char* d = "Declick";
+  v(d, "clkwid", s.declick.clkwid);
+  v(d, "repwid", s.declick.repwid);
+  v(d, "relamp", s.declick.relamp);
+  v(d, "dispwid", s.declick.dispwid);
+  v(d, "repparm", s.declick.repparm);
+  v(d, "clktype", s.declick.clktype);
+  v(d, "reptype", s.declick.reptype);
+
+  const char* f = "Filter";
+  for (std::size_t i = 0; i < 3; ++i) v(f, "type" + std::to_string(i + 1), s.filter.type[i]);
+  for (std::size_t i = 0; i < 3; ++i) v(f, "freq" + std::to_string(i + 1), s.filter.freq[i]);
+  for (std::size_t i = 0; i < 3; ++i) v(f, "q" + std::to_string(i + 1), s.filter.q[i]);
+  v(f, "overallgain", s.filter.overallgain);
+
+  const char* m = "Mixer";
+  v(m, "leftleft", s.mixer.leftleft);
+  v(m, "leftright", s.mixer.leftright);
+  v(m, "rightleft", s.mixer.rightleft);
+  v(m, "rightright", s.mixer.rightright);
+  v(m, "leftinvert", s.mixer.leftinvert);
+  v(m, "rightinvert", s.mixer.rightinvert);
+
+  const char* e = "Equalise";
+  for (std::size_t i = 0; i < 10; ++i) v(e, "gain" + std::to_string(i), s.equalise.gain[i]);
+  for (std::size_t i = 0; i < 10; ++i) v(e, "dbgain" + std::to_string(i), s.equalise.dbgain[i]);
+  v(e, "overallgain", s.equalise.overallgain);
+
+  const char* c = "Colours";
+  v(c, "mainback", s.colours.mainback);
+  v(c, "redrawback", s.colours.redrawback);
+  v(c, "axes", s.colours.axes);
+  v(c, "normal", s.colours.normal);
+  v(c, "redraw", s.colours.redraw);
+  v(c, "click", s.colours.click);
+  v(c, "cue", s.colours.cue);
+  v(c, "marker", s.colours.marker);
+  v(c, "clickmarker", s.colours.clickmarker);
+  v(c, "compat", s.colours.compat);
+  v(c, "overlay", s.colours.overlay);
+  v(c, "deletion", s.colours.deletion);
+  v(c, "insertion", s.colours.insertion);
+  v(c, "startsel", s.colours.startsel);
+  v(c, "endsel", s.colours.endsel);
+  v(c, "noedit", s.colours.noedit);
+  v(c, "noeditback", s.colours.noeditback);
+  v(c, "spectralinvert", s.spectralinvert);
+
+  const char* n = "Noise";
+  v(n, "factor", s.noiseFactor);
+  v(n, "cracklefactor", s.crackleFactor);
+  v(n, "keepnoise", s.keepnoise);
+  v(n, "leveldep", s.leveldep);
+  v(n, "window", s.window);
+  v(n, "fftsize", s.fftsize);
+  v(n, "clkwidth", s.noiseClkwidth);
+  v(n, "repwidth", s.noiseRepwidth);
+  v(n, "relamp", s.noiseRelamp);
+  v(n, "shape", s.noiseShape);
+  v(n, "repair", s.noiseRepair);
+
+  v(kDebug, "full", s.debugFull);
+  v(kDebug, "dcp", s.debugDcp);
+  v(kDebug, "mixertrace", s.debugMixertrace);
+
+  visitDialogPositions(s, v);
+}
+
+// Reads each field with its current value as the default.
+struct FieldReader {
+  const IniFile& ini;
+  bool& invalidNumbers;
+
+  void operator()(std::string_view sec, std::string_view key, std::string& f) {
+    f = ini.readString(sec, key, f);
+  }
+  void operator()(std::string_view sec, std::string_view key, int& f) {
+    f = ini.readInteger(sec, key, f);
+  }
+  void operator()(std::string_view sec, std::string_view key, int16_t& f) {
+    const int v = ini.readInteger(sec, key, f);
+    if (v >= std::numeric_limits<int16_t>::min() && v <= std::numeric_limits<int16_t>::max()) {
+      f = static_cast<int16_t>(v);
+    }
+  }
+  // Colours are stored as signed 32-bit integers.
+  void operator()(std::string_view sec, std::string_view key, uint32_t& f) {
+    f = static_cast<uint32_t>(ini.readInteger(sec, key, static_cast<int32_t>(f)));
+  }
+  void operator()(std::string_view sec, std::string_view key, bool& f) {
+    f = ini.readBool(sec, key, f);
+  }
+  void operator()(std::string_view sec, std::string_view key, double& f) {
+    f = ini.readFloat(sec, key, f, &invalidNumbers);
+  }
+};
+
+struct FieldWriter {
+  IniFile& ini;
+  bool includeReadOnly = false;
+
+  bool skip(std::string_view sec) const {
+    return !includeReadOnly && (sec == kDebug || sec == kDialogpos);
+  }
+  void operator()(std::string_view sec, std::string_view key, const std::string& f) {
+    if (!skip(sec)) ini.writeString(sec, key, f);
+  }
+  void operator()(std::string_view sec, std::string_view key, int f) {
+    if (!skip(sec)) ini.writeInteger(sec, key, f);
+  }
+  void operator()(std::string_view sec, std::string_view key, int16_t f) {
+    if (!skip(sec)) ini.writeInteger(sec, key, f);
+  }
+  void operator()(std::string_view sec, std::string_view key, uint32_t f) {
+    if (!skip(sec)) ini.writeInteger(sec, key, static_cast<int32_t>(f));
+  }
+  void operator()(std::string_view sec, std::string_view key, bool f) {
+    if (!skip(sec)) ini.writeBool(sec, key, f);
+  }
+  void operator()(std::string_view sec, std::string_view key, double f) {
+    if (!skip(sec)) ini.writeFloat(sec, key, f);
+  }
+};
+
+void checkDirectory(Context& ctx, std::string& dir, const char* what) {
+  if (dir.empty()) return;
+  std::error_code ec;
+  if (fs::is_directory(fs::path(dir), ec)) return;
+  ctx.warning(std::string(what) + " \"" + dir + "\" (use the Options menu item to correct it)");
+  dir.clear();
+}
+
+std::string fileKey(int i) {
+  return "file" + std::to_string(i);
+}
+
+}  // namespace
+
+void readSettings(const IniFile& ini, Context& ctx, bool& invalidNumbers) {
+  Settings fresh;
+  FieldReader reader{ini, invalidNumbers};
+  visitSettings(fresh, reader);
+  checkDirectory(ctx, fresh.tmpdir, "Invalid Temporary Directory");
+  checkDirectory(ctx, fresh.wavdir, "Invalid WAV File Directory");
+  ctx.settings = fresh;
+}
+
+void writeSettings(IniFile& ini, const Settings& settings) {
+  ini.eraseSection(kOptions);
+  ini.eraseSection("Colours");
+  ini.eraseSection("Noise");
+  FieldWriter writer{ini};
+  // The visitor takes a mutable record; the writer only reads it.
+  Settings copy = settings;
+  visitSettings(copy, writer);
+}
+
+void applyStoredDeclick(const Settings& settings, DeclickParams& params) {
+  const Settings::Declick& d = settings.declick;
+  auto take16 = [](int v, int16_t& out) {
+    if (v >= std::numeric_limits<int16_t>::min() && v <= std::numeric_limits<int16_t>::max()) {
+      out = static_cast<int16_t>(v);
+    }
+  };
+  take16(d.clkwid, params.clickWidth);
+  take16(d.repwid, params.repairWidth);
+  take16(d.relamp, params.relAmplitude);
+  take16(d.dispwid, params.displayWidth);
+  take16(d.repparm, params.smoothingCount);
+  if (d.clktype >= 0 && d.clktype <= 4) params.shape = static_cast<ClickShape>(d.clktype);
+  if (d.reptype >= 0 && d.reptype <= 3) params.repairMethod = static_cast<RepairMethod>(d.reptype);
+}
+
+void storeDeclick(const DeclickParams& params, Settings& settings) {
+  Settings::Declick& d = settings.declick;
+  d.clkwid = params.clickWidth;
+  d.repwid = params.repairWidth;
+  d.relamp = params.relAmplitude;
+  d.dispwid = params.displayWidth;
+  d.repparm = params.smoothingCount;
+  d.clktype = static_cast<int>(params.shape);
+  d.reptype = static_cast<int>(params.repairMethod);
+}
+
+void readDialogPositions(const IniFile& ini, Settings& settings) {
+  bool unused = false;
+  FieldReader reader{ini, unused};
+  Settings fresh;
+  visitDialogPositions(fresh, reader);
+  settings.dialogpos = fresh.dialogpos;
+}
+
+void writeDialogPositions(IniFile& ini, const Settings& settings) {
+  ini.eraseSection(kDialogpos);
+  FieldWriter writer{ini, true};
+  Settings copy = settings;
+  visitDialogPositions(copy, writer);
+}
+
+WindowPosition readWindowPosition(const IniFile& ini) {
+  WindowPosition pos;
+  const int top = ini.readInteger("Startpos", "top", -1);
+  if (top == -1) return pos;
+  pos.maximised = false;
+  pos.top = top;
+  pos.left = ini.readInteger("Startpos", "left", 0);
+  pos.height = ini.readInteger("Startpos", "height", 0);
+  pos.width = ini.readInteger("Startpos", "width", 0);
+  return pos;
+}
+
+void writeWindowPosition(IniFile& ini, const WindowPosition& pos) {
+  if (pos.maximised) {
+    ini.eraseSection("Startpos");
+    return;
+  }
+  ini.writeInteger("Startpos", "top", pos.top);
+  ini.writeInteger("Startpos", "left", pos.left);
+  ini.writeInteger("Startpos", "height", pos.height);
+  ini.writeInteger("Startpos", "width", pos.width);
+}
+
+bool migrateLegacyFileName(const fs::path& dir) {
+  std::error_code ec;
+  const fs::path dat = dir / kLegacyIniFileName;
+  const fs::path ini = dir / kIniFileName;
+  if (!fs::exists(dat, ec) || fs::exists(ini, ec)) return false;
+  fs::rename(dat, ini, ec);
+  return !ec;
+}
+
+const std::vector<std::pair<std::string, std::string>>& legacyMenuPathRenames() {
+  static const std::vector<std::pair<std::string, std::string>> kRenames = [] {
+    std::vector<std::pair<std::string, std::string>> list;
+    for (const char* item :
+         {"Output (Play) Selection", "Play Selection With Context", "Play Context Around Selection",
+          "Kill (Stop) Output", "Play Left Channel", "Play Right Channel",
+          "Input (Record) New WAV File"}) {
+      list.emplace_back(std::string("File | ") + item, std::string("Play/Record | ") + item);
+    }
+    for (const char* item :
+         {"Get Fingerprint", "Decrackle (With Undo)", "Decrackle (Direct Overwrite)",
+          "Save Fingerprint in File...", "Load Fingerprint from File..."}) {
+      list.emplace_back(std::string("Decrackling | ") + item,
+                        std::string("Noise Reduction | ") + item);
+    }
+    return list;
+  }();
+  return kRenames;
+}
+
+bool renameLegacyMenuPaths(IniFile& ini) {
+  bool changed = false;
+  const auto& renames = legacyMenuPathRenames();
+  for (int n = 1;; ++n) {
+    const std::string key = "sc" + std::to_string(n);
+    const std::string value = ini.readString("Shortcut", key, "");
+    if (value.empty()) break;
+    for (const auto& [from, to] : renames) {
+      if (value.starts_with(from)) {
+        ini.writeString("Shortcut", key, to + value.substr(from.size()));
+        changed = true;
+        break;
+      }
+    }
+  }
+  for (int slot = 1; slot <= MacroTable::kSlots; ++slot) {
+    for (int step = 1;; ++step) {
+      const std::string key = "macro" + std::to_string(slot) + "." + std::to_string(step);
+      const std::string value = ini.readString("Macros", key, "");
+      if (value.empty()) break;
+      for (const auto& [from, to] : renames) {
+        if (value == from) {
+          ini.writeString("Macros", key, to);
+          changed = true;
+          break;
+        }
+      }
+    }
+  }
+  return changed;
+}
+
+void addToRecentFiles(IniFile& ini, const std::string& path) {
+  int k = kMaxRecentFiles;
+  for (int i = 1; i < kMaxRecentFiles; ++i) {
+    if (ini.readString("Files", fileKey(i), "") == path) {
+      k = i;
+      break;
+    }
+  }
+  for (int i = k - 1; i >= 1; --i) {
+    const std::string v = ini.readString("Files", fileKey(i), "");
+    if (!v.empty()) ini.writeString("Files", fileKey(i + 1), v);
+  }
+  ini.writeString("Files", fileKey(1), path);
+}
+
+std::vector<std::string> recentFiles(const IniFile& ini) {
+  std::vector<std::string> list;
+  // A hand-edited file10 onwards is ignored: the list never holds more than nine.
+  for (int i = 1; i <= kMaxRecentFiles; ++i) {
+    std::string v = ini.readString("Files", fileKey(i), "");
+    if (v.empty()) break;
+    list.push_back(std::move(v));
+  }
+  return list;
+}
+
+std::vector<RecentFileItem> recentFileMenu(const IniFile& ini) {
+  std::vector<RecentFileItem> items;
+  for (std::string& path : recentFiles(ini)) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(fs::path(path), ec);
+    if (ec || !fs::exists(st) || fs::is_directory(st)) continue;
+    const std::string caption = "&" + std::to_string(items.size() + 1) + ": " + path;
+    items.push_back({caption, std::move(path)});
+  }
+  return items;
+}
+
+StartupResult readConfigurationAtStartup(Context& ctx, IniFile& ini, PresetStore& presets,
+                                         MacroTable& macros) {
+  StartupResult result;
+  migrateLegacyFileName(ini.path().parent_path());
+  result.load = ini.load();
+  if (!result.load.error.empty()) ctx.warning(result.load.error);
+  if (result.load.existed && result.load.ok && renameLegacyMenuPaths(ini)) {
+    std::string error;
+    if (!ini.save(&error)) ctx.warning(error);
+  }
+  presets.readAll(ini, result.invalidNumbers);
+  readSettings(ini, ctx, result.invalidNumbers);
+  macros.read(ini);
+  if (result.invalidNumbers) showInvalidNumberFormatMessage(ctx);
+  result.window = readWindowPosition(ini);
+  return result;
+}
+
+void writeConfigurationAtClose(IniFile& ini, const Settings& settings,
+                               const WindowPosition& window) {
+  writeWindowPosition(ini, window);
+  writeDialogPositions(ini, settings);
+  writeSettings(ini, settings);
+}
+
+}  // namespace tolmar
