@@ -8,6 +8,7 @@
 
 #include "audio/audio_commands.h"
 #include "config/automation_commands.h"
+#include "config/presets.h"
 #include "core/context.h"
 #include "core/host.h"
 #include "cue/cue_commands.h"
@@ -26,6 +27,9 @@ struct EditorCore {
   explicit EditorCore(Host& host) : ctx(host) {}
   Context ctx;
   std::unique_ptr<WaveFile> doc;  // empty while no file is open
+  // Every preset family (declick, equaliser, filter, channel mix), read at start-up. The
+  // dialogs and the macro runner all use these lists; no command part keeps its own copy.
+  PresetStore presets;
 };
 
 // Each command part lives in its subsystem's folder; Editor is all of them together.
@@ -63,7 +67,14 @@ class Editor : public EditorCore,
   void Undo1Click();
   void Redo1Click();
   bool Save1Click();
+  // The menu's action for Save: the command table's actions return nothing.
+  void saveMenuClick() { Save1Click(); }
   bool saveEnabled() const;
+
+  // ---- Edit menu switches (editor_edit.cpp) ----
+  // Toggle which channels the editing commands change.
+  void EditLeftClick();
+  void EditRightClick();
 
  private:
   bool openOnce(const std::string& path, bool replace, bool& retry);
