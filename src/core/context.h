@@ -32,7 +32,8 @@ class Context {
  public:
   explicit Context(Host& host) : host_(&host) {}
 
-  Host& host() { return *host_; }
+  // The host is not part of the context's state: const passes (availability) may ask it.
+  Host& host() const { return *host_; }
   void setHost(Host& host) { host_ = &host; }
 
   Settings settings;

@@ -1,0 +1,603 @@
+// The command table and the availability pass.
+//
+// Wiring a handler: build it as a member of Editor (in its command part, e.g.
+// `void FindAllClicks1Click();` in declick/declick_commands.h), then replace the row's `nullptr`
+// action below with its address, e.g.
+//     item(kDc, "Find &All Clicks", "FindAllClicks1Click", "", sel, &Editor::FindAllClicks1Click),
+// A row whose action is null is "not built": the menu shows it, but it is never enabled, and a
+// macro step naming it reports it as not valid. A handler that returns a value gets a small void
+// member that calls it (see Editor::saveMenuClick). A check item whose check mark lives in new
+// state also gets a `checked` function (see editLeftChecked). When the state behind a predicate
+// is built, fill its field in computeCommandState (each missing one is marked there).
+
+#include "config/command_table.h"
+
+#include "core/editor.h"
+
+namespace tolmar {
+
+namespace {
+
+// ---- Availability predicates (one per row of the enabling rules) ----
+
+bool always(const CommandState&) {
+  return true;
+}
+bool notRecording(const CommandState& s) {
+  return !s.recording;
+}
+bool file(const CommandState& s) {
+  return s.file;
+}
+bool fileWritable(const CommandState& s) {
+  return s.file && !s.readonly;
+}
+bool fileNoUndo(const CommandState& s) {
+  return s.file && !s.undo;
+}
+bool saveable(const CommandState& s) {
+  return s.undo && !s.readonly;
+}
+bool sel(const CommandState& s) {
+  return s.sel;
+}
+bool selL(const CommandState& s) {
+  return s.sel && s.editl;
+}
+bool selR(const CommandState& s) {
+  return s.sel && s.editr;
+}
+// Spectral replacement works on at most 16384 frames.
+bool spectralL(const CommandState& s) {
+  return s.sel && s.editl && s.sellen <= 16384;
+}
+bool spectralR(const CommandState& s) {
+  return s.sel && s.editr && s.sellen <= 16384;
+}
+// Frequency analysis needs one whole 4096-frame block.
+bool analysable(const CommandState& s) {
+  return s.sel && s.sellen >= 4096;
+}
+bool direct(const CommandState& s) {
+  return s.direct;
+}
+bool selFingerprint(const CommandState& s) {
+  return s.sel && s.fingerprint;
+}
+bool directFingerprint(const CommandState& s) {
+  return s.direct && s.fingerprint;
+}
+bool fingerprint(const CommandState& s) {
+  return s.fingerprint;
+}
+bool point(const CommandState& s) {
+  return s.point;
+}
+bool pointClipWave(const CommandState& s) {
+  return s.point && s.clipwave;
+}
+bool selDeletions(const CommandState& s) {
+  return s.sel && s.deletions;
+}
+bool selInsertions(const CommandState& s) {
+  return s.sel && s.insertions;
+}
+bool executable(const CommandState& s) {
+  return (s.deletions || s.insertions) && !s.readonly;
+}
+bool undo(const CommandState& s) {
+  return s.undo;
+}
+bool redo(const CommandState& s) {
+  return s.redo;
+}
+bool views(const CommandState& s) {
+  return s.views;
+}
+bool remembered(const CommandState& s) {
+  return s.remembered;
+}
+bool clicks(const CommandState& s) {
+  return s.clicks;
+}
+bool currentClick(const CommandState& s) {
+  return s.currentClick;
+}
+bool falseClicks(const CommandState& s) {
+  return s.falseClicks;
+}
+bool anyClicks(const CommandState& s) {
+  return s.clicks || s.falseClicks;
+}
+bool markers(const CommandState& s) {
+  return s.markers;
+}
+bool markersSel(const CommandState& s) {
+  return s.markers && s.sel;
+}
+bool cues(const CommandState& s) {
+  return s.cues;
+}
+bool cuesSel(const CommandState& s) {
+  return s.cues && s.sel;
+}
+bool compat(const CommandState& s) {
+  return s.compat;
+}
+bool compatL(const CommandState& s) {
+  return s.compat && s.editl;
+}
+bool compatR(const CommandState& s) {
+  return s.compat && s.editr;
+}
+bool overlay(const CommandState& s) {
+  return s.overlay;
+}
+bool overlayL(const CommandState& s) {
+  return s.overlay && s.editl;
+}
+bool overlayR(const CommandState& s) {
+  return s.overlay && s.editr;
+}
+bool playSel(const CommandState& s) {
+  return s.playdev && s.sel;
+}
+bool recordable(const CommandState& s) {
+  return s.recdev && !s.recording;
+}
+bool stoppable(const CommandState& s) {
+  return s.playing || s.recording;
+}
+
+// ---- Check marks ----
+
+bool editLeftChecked(const Editor& ed) {
+  return ed.ctx.editLeft;
+}
+bool editRightChecked(const Editor& ed) {
+  return ed.ctx.editRight;
+}
+
+// ---- Row builders ----
+
+Command item(std::string_view menu, std::string_view caption, std::string_view handler,
+             std::string_view shortcut, Availability available, Action action) {
+  Command c;
+  c.menu = menu;
+  c.caption = caption;
+  c.handler = handler;
+  c.shortcut = shortcut;
+  c.available = available;
+  c.action = action;
+  return c;
+}
+
+Command check(std::string_view menu, std::string_view caption, std::string_view handler,
+              std::string_view shortcut, Availability available, Action action,
+              CheckedState checked) {
+  Command c = item(menu, caption, handler, shortcut, available, action);
+  c.checkItem = true;
+  c.checked = checked;
+  return c;
+}
+
+Command separator(std::string_view menu) {
+  Command c;
+  c.menu = menu;
+  c.caption = "-";
+  return c;
+}
+
+Command debugOnly(Command c) {
+  c.visible = false;
+  c.debugItem = true;
+  return c;
+}
+
+constexpr std::string_view kFi = "&File";
+constexpr std::string_view kEd = "&Edit";
+constexpr std::string_view kVw = "&View";
+constexpr std::string_view kNv = "N&avigate";
+constexpr std::string_view kSl = "&Selection";
+constexpr std::string_view kMk = "&Markers";
+constexpr std::string_view kCu = "&Cue Points";
+constexpr std::string_view kDc = "&Declicking";
+constexpr std::string_view kNr = "&Noise Reduction";
+constexpr std::string_view kFx = "&Other Effects";
+constexpr std::string_view kBl = "&Blocks";
+constexpr std::string_view kPr = "&Play/Record";
+
+std::vector<Command> buildTable() {
+  // clang-format off
+  return {
+    // File: 14 fixed items; the recent files follow them.
+    item(kFi, "&Open WAV File...", "OpenWAVFile1Click", "Ctrl+O", notRecording, &Editor::OpenWAVFile1Click),
+    item(kFi, "&Close WAV File", "CloseFile1Click", "", file, &Editor::CloseFile1Click),
+    separator(kFi),
+    item(kFi, "&Save", "Save1Click", "Ctrl+S", saveable, &Editor::saveMenuClick),
+    item(kFi, "Save &As...", "SaveAs1Click", "", file, nullptr),
+    item(kFi, "Save Selected Sa&mples...", "SaveSelectedSamples1Click", "", sel, nullptr),
+    item(kFi, "&Truncate Extra Data", "TruncateExtraData1Click", "", fileWritable, &Editor::TruncateExtraData1Click),
+    separator(kFi),
+    item(kFi, "O&ptions...", "Options1Click", "", always, nullptr),
+    item(kFi, "Mac&ros...", "Macros1Click", "", always, nullptr),
+    item(kFi, "&Batch Mode...", "BatchMode1Click", "", always, nullptr),
+    separator(kFi),
+    item(kFi, "E&xit", "Exit1Click", "", always, nullptr),
+    separator(kFi),
+
+    item(kEd, "&Undo", "Undo1Click", "Ctrl+Del", undo, &Editor::Undo1Click),
+    item(kEd, "&Redo", "Redo1Click", "Ctrl+Ins", redo, &Editor::Redo1Click),
+    separator(kEd),
+    check(kEd, "Edit &Left", "EditLeftClick", "", file, &Editor::EditLeftClick, editLeftChecked),
+    check(kEd, "Edit Ri&ght", "EditRightClick", "", file, &Editor::EditRightClick, editRightChecked),
+    separator(kEd),
+    item(kEd, "&Copy Selected Samples to Clipboard", "CopySelectedSampletoClipboard1Click", "", sel, nullptr),
+    item(kEd, "Replace From Clip&board (With Undo)", "ReplaceFromClipboardWithUndo1Click", "", pointClipWave, nullptr),
+    item(kEd, "Replace From &File (With Undo)...", "ReplaceFromFile1Click", "", sel, nullptr),
+    item(kEd, "Replace From File (&Direct Overwrite)...", "ReplaceFromFileDirectOverwrite1Click", "", direct, nullptr),
+    item(kEd, "&Append Other File at End", "AppendOtherFiletoEnd1Click", "", fileNoUndo, nullptr),
+    separator(kEd),
+    item(kEd, "I&nterpolate Left", "InterpLeftClick", "", selL, nullptr),
+    item(kEd, "In&terpolate Right", "InterpRightClick", "", selR, nullptr),
+    item(kEd, "Interpolate B&oth", "InterpBothClick", "", sel, nullptr),
+    item(kEd, "Be&zier Interpolate Left", "BezierLeft1Click", "", selL, nullptr),
+    item(kEd, "Bezier Interpolate Rig&ht", "BezierRight1Click", "", selR, nullptr),
+    item(kEd, "Bezier Interpolate Bot&h", "BezierInterpolateBoth1Click", "", sel, nullptr),
+    item(kEd, "&Silence", "Silence1Click", "", sel, nullptr),
+    item(kEd, "S&mooth Abrasion", "SmoothSelection1Click", "", sel, nullptr),
+    separator(kEd),
+    item(kEd, "Mar&k Selection for Deletion", "MarkforDeletion1Click", "", sel, nullptr),
+    item(kEd, "Clear D&eletion Mark(s)", "ClearDeletionMarks1Click", "", selDeletions, nullptr),
+    item(kEd, "Add Silence &Insertion Mark", "InsertSilence1Click", "", point, nullptr),
+    item(kEd, "Remo&ve Silence Insertion Mark(s)", "RemoveSilenceClick", "", selInsertions, nullptr),
+    item(kEd, "Add S&urrounding Silence", "AddSurroundingSilence1Click", "", sel, nullptr),
+    item(kEd, "E&xecute Deletions/Insertions", "ExecuteDeletions1Click", "", executable, nullptr),
+
+    // View: 21 fixed items; the view history follows them.
+    check(kVw, "&Redraw Wave Mode", "RedrawWaveModeClick", "", file, nullptr, nullptr),
+    check(kVw, "&Spectral View", "SpectralView1Click", "", file, nullptr, nullptr),
+    separator(kVw),
+    check(kVw, "&Maximise Amplitude", "MaxAmplitudeBtnClick", "", file, nullptr, nullptr),
+    check(kVw, "Ignore &Left in Maximise", "IgnoreLeftClick", "", file, nullptr, nullptr),
+    check(kVw, "Ignore Ri&ght in Maximise", "IgnoreRightClick", "", file, nullptr, nullptr),
+    item(kVw, "Reset &Vertical Adjusters", "ResetVerticalAdjusters1Click", "", file, nullptr),
+    separator(kVw),
+    item(kVw, "S&tandard Detail Scale", "QuickHorzBtnClick", "", file, nullptr),
+    item(kVw, "Set &Detail Scale", "SetDetailScale1Click", "", file, nullptr),
+    item(kVw, "Zoom &In", "ZoomIn1Click", "", file, nullptr),
+    item(kVw, "Zoom &Out", "ZoomOut1Click", "", file, nullptr),
+    item(kVw, "&Entire File", "EntireFileBtnClick", "", file, nullptr),
+    item(kVw, "Selected Sam&ples", "ShowSelBtnClick", "", sel, nullptr),
+    item(kVw, "Start o&f Selection", "GoSelStartBtnClick", "", sel, nullptr),
+    item(kVw, "Middle of Selec&tion", "MiddleofSelection1Click", "", sel, nullptr),
+    item(kVw, "End of Selectio&n", "EndofSelection1Click", "", sel, nullptr),
+    separator(kVw),
+    item(kVw, "Pre&vious View", "PreviousView1Click", "", views, nullptr),
+    item(kVw, "Ne&xt View", "NextView1Click", "", views, nullptr),
+    separator(kVw),
+
+    item(kNv, "&Beginning of File", "BeginFileBtnClick", "", file, nullptr),
+    item(kNv, "&End of File", "EndFileBtnClick", "", file, nullptr),
+    separator(kNv),
+    item(kNv, "&Next Page", "NextPageBtnClick", "", file, nullptr),
+    item(kNv, "&Previous Page", "PrevPageBtnClick", "", file, nullptr),
+    item(kNv, "Next &Fragment", "NextFragBtnClick", "", file, nullptr),
+    item(kNv, "Previous Fr&agment", "PrevFragBtnClick", "", file, nullptr),
+    item(kNv, "Next &Revolution", "NextRevolution1Click", "", file, nullptr),
+    item(kNv, "Previous Re&volution", "PreviousRevolution1Click", "", file, nullptr),
+    separator(kNv),
+    item(kNv, "&Goto Position...", "Goto1Click", "", file, nullptr),
+
+    item(kSl, "Select &Displayed Samples", "SelectDispBtnClick", "", file, nullptr),
+    item(kSl, "Select &Entire File", "SelectEntireFile1Click", "", file, nullptr),
+    item(kSl, "&Mark Region...", "MarkRegion1Click", "", file, nullptr),
+    separator(kSl),
+    item(kSl, "&Remember Selection", "RetainRegion1Click", "", sel, nullptr),
+    item(kSl, "Re&instate Selection", "RestoreRegion1Click", "", remembered, nullptr),
+    separator(kSl),
+    item(kSl, "Snap Selection (&Left)", "snapselectionleft1Click", "", sel, nullptr),
+    item(kSl, "Snap Selection (Ri&ght)", "snapselectionright1Click", "", sel, nullptr),
+    separator(kSl),
+    item(kSl, "Selection De&tails...", "SelectionDetails1Click", "", sel, nullptr),
+    item(kSl, "Selection &Statistics...", "SelectionStatistics1Click", "", sel, nullptr),
+    item(kSl, "Find &Clipping in Selection", "FindClippinginSelection1Click", "", sel, nullptr),
+    item(kSl, "&Frequency Analysis...", "FrequencyAnalysis1Click", "", analysable, nullptr),
+
+    item(kMk, "Goto &First Marker", "GotoFirstMarker1Click", "", markers, nullptr),
+    item(kMk, "Goto &Next Marker", "GotoNextMarker1Click", "", markers, nullptr),
+    separator(kMk),
+    item(kMk, "Clear Markers in &Selection", "ClearPlaybackMarkers1Click", "", markersSel, nullptr),
+    item(kMk, "Clear &All Markers", "ClearAllMarkers1Click", "", markers, nullptr),
+    separator(kMk),
+    item(kMk, "Sa&ve Markers in File...", "SaveMarkersinFile1Click", "", markers, nullptr),
+    item(kMk, "&Load Markers from File...", "LoadMarkersfromFile1Click", "", file, nullptr),
+    separator(kMk),
+    item(kMk, "Convert &Click Positions to Markers", "PlaceMarkersatClickPositions1Click", "", clicks, nullptr),
+
+    item(kCu, "&Add Cue Point...", "AddCue1Click", "Ctrl+Q", point, nullptr),
+    item(kCu, "&Delete Cue Point(s)", "RemoveDAOCuePoints1Click", "Shift+Ctrl+Q", cuesSel, nullptr),
+    item(kCu, "Add &Regular Cue Points...", "AddRegularCuePoints1Click", "", sel, nullptr),
+    separator(kCu),
+    item(kCu, "&Goto Cue Point...", "GotoCuePoint1Click", "Q", cues, nullptr),
+    item(kCu, "Goto &First Cue Point", "GotoFirstCuePoint1Click", "", cues, nullptr),
+    item(kCu, "Goto &Next Cue Point", "GotoNextCuePoint1Click", "", cues, nullptr),
+    item(kCu, "Goto &Previous Cue Point", "GotoPreviousCuePoint1Click", "", cues, nullptr),
+    separator(kCu),
+    item(kCu, "Find &Tracks", "FindTracks1Click", "", sel, nullptr),
+    item(kCu, "Convert &Markers to Cue Points", "ConvertMarkersClick", "", markers, nullptr),
+    item(kCu, "Displa&y Track...", "DisplayTrack1Click", "", file, nullptr),
+    separator(kCu),
+    item(kCu, "Setup CD T&ext Data...", "SetupCDTextData1Click", "", file, nullptr),
+    item(kCu, "&Write Cue Sheet...", "CreateDAOCueSheet1Click", "", file, nullptr),
+    item(kCu, "Read &Cue Sheet...", "ReadDAOCueSheet1Click", "", file, nullptr),
+    separator(kCu),
+    item(kCu, "&Split Tracks...", "SplitTracks1Click", "", file, nullptr),
+
+    item(kDc, "Find &All Clicks", "FindAllClicks1Click", "", sel, nullptr),
+    item(kDc, "Find and &Remove All Clicks", "FindandRemoveAllClicks1Click", "", direct, nullptr),
+    separator(kDc),
+    item(kDc, "&Set Declick Parameters...", "Set1Click", "", file, nullptr),
+    item(kDc, "Analyse Click (&Left)", "AutoSetup1Click", "", point, nullptr),
+    item(kDc, "Analyse Click (R&ight)", "AutoSetup2Click", "", point, nullptr),
+    item(kDc, "Declick &Preview", "DeclickPreview1Click", "", sel, nullptr),
+    separator(kDc),
+    item(kDc, "Goto &Next Click", "FindNextClick1Click", "", clicks, nullptr),
+    item(kDc, "Goto Pre&vious Click", "GotoPreviousClick1Click", "", clicks, nullptr),
+    item(kDc, "Goto Spe&cific Click...", "GotoSpecificClick1Click", "", clicks, nullptr),
+    item(kDc, "Goto Click After Start of Selec&tion", "GotoClickAfterSelClick", "", clicks, nullptr),
+    separator(kDc),
+    item(kDc, "Remove C&urrent Click", "RemoveCurrentClick1Click", "", currentClick, nullptr),
+    item(kDc, "Set Current Click as &False", "MarkCurrentClickasFalse1Click", "", currentClick, nullptr),
+    item(kDc, "Re&move All Clicks", "RemoveAllClicks1Click", "", clicks, nullptr),
+    separator(kDc),
+    item(kDc, "Clear St&ored Clicks", "ClearStoredClicks1Click", "", clicks, nullptr),
+    item(kDc, "Clear Fals&e Clicks", "ClearFalseClicks1Click", "", falseClicks, nullptr),
+    separator(kDc),
+    item(kDc, "Save Clic&ks in File...", "SaveClicksinFile1Click", "", anyClicks, nullptr),
+    item(kDc, "Loa&d Clicks from File...", "LoadClicksfromFile1Click", "", file, nullptr),
+
+    item(kNr, "&Get Fingerprint", "GetFingerprint1Click", "", sel, nullptr),
+    separator(kNr),
+    item(kNr, "&Reduce Noise (With Undo)", "RemoveNoise1Click", "", selFingerprint, nullptr),
+    item(kNr, "Reduce &Noise (Direct Overwrite)", "ReduceNoise1Click", "", directFingerprint, nullptr),
+    separator(kNr),
+    item(kNr, "&Decrackle (With Undo)", "Decrackle1Click", "", selFingerprint, nullptr),
+    item(kNr, "De&crackle (Direct Overwrite)", "DecrackleDirectOverwrite1Click", "", directFingerprint, nullptr),
+    debugOnly(item(kNr, "Decrackle &Preview", "DecracklePreview1Click", "", selFingerprint, nullptr)),
+    separator(kNr),
+    item(kNr, "&Save Fingerprint in File...", "SaveFingerprintinFile1Click", "", fingerprint, nullptr),
+    item(kNr, "&Load Fingerprint from File...", "LoadFingerprintfromFile1Click", "", file, nullptr),
+
+    item(kFx, "&Normalise (With Undo)", "Normalize1Click", "", sel, nullptr),
+    item(kFx, "Normalise (&Direct Overwrite)", "NormalizedirectOverwrite1Click", "", direct, nullptr),
+    separator(kFx),
+    item(kFx, "&Amplify/Compress (With Undo)", "Compress1Click", "", sel, nullptr),
+    item(kFx, "Amplify/Compress (Direct O&verwrite)", "CompressDirectOverwrite1Click", "", direct, nullptr),
+    item(kFx, "Amplify/Compress &Preview", "CompressPreview1Click", "", sel, nullptr),
+    separator(kFx),
+    item(kFx, "Fade &In", "FadeIn1Click", "", sel, nullptr),
+    item(kFx, "Fade &Out", "FadeOut1Click", "", sel, nullptr),
+    item(kFx, "Pa&rtial Fade In...", "PartialFadeIn1Click", "", sel, nullptr),
+    item(kFx, "Partial Fade Ou&t...", "PartialFadeOut1Click", "", sel, nullptr),
+    separator(kFx),
+    item(kFx, "&Equalise (With Undo)", "EqualiseWithUndo1Click", "", sel, nullptr),
+    item(kFx, "E&qualise (Direct Overwrite)", "EqualiseDirectOverwrite1Click", "", direct, nullptr),
+    item(kFx, "Equalise Previe&w", "EqualisePreview1Click", "", sel, nullptr),
+    separator(kFx),
+    item(kFx, "&Filter (With Undo)", "FilterWithUndo1Click", "", sel, nullptr),
+    item(kFx, "Filter (Direct Overwrite)", "FilterDirectOverwrite1Click", "", direct, nullptr),
+    item(kFx, "Filter Pr&eview", "FilterPreview1Click", "", sel, nullptr),
+    separator(kFx),
+    item(kFx, "&Channel Mix (With Undo)", "ChannelMixWithUndo1Click", "", sel, nullptr),
+    item(kFx, "C&hannel Mix (Direct Overwrite)", "ChannelMixDirectOverwrite1Click", "", direct, nullptr),
+    item(kFx, "Channel Mi&x Preview", "ChannelMixPreview1Click", "", sel, nullptr),
+
+    item(kBl, "Copy &Preceding Block (Left)", "CopyPrecedingBlock1Click", "", selL, nullptr),
+    item(kBl, "Copy Preceding Block (Right)", "CopyPrecedingBlockRight1Click", "", selR, nullptr),
+    separator(kBl),
+    item(kBl, "Copy &Left to Right", "CopyLefttoRight1Click", "", selR, nullptr),
+    item(kBl, "Copy &Right to Left", "CopyRighttoLeft1Click", "", selL, nullptr),
+    separator(kBl),
+    item(kBl, "&Spectral Replacement (Left)", "SpectralReplacementLeft1Click", "", spectralL, nullptr),
+    item(kBl, "Spectral Replacement (Right)", "SpectralReplacementRight1Click", "", spectralR, nullptr),
+    separator(kBl),
+    item(kBl, "Nudge &Up (Left)", "NudgeUpLeft1Click", "", sel, nullptr),
+    item(kBl, "Nudge &Down (Left)", "NudgeDownLeft1Click", "", sel, nullptr),
+    item(kBl, "Nudge Up (Right)", "NudgeUpRight1Click", "", sel, nullptr),
+    item(kBl, "Nudge Down (Right)", "NudgeDownRight1Click", "", sel, nullptr),
+    separator(kBl),
+    item(kBl, "Set &Compatible Block Params...", "SetCompatibleBlockParams1Click", "", always, nullptr),
+    item(kBl, "&Find Compatible Block", "FindCompatibleBlock1Click", "", sel, nullptr),
+    item(kBl, "Copy Compatible Block (Left)", "CopyCompatibleBlock1Click", "", compatL, nullptr),
+    item(kBl, "Copy Compatible Block (Right)", "CopyCompatibleBlockRight1Click", "", compatR, nullptr),
+    item(kBl, "Reset Compatible Bloc&k", "ResetCompatibleBlock1Click", "", compat, nullptr),
+    separator(kBl),
+    item(kBl, "Setup &Overlay Block", "SetupOverlayBlockClick", "", sel, nullptr),
+    item(kBl, "&Back by Block Width", "BackbyBlockWidthClick", "", overlay, nullptr),
+    item(kBl, "Forward by Block &Width", "ForwardbyBlockWidthClick", "", overlay, nullptr),
+    item(kBl, "Back One Sa&mple", "BackOneSampleClick", "", overlay, nullptr),
+    item(kBl, "Forward One Sample", "ForwardOneSampleClick", "", overlay, nullptr),
+    item(kBl, "Copy Overlay (Left)", "CopyOverlayLeftClick", "", overlayL, nullptr),
+    item(kBl, "Copy Overlay (Right)", "CopyOverlayRightClick", "", overlayR, nullptr),
+    item(kBl, "Reselect Or&iginal Block", "ReselectOriginalBlockClick", "", overlay, nullptr),
+    item(kBl, "Discard Overla&y Block", "DiscardOverlayBlockClick", "", overlay, nullptr),
+    separator(kBl),
+    check(kBl, "Smooth &Edges After Copying", "SmoothEdgesClick", "", file, nullptr, nullptr),
+
+    item(kPr, "&Output (Play) Selection", "PlaySelectionBtnClick", "", playSel, nullptr),
+    item(kPr, "Output (Play) Selection - Left Only", "OutputPlaySelectionLeftChannel1Click", "", playSel, nullptr),
+    item(kPr, "Output (Play) Selection - Right Only", "OutputPlaySelectionRightChannel1Click", "", playSel, nullptr),
+    item(kPr, "Play Selection &With Context", "OutputSelectionWithContext1Click", "", playSel, nullptr),
+    item(kPr, "Play Selection With Context - Left Only", "PlaySelectionWithContextLeftChannel1Click", "", playSel, nullptr),
+    item(kPr, "Play Selection With Context - Right Only", "PlaySelectionWithContextRightChannel1Click", "", playSel, nullptr),
+    item(kPr, "Play &Context Around Selection", "PlayContextMinusSelection1Click", "", playSel, nullptr),
+    item(kPr, "Play Context Around Selection - Left Only", "PlayContextAroundSelectionLeftOnly1Click", "", playSel, nullptr),
+    item(kPr, "Play Context Around Selection - Right Only", "PlayContextAroundSelectionRightOnly1Click", "", playSel, nullptr),
+    item(kPr, "Play Selection With Context &After", "PlaySelectionWithContextAfter1Click", "", playSel, nullptr),
+    item(kPr, "Play Selection With Context &Before", "PlaySelectionWithContextBefore1Click", "", playSel, nullptr),
+    separator(kPr),
+    item(kPr, "&Kill (Stop) Output", "StopPlayBtnClick", "", stoppable, nullptr),
+    separator(kPr),
+    check(kPr, "Play &Left Channel", "PlayLeftClick", "", file, nullptr, nullptr),
+    check(kPr, "Play &Right Channel", "PlayRightClick", "", file, nullptr, nullptr),
+    separator(kPr),
+    item(kPr, "&Input (Record) New WAV File", "Record1Click", "", recordable, nullptr),
+  };
+  // clang-format on
+}
+
+struct Index {
+  std::vector<std::string> paths;  // parallel to the table; empty for separators
+  std::vector<int> positions;      // position within the item's menu
+};
+
+const Index& tableIndex() {
+  static const Index index = [] {
+    Index ix;
+    const auto& table = commandTable();
+    std::vector<std::string_view> menus;
+    std::vector<int> counts;
+    for (const Command& c : table) {
+      ix.paths.push_back(isSeparator(c) ? std::string() : menuPath(c));
+      size_t m = 0;
+      while (m < menus.size() && menus[m] != c.menu) ++m;
+      if (m == menus.size()) {
+        menus.push_back(c.menu);
+        counts.push_back(0);
+      }
+      ix.positions.push_back(counts[m]++);
+    }
+    return ix;
+  }();
+  return index;
+}
+
+}  // namespace
+
+const std::vector<Command>& commandTable() {
+  static const std::vector<Command> table = buildTable();
+  return table;
+}
+
+std::vector<std::string_view> topLevelMenus() {
+  std::vector<std::string_view> menus;
+  for (const Command& c : commandTable())
+    if (menus.empty() || menus.back() != c.menu) menus.push_back(c.menu);
+  return menus;
+}
+
+std::string cleanCaption(std::string_view caption) {
+  std::string out;
+  out.reserve(caption.size());
+  for (char ch : caption)
+    if (ch != '&') out += ch;
+  return out;
+}
+
+std::string menuPath(const Command& c) {
+  return cleanCaption(c.menu) + " | " + cleanCaption(c.caption);
+}
+
+const Command* findCommand(std::string_view path) {
+  const auto& table = commandTable();
+  const Index& ix = tableIndex();
+  for (size_t i = 0; i < table.size(); ++i)
+    if (!ix.paths[i].empty() && ix.paths[i] == path) return &table[i];
+  return nullptr;
+}
+
+const Command* findHandler(std::string_view handler) {
+  if (handler.empty()) return nullptr;
+  for (const Command& c : commandTable())
+    if (c.handler == handler) return &c;
+  return nullptr;
+}
+
+size_t commandIndex(const Command& c) {
+  const auto& table = commandTable();
+  for (size_t i = 0; i < table.size(); ++i)
+    if (&table[i] == &c) return i;
+  return table.size();
+}
+
+int menuPosition(const Command& c) {
+  const size_t i = commandIndex(c);
+  return i < commandTable().size() ? tableIndex().positions[i] : -1;
+}
+
+bool isSeparator(const Command& c) {
+  return c.caption == "-";
+}
+
+bool isVisible(const Command& c, bool showDebugItems) {
+  return c.visible || (c.debugItem && showDebugItems);
+}
+
+CommandState computeCommandState(const Editor& ed) {
+  const Context& ctx = ed.ctx;
+  CommandState s;
+  s.playing = ctx.playing;
+  s.recording = ctx.recording;
+  // PLAYDEV: a playback device with 44.1 kHz stereo 16-bit capability was found at start-up.
+  // RECDEV: a recording device with that capability was found at start-up.
+  s.showDebugItems = ctx.settings.debugDcp;
+
+  s.file = ed.doc && !ctx.recording;
+  if (!s.file) return s;  // everything else stays false
+  const WaveFile& doc = *ed.doc;
+
+  // An unset start (-1) below a set end is no selection.
+  s.sel = doc.hasSelection();
+  s.point = doc.selStart >= 0;
+  if (doc.selStart >= 0 && doc.selEnd >= 0)
+    s.sellen = static_cast<int64_t>(doc.selEnd) - doc.selStart + 1;
+  s.undo = doc.canUndo();
+  s.redo = doc.canRedo();
+  // CLICKS: the found-click list of the declick part exists and is not empty.
+  // FALSECLICKS: the false-click list of the declick part is not empty.
+  // CURRENTCLICK: CLICKS and the declick part's current click index is >= 0.
+  s.markers = !ed.markers.empty() || ed.audibleMarker >= 0;
+  s.cues = !doc.cues.empty();
+  s.deletions = !doc.deletions.empty();
+  s.insertions = !doc.insertions.empty();
+  // VIEWS: the document's view history holds more than one view.
+  s.remembered = doc.rememberedStart >= 0;
+  // COMPAT: the block-repair part holds a found compatible block.
+  // OVERLAY: the block-repair part has an overlay block set up.
+  // FINGERPRINT: the noise-reduction part holds a noise fingerprint.
+  s.clipwave = ctx.host().clipboardHasWave();
+  s.readonly = ctx.readOnly;
+  s.editl = ctx.editLeft;
+  s.editr = ctx.editRight;
+  s.direct = s.sel && !s.undo && !s.readonly;
+  return s;
+}
+
+bool isEnabled(const Command& c, const CommandState& state) {
+  return !isSeparator(c) && c.action && c.available && isVisible(c, state.showDebugItems) &&
+         c.available(state);
+}
+
+bool isChecked(const Editor& editor, const Command& c) {
+  return c.checkItem && c.checked && c.checked(editor);
+}
+
+std::string commandCaption(const Editor& editor, const Command& c) {
+  // undoCaption() is "Undo" or "Undo " + the step's caption; the table caption keeps its "&".
+  if (c.handler == "Undo1Click" && editor.doc)
+    return std::string(c.caption) + editor.doc->undoCaption().substr(4);
+  if (c.handler == "Redo1Click" && editor.doc)
+    return std::string(c.caption) + editor.doc->redoCaption().substr(4);
+  return std::string(c.caption);
+}
+
+void invoke(Editor& editor, const Command& c) {
+  if (c.action) (editor.*c.action)();
+}
+
+bool macroButtonEnabled(bool slotDefined, const CommandState& state) {
+  return slotDefined && !state.recording;
+}
+
+}  // namespace tolmar
