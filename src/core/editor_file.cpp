@@ -39,6 +39,8 @@ bool Editor::openOnce(const std::string& path, bool replace, bool& retry) {
   if (ctx.readOnly)
     ctx.warning("File being opened is read only.\rEdits cannot be saved back to this file");
   if (replace || !doc) {
+    // Markers belong to the file they were placed on.
+    if (replace) forgetMarkers();
     doc.reset();
     doc = std::make_unique<WaveFile>(ctx);
   }

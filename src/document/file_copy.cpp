@@ -1,0 +1,142 @@
+#include "document/file_copy.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#include "core/context.h"
+#include "document/binary_file.h"
+#include "document/file_names.h"
+
+namespace fs = std::filesystem;
+
+namespace tolmar {
+
+namespace {
+
+constexpr size_t kCopyChunkBytes = 5000;
+
+fs::path directoryOf(const std::string& path) {
+  fs::path dir = fs::path(path).parent_path();
+  if (dir.empty()) dir = ".";
+  std::error_code ec;
+  fs::path abs = fs::absolute(dir, ec);
+  return ec ? dir : abs.lexically_normal();
+}
+
+}  // namespace
+
+std::string volumeText(const std::string& path) {
+  std::string text = directoryOf(path).string();
+  // "/music/" and "/music" name the same place; keep the root as it is.
+  if (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
+}
+
+bool enoughDiskSpace(const std::string& path, uint64_t bytes) {
+  std::error_code ec;
+  const fs::space_info info = fs::space(directoryOf(path), ec);
+  if (ec) return false;
+  return info.available >= bytes;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  std::error_code ec;
+  if (fs::equivalent(a, b, ec)) return true;
+  const fs::path ca = fs::weakly_canonical(a, ec);
+  if (ec) return false;
+  const fs::path cb = fs::weakly_canonical(b, ec);
+  return !ec && ca == cb;
+}
+
+bool copyFileWithProgress(Context& ctx, const std::string& source, const std::string& destination,
+                          const std::string& caption) {
+  if (sameFile(source, destination)) {
+    // Creating the destination would truncate the source itself.
+    ctx.error("Failed to write file " + destination);
+    return false;
+  }
+  BinaryFile in;
+  try {
+    in.openOrThrow(source, BinaryFile::Mode::Read);
+  } catch (const FileError& e) {
+    ctx.error(e.what());
+    return false;
+  }
+  const int64_t total = in.size();
+  if (total < 0) {
+    ctx.error("Failed to read from " + source);
+    return false;
+  }
+  if (!enoughDiskSpace(destination, static_cast<uint64_t>(total))) {
+    ctx.error("Not enough free space on disk " + volumeText(destination) + " (" +
+              std::to_string(total) + " bytes required)");
+    return false;
+  }
+  BinaryFile out;
+  if (!out.open(destination, BinaryFile::Mode::Create)) {
+    ctx.error("Failed to write file " + destination);
+    return false;
+  }
+
+  bool ok = true;
+  {
+    Progress progress(ctx, caption);
+    std::vector<uint8_t> buf(kCopyChunkBytes);
+    int64_t done = 0;
+    while (done < total && ctx.continueFlag) {
+      const size_t n = static_cast<size_t>(std::min<int64_t>(total - done, kCopyChunkBytes));
+      if (in.read(buf.data(), n) != n) {
+        ctx.error("Failed to read from " + source);
+        ok = false;
+        break;
+      }
+      if (out.write(buf.data(), n) != n) {
+        ctx.error("Failed to write file " + destination);
+        ok = false;
+        break;
+      }
+      done += static_cast<int64_t>(n);
+      progress.step(percentOf(done, total));
+    }
+    if (ok && !out.flush()) {
+      ctx.error("Failed to write file " + destination);
+      ok = false;
+    }
+    ok = ok && ctx.continueFlag && done == total;
+  }
+  out.close();
+  if (!ok) {
+    std::error_code ec;
+    fs::remove(destination, ec);
+  }
+  return ok;
+}
+
+std::error_code moveFileWithProgress(Context& ctx, const std::string& source,
+                                     const std::string& destination, const std::string& caption) {
+  std::error_code ec;
+  fs::rename(source, destination, ec);
+  if (ec != std::errc::cross_device_link) return ec;
+
+  // Another filesystem: the copy goes under a scratch name beside the destination and takes
+  // the destination's name only once complete, so a failed copy never leaves a partial file
+  // under that name.
+  const std::string scratch = makeTempFileName(directoryOf(destination).string(), "", "");
+  if (scratch.empty()) return std::make_error_code(std::errc::permission_denied);
+  if (!copyFileWithProgress(ctx, source, scratch, caption))
+    return std::make_error_code(std::errc::io_error);
+  fs::rename(scratch, destination, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(scratch, ignored);
+    return ec;
+  }
+  fs::remove(source, ec);
+  // The move is complete once the destination holds the file; a source that could not be
+  // removed is only a leftover.
+  return {};
+}
+
+}  // namespace tolmar
