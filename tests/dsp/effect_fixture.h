@@ -26,6 +26,10 @@ struct EffectFixture {
   EffectFixture() {
     host.ctx = &editor.ctx;
     ctx.settings.newstylewaveform = false;
+    // What start-up installs when VESKOR.INI holds no presets.
+    editor.presets.eq.installFactory();
+    editor.presets.filter.installFactory();
+    editor.presets.chanmix.installFactory();
   }
 
   WaveFile& doc() { return *editor.doc; }
