@@ -77,6 +77,8 @@ bool Editor::openOnce(const std::string& path, bool replace, bool& retry) {
     return false;
   }
 
+  // Clicks belong to the file they were found in.
+  if (replace) discardClickLists();
   refreshTitle();
   if (ctx.settings.openselect) {
     doc->selStart = 0;

@@ -44,6 +44,8 @@ class Host {
   virtual void progressBegin(const std::string& caption) = 0;
   virtual void progressSet(int percent) = 0;
   virtual void progressEnd() = 0;
+  // A second line of the progress panel, e.g. a running count ("#Clicks Found: 12").
+  virtual void progressDetail(const std::string& /*text*/) {}
   // Lets pending window messages run (they may press Cancel or fire a command).
   virtual void pump() = 0;
   virtual void setBusyCursor(bool /*busy*/) {}

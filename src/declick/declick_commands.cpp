@@ -1,6 +1,7 @@
 #include "declick/declick_commands.h"
 
 #include "core/editor.h"
+#include "declick/detection.h"
 
 namespace tolmar {
 
@@ -9,6 +10,46 @@ Editor& DeclickCommands::ed() {
 }
 const Editor& DeclickCommands::ed() const {
   return static_cast<const Editor&>(*this);
+}
+
+std::string findClicksResultText(int32_t count) {
+  return std::to_string(count) + " Potential Clicks Found";
+}
+
+void DeclickCommands::discardClickLists() {
+  clicks.stored.reset();
+  clicks.falseClicks = GlitchList{};
+  clicks.current = -1;
+}
+
+void DeclickCommands::FindAllClicks1Click() {
+  Editor& e = ed();
+  if (!e.doc) return;
+  const int32_t count =
+      FindClicks(*e.doc, params, clicks, params.includeUpdates, /*showProgress=*/true,
+                 /*repair=*/false);
+  clicks.current = -1;
+  if (!clicks.stored) return;
+  if (e.ctx.silentMode) {
+    e.ctx.info(std::to_string(count) + " potential clicks found");
+  } else {
+    FindClicksResultModel result{count, false};
+    DialogRequest request{kFindClicksResultDialogId, &result};
+    e.ctx.host().runDialog(request);
+    if (result.removeRequested && count >= 1) e.RemoveAllClicks1Click();
+  }
+  e.ctx.host().requestRepaint();
+}
+
+void DeclickCommands::FindandRemoveAllClicks1Click() {
+  Editor& e = ed();
+  if (!e.doc) return;
+  // Declicking is normally run over a whole side, and what it removes cannot be put back.
+  if (!e.VerifyDirectOverwrite(/*wholeFile=*/true, /*strong=*/true)) return;
+  const int32_t count = FindClicks(*e.doc, params, clicks, /*includeUpdates=*/false,
+                                   /*showProgress=*/true, /*repair=*/true);
+  e.ctx.info(std::to_string(count) + " Clicks Removed");
+  e.ctx.host().requestRepaint();
 }
 
 }  // namespace tolmar

@@ -54,6 +54,8 @@ class ScriptedHost : public Host {
   void progressBegin(const std::string& caption) override { progressCaptions.push_back(caption); }
   void progressSet(int percent) override { progressValues.push_back(percent); }
   void progressEnd() override {}
+  std::vector<std::string> progressDetails;
+  void progressDetail(const std::string& text) override { progressDetails.push_back(text); }
   void pump() override;
   std::optional<std::string> openFileDialog(const FileDialogSpec& spec) override;
   std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) override;

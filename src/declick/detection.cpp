@@ -1,0 +1,474 @@
+#include "declick/detection.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <exception>
+#include <limits>
+#include <optional>
+
+#include "core/context.h"
+#include "declick/repair.h"
+#include "document/binary_file.h"
+#include "document/wave_file.h"
+
+namespace tolmar {
+
+namespace {
+
+// Below this many false clicks a straight scan is as quick as building a table.
+constexpr size_t kFalseClickScanLimit = 32;
+
+uint64_t falseKey(int32_t position, uint8_t channel) {
+  return (static_cast<uint64_t>(static_cast<uint32_t>(position)) << 8) | channel;
+}
+
+int32_t clampToInt32(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+// Per-channel statistics of one window.
+struct WindowStats {
+  int32_t averageStep = 1;
+  int32_t meanLevel = 1;
+  // The smallest jump (|x[0] - x[1]| * 100) that passes the jump pre-test: d div averageStep
+  // >= relative amplitude and d div meanLevel >= level threshold, without dividing.
+  int32_t jumpMin = 0;
+  // The smallest a * 100 (and b * 100) for which a * 100 div averageStep > relative amplitude
+  // and a * 100 div meanLevel > level threshold.
+  int32_t hillMin = 0;
+  int32_t meanHalfPeriod = 1;  // Blip only
+};
+
+// One FindClicksInBlock call: the block, the parameter values and what to do with a find.
+class BlockScan {
+ public:
+  BlockScan(const DeclickParams& p, const FalseClickIndex& falseClicks, const bool& keepGoing,
+            int16_t* buf, int32_t blockStart, int32_t blockEnd, GlitchList* store, bool repair,
+            bool smoothEdges, std::vector<int64_t>& scratch)
+      : buf_(buf),
+        blockStart_(blockStart),
+        blockEnd_(blockEnd),
+        windowSize_(std::max<int32_t>(p.windowSize, 1)),
+        clickWidth_(std::max<int32_t>(p.clickWidth, 1)),
+        relAmplitude_(p.relAmplitude),
+        levelThreshold_(p.levelThreshold),
+        shape_(p.shape),
+        method_(p.repairMethod),
+        repairWidth_(p.repairWidth),
+        smoothingCount_(p.smoothingCount),
+        falseClicks_(falseClicks),
+        keepGoing_(keepGoing),
+        store_(store),
+        repair_(repair),
+        smoothEdges_(smoothEdges),
+        scratch_(scratch) {
+    channels_[0] = p.processLeft;
+    channels_[1] = p.processRight;
+  }
+
+  int32_t run() {
+    int32_t ws = blockStart_;
+    for (;;) {
+      const int32_t we = static_cast<int32_t>(
+          std::min<int64_t>(static_cast<int64_t>(ws) + windowSize_ - 1, blockEnd_));
+      examineWindow(ws, we);
+      if (we == blockEnd_ || !keepGoing_) break;
+      // Windows overlap by click width + 2 frames; parameters that would stop the window start
+      // from moving forward must not hang the scan.
+      const int32_t next = we - (clickWidth_ + 2);
+      ws = next > ws ? next : ws + 1;
+    }
+    return count_;
+  }
+
+ private:
+  int16_t* buf_;
+  int32_t blockStart_;
+  int32_t blockEnd_;
+  int32_t windowSize_;
+  int32_t clickWidth_;
+  int32_t relAmplitude_;
+  int32_t levelThreshold_;
+  ClickShape shape_;
+  RepairMethod method_;
+  int32_t repairWidth_;
+  int32_t smoothingCount_;
+  const FalseClickIndex& falseClicks_;
+  const bool& keepGoing_;
+  GlitchList* store_;
+  bool repair_;
+  bool smoothEdges_;
+  std::vector<int64_t>& scratch_;  // Hill's running extremes
+  bool channels_[2] = {true, true};
+  int32_t count_ = 0;
+
+  // Sample of channel ch at frame f.
+  const int16_t* at(int32_t f, int ch) const {
+    return buf_ + 2 * static_cast<ptrdiff_t>(f - blockStart_) + ch;
+  }
+
+  void report(int32_t position, uint8_t polarity, int ch) {
+    if (falseClicks_.contains(position, static_cast<uint8_t>(ch))) return;
+    ++count_;
+    if (store_ && !store_->Add(position, polarity, static_cast<uint8_t>(ch))) --count_;
+    if (repair_)
+      RepairClickInBuffer(buf_, blockStart_, blockEnd_, position, ch, method_, repairWidth_,
+                          smoothEdges_, smoothingCount_);
+  }
+
+  WindowStats statistics(int32_t ws, int32_t we, int ch) const {
+    const int16_t* x = at(ws, ch);
+    const int32_t n = we - ws;
+    int64_t steps = 0;
+    int64_t sum = 0;
+    for (int32_t i = 0; i < n; ++i) {
+      const int32_t a = x[2 * i];
+      steps += std::abs(a - x[2 * i + 2]);
+      sum += a;
+    }
+    WindowStats st;
+    st.averageStep = static_cast<int32_t>(steps / n);
+    if (st.averageStep == 0) st.averageStep = 1;
+    st.meanLevel = static_cast<int32_t>(std::abs(sum / n));
+    if (st.meanLevel == 0) st.meanLevel = 1;
+    // For d >= 0 and a divisor q >= 1: d div q >= t exactly when d >= t * q.
+    st.jumpMin = clampToInt32(std::max(static_cast<int64_t>(relAmplitude_) * st.averageStep,
+                                       static_cast<int64_t>(levelThreshold_) * st.meanLevel));
+    st.hillMin = clampToInt32(std::max((static_cast<int64_t>(relAmplitude_) + 1) * st.averageStep,
+                                       (static_cast<int64_t>(levelThreshold_) + 1) * st.meanLevel));
+    return st;
+  }
+
+  // Mean distance between turning points of the window, for Blip.
+  int32_t meanHalfPeriod(int32_t ws, int32_t we, int ch) const {
+    const int16_t* x = at(ws, ch);  // x[2 * k] is frame ws + k
+    bool rising = x[2] > x[0];
+    int32_t lastTurn = -1;
+    int64_t sum = 0;
+    int32_t counted = 0;
+    for (int32_t n = ws + 2; n <= we - 1; ++n) {
+      const int16_t cur = x[2 * (n - ws)];
+      const int16_t prev = x[2 * (n - ws - 1)];
+      if (cur != prev && (cur > prev) != rising) {
+        if (lastTurn != -1 && n - lastTurn > 3) {
+          sum += n - 1 - lastTurn;
+          ++counted;
+        }
+        lastTurn = n - 1;
+        rising = !rising;
+      }
+    }
+    return counted > 0 ? static_cast<int32_t>(sum / counted) : windowSize_;
+  }
+
+  void examineWindow(int32_t ws, int32_t we) {
+    if (ws >= we) return;
+    WindowStats st[2];
+    for (int ch = 0; ch < 2; ++ch)
+      if (channels_[ch]) st[ch] = statistics(ws, we, ch);
+    switch (shape_) {
+      case ClickShape::InstantRise:
+        scanPositions<ClickShape::InstantRise>(ws, we, st);
+        break;
+      case ClickShape::Spike:
+        scanPositions<ClickShape::Spike>(ws, we, st);
+        break;
+      case ClickShape::Step:
+        scanPositions<ClickShape::Step>(ws, we, st);
+        break;
+      case ClickShape::Hill:
+        scanHills(ws, we, st);
+        break;
+      case ClickShape::Blip:
+        for (int ch = 0; ch < 2; ++ch)
+          if (channels_[ch]) st[ch].meanHalfPeriod = meanHalfPeriod(ws, we, ch);
+        // Channel-major: the whole window for the left channel, then for the right.
+        for (int ch = 0; ch < 2; ++ch)
+          if (channels_[ch] && keepGoing_) scanBlips(ws, we, ch, st[ch]);
+        break;
+    }
+  }
+
+  // The jump pre-test and the test of InstantRise, Spike or Step at one position of one
+  // channel: r > 0 for a click at pos + r - 2. x points at the sample of frame pos; x[2 * k]
+  // is frame pos + k.
+  template <ClickShape S>
+  int32_t test(const int16_t* x, bool atBlockStart, const WindowStats& st,
+               uint8_t& polarity) const {
+    const int32_t x0 = x[0], x1 = x[2];
+    if (std::abs(x0 - x1) * 100 < st.jumpMin) return 0;
+    const bool up = x0 < x1;
+    polarity = up ? 1 : 0;
+    if constexpr (S == ClickShape::Step) {
+      return 3;
+    } else if constexpr (S == ClickShape::InstantRise) {
+      const int32_t x2 = x[4];
+      if (up ? x1 > x2 : x1 < x2) return 3;
+      if (!atBlockStart) {
+        const int32_t before = x[-2];
+        if (up ? x0 < before : x0 > before) return 3;
+      }
+      return 0;
+    } else {
+      for (int32_t c = 1; c <= clickWidth_; ++c) {
+        const int32_t d = up ? x[2 * c] - x0 : x0 - x[2 * c];
+        if (d > st.averageStep) return c;
+      }
+      return 0;
+    }
+  }
+
+  // Hill: at each pos the largest and the smallest of x[2..click width], each at the first
+  // frame it occurs, against x[1]. Each sample is packed with its frame into one key, so that
+  // the larger key is the larger sample or, between equal samples, the earlier frame (the
+  // smaller key likewise for the minimum); the extremes of every run of click width - 1
+  // frames then come from prefix and suffix extremes over blocks of that length, and a wide
+  // click width costs no more than a narrow one.
+  static int64_t maxKey(int32_t v, int32_t i) {
+    return static_cast<int64_t>(v) * 4294967296LL + (4294967295LL - i);
+  }
+  static int64_t minKey(int32_t v, int32_t i) { return static_cast<int64_t>(v) * 4294967296LL + i; }
+  static int32_t keySample(int64_t key) { return static_cast<int32_t>(key >> 32); }
+
+  void scanHills(int32_t ws, int32_t we, const WindowStats* st) {
+    const int32_t last = we - (clickWidth_ + 1);
+    if (clickWidth_ < 2 || last < ws) return;  // no x[2..click width]
+    // Element i stands for frame ws + 2 + i; pos looks at elements pos - ws .. pos - ws + run - 1.
+    const int32_t run = clickWidth_ - 1;
+    const int32_t n = we - ws - 2;
+    scratch_.resize(8 * static_cast<size_t>(n));
+    int64_t* maxPrefix[2];
+    int64_t* maxSuffix[2];
+    int64_t* minPrefix[2];
+    int64_t* minSuffix[2];
+    for (int ch = 0; ch < 2; ++ch) {
+      int64_t* area = scratch_.data() + 4 * static_cast<size_t>(ch) * static_cast<size_t>(n);
+      maxPrefix[ch] = area;
+      maxSuffix[ch] = area + n;
+      minPrefix[ch] = area + 2 * static_cast<ptrdiff_t>(n);
+      minSuffix[ch] = area + 3 * static_cast<ptrdiff_t>(n);
+      if (!channels_[ch]) continue;
+      const int16_t* x = at(ws + 2, ch);
+      // Blocks of `run` elements from element 0; the last one may be shorter.
+      for (int32_t start = 0; start < n; start += run) {
+        const int32_t end = std::min(start + run, n) - 1;
+        int64_t hi = maxKey(x[2 * static_cast<ptrdiff_t>(start)], start);
+        int64_t lo = minKey(x[2 * static_cast<ptrdiff_t>(start)], start);
+        maxPrefix[ch][start] = hi;
+        minPrefix[ch][start] = lo;
+        for (int32_t i = start + 1; i <= end; ++i) {
+          const int32_t v = x[2 * static_cast<ptrdiff_t>(i)];
+          hi = std::max(hi, maxKey(v, i));
+          lo = std::min(lo, minKey(v, i));
+          maxPrefix[ch][i] = hi;
+          minPrefix[ch][i] = lo;
+        }
+        hi = maxKey(x[2 * static_cast<ptrdiff_t>(end)], end);
+        lo = minKey(x[2 * static_cast<ptrdiff_t>(end)], end);
+        maxSuffix[ch][end] = hi;
+        minSuffix[ch][end] = lo;
+        for (int32_t i = end - 1; i >= start; --i) {
+          const int32_t v = x[2 * static_cast<ptrdiff_t>(i)];
+          hi = std::max(hi, maxKey(v, i));
+          lo = std::min(lo, minKey(v, i));
+          maxSuffix[ch][i] = hi;
+          minSuffix[ch][i] = lo;
+        }
+      }
+    }
+    int32_t skipUntil[2] = {-1, -1};
+    for (int32_t pos = ws; pos <= last; ++pos) {
+      if (!keepGoing_) return;
+      const int32_t from = pos - ws, to = from + run - 1;
+      for (int ch = 0; ch < 2; ++ch) {
+        if (!channels_[ch] || skipUntil[ch] >= pos) continue;
+        const int64_t hi = std::max(maxSuffix[ch][from], maxPrefix[ch][to]);
+        const int64_t lo = std::min(minSuffix[ch][from], minPrefix[ch][to]);
+        const int16_t* x = at(pos, ch);  // x[2 * k] is frame pos + k
+        const int32_t x0 = x[0], x1 = x[2];
+        const int32_t max = keySample(hi), min = keySample(lo);
+        const int32_t imax = static_cast<int32_t>(4294967295LL - (hi & 0xFFFFFFFF)) + 2 - from;
+        const int32_t imin = static_cast<int32_t>(lo & 0xFFFFFFFF) + 2 - from;
+        const bool troughFirst = imax > imin;
+        const int32_t a = troughFirst ? std::abs(x0 - min) : std::abs(max - x0);
+        const int32_t b = max - min;
+        // An extreme equal to x[1] is not recorded: no hill. Evaluated as one test, since
+        // almost every position fails it.
+        if ((max <= x1) | (min >= x1) | (a * 100 < st[ch].hillMin) | (b * 100 < st[ch].hillMin))
+          continue;
+        const uint8_t polarity = troughFirst ? 0 : 1;
+        const int32_t k = troughFirst ? imin : imax;
+        // The click sits on the extreme.
+        report(pos + k, polarity, ch);
+        skipUntil[ch] = pos + clickWidth_;
+      }
+    }
+  }
+
+  template <ClickShape S>
+  void scanPositions(int32_t ws, int32_t we, const WindowStats* st) {
+    const int32_t last = we - (clickWidth_ + 1);
+    int32_t skipUntil[2] = {-1, -1};
+    for (int32_t pos = ws; pos <= last; ++pos) {
+      if (!keepGoing_) return;
+      for (int ch = 0; ch < 2; ++ch) {
+        if (!channels_[ch] || skipUntil[ch] >= pos) continue;
+        uint8_t polarity = 0;
+        const int32_t r = test<S>(at(pos, ch), pos == blockStart_, st[ch], polarity);
+        if (r <= 0) continue;
+        // A Spike met at the very start of the file is placed on frame 0.
+        report(std::max(pos + r - 2, 0), polarity, ch);
+        skipUntil[ch] = pos + clickWidth_;
+      }
+    }
+  }
+
+  void scanBlips(int32_t ws, int32_t we, int ch, const WindowStats& st) {
+    const int16_t* x = at(ws, ch);  // x[2 * k] is frame ws + k
+    bool rising = x[2] > x[0];
+    int32_t lastTurn = -1;
+    int32_t valueAtLastTurn = 0;
+    int32_t skipUntil = -1;
+    for (int32_t n = ws + 2; n <= we - 1; ++n) {
+      if (!keepGoing_) return;
+      const int32_t cur = x[2 * (n - ws)];
+      const int32_t prev = x[2 * (n - ws - 1)];
+      if (cur == prev || (cur > prev) == rising) continue;
+      // A turning point at n - 1.
+      if (n > skipUntil && lastTurn != -1) {
+        const int64_t h = n - 1 - lastTurn;
+        const int64_t a = std::abs(cur - valueAtLastTurn);
+        if (h * 100 / st.meanHalfPeriod < clickWidth_ && a * 100 / st.averageStep > relAmplitude_) {
+          report(lastTurn + (n - lastTurn) / 2, rising ? 1 : 0, ch);
+          skipUntil = n + clickWidth_;
+        }
+      }
+      lastTurn = n - 1;
+      valueAtLastTurn = cur;
+      rising = !rising;
+    }
+  }
+};
+
+}  // namespace
+
+bool FalseClickIndex::contains(int32_t position, uint8_t channel) const {
+  if (list_.size() < kFalseClickScanLimit) return list_.Contains(position, channel);
+  if (!built_) {
+    keys_.reserve(list_.size());
+    for (const Glitch& g : list_.items) keys_.push_back(falseKey(g.position, g.channel));
+    std::sort(keys_.begin(), keys_.end());
+    built_ = true;
+  }
+  return std::binary_search(keys_.begin(), keys_.end(), falseKey(position, channel));
+}
+
+ClickDetector::ClickDetector(const DeclickParams& params, const GlitchList& falseClicks,
+                             const bool& keepGoing)
+    : params_(params), falseClicks_(falseClicks), keepGoing_(keepGoing) {}
+
+int32_t ClickDetector::FindClicksInBlock(int16_t* buf, size_t capacityFrames, int32_t blockStart,
+                                         int32_t blockEnd, GlitchList* store, bool repair) {
+  if (!buf || capacityFrames == 0 || blockEnd < blockStart) return 0;
+  // Never look past the buffer, whatever the caller says the block holds.
+  if (static_cast<uint64_t>(static_cast<int64_t>(blockEnd) - blockStart) >= capacityFrames)
+    blockEnd = static_cast<int32_t>(blockStart + static_cast<int64_t>(capacityFrames) - 1);
+  BlockScan scan(params_, falseClicks_, keepGoing_, buf, blockStart, blockEnd, store, repair,
+                 smoothEdges, scratch_);
+  return scan.run();
+}
+
+std::string clicksFoundText(int32_t count) {
+  return "#Clicks Found: " + std::to_string(count);
+}
+
+int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists,
+                   bool includeUpdates, bool showProgress, bool repair, bool smoothEdges) {
+  const int32_t selStart = doc.selStart;
+  // Frames past the end of the file are never scanned, and above all never written.
+  const int32_t selEnd = std::min(doc.selEnd, doc.lastFrame);
+  if (selStart < 0 || selEnd <= selStart) return 0;
+  Context& ctx = doc.ctx();
+
+  BinaryFile file;
+  if (!file.open(doc.path, repair ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::Read)) {
+    if (ctx.settings.emitbeeps) ctx.host().beep();
+    return 0;
+  }
+  lists.stored.emplace();
+  lists.current = -1;
+  GlitchList* store = repair ? nullptr : &*lists.stored;
+
+  // A channel whose editing is switched off is never changed on disk.
+  DeclickParams effective = params;
+  if (repair) {
+    effective.processLeft = params.processLeft && ctx.editLeft;
+    effective.processRight = params.processRight && ctx.editRight;
+  }
+  ClickDetector detector(effective, lists.falseClicks, ctx.continueFlag);
+  detector.smoothEdges = smoothEdges;
+
+  std::optional<Progress> progress;
+  if (showProgress) progress.emplace(ctx, " Searching:");
+  // Chunks of a quarter second only pace the gauge, the counter and Cancel; the blocks run
+  // through the whole selection as one sequence, so where the chunks fall never changes what
+  // is found.
+  const int64_t chunkFrames = std::max(1, ctx.sampleRate / 4);
+  const int64_t totalFrames = static_cast<int64_t>(selEnd) - selStart + 1;
+  const int64_t chunks = (totalFrames + chunkFrames - 1) / chunkFrames;
+  int64_t chunkShown = 0;
+  const int32_t clickWidth = std::max<int32_t>(params.clickWidth, 1);
+
+  std::vector<int16_t> work(2 * static_cast<size_t>(kDetectBlockFrames));
+  int32_t count = 0;
+  bool failed = false;
+  try {
+    int32_t s = selStart;
+    for (;;) {
+      const int32_t blockEnd = static_cast<int32_t>(
+          std::min<int64_t>(static_cast<int64_t>(s) + kDetectBlockFrames - 1, selEnd));
+      if (progress) {
+        // Blocks are shorter than a chunk, so their ends meet every chunk in turn.
+        const int64_t chunk = (static_cast<int64_t>(blockEnd) - selStart) / chunkFrames + 1;
+        if (chunk > chunkShown) {
+          chunkShown = chunk;
+          ctx.host().progressDetail(clicksFoundText(count));
+          if (!progress->step(static_cast<int>(chunk * 100 / chunks))) break;
+          // A command run from the pump may have discarded the list being filled.
+          if (!repair) {
+            if (!lists.stored) lists.stored.emplace();
+            store = &*lists.stored;
+          }
+        }
+      } else if (!ctx.continueFlag) {
+        break;
+      }
+      doc.ReadFrames(file, includeUpdates, work.data(), s, blockEnd);
+      const int32_t found =
+          detector.FindClicksInBlock(work.data(), kDetectBlockFrames, s, blockEnd, store, repair);
+      if (repair && !doc.WriteFramesDirect(file, s, blockEnd, work.data())) {
+        failed = true;
+        break;
+      }
+      count += found;
+      if (blockEnd == selEnd || !ctx.continueFlag) break;
+      // Blocks overlap by click width - 1 frames.
+      const int32_t next = blockEnd - clickWidth + 1;
+      s = next > s ? next : s + 1;
+    }
+  } catch (const std::exception&) {
+    failed = true;
+  }
+  if (progress) ctx.host().progressDetail(clicksFoundText(count));
+  progress.reset();
+  file.close();
+  if (repair) {
+    doc.ProcessRescanQueue();
+    doc.displayOutOfDate = true;
+  }
+  if (failed && ctx.settings.emitbeeps) ctx.host().beep();
+  return count;
+}
+
+}  // namespace tolmar
