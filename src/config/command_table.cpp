@@ -313,7 +313,7 @@ std::vector<Command> buildTable() {
     item(kMk, "Sa&ve Markers in File...", "SaveMarkersinFile1Click", "", markers, nullptr),
     item(kMk, "&Load Markers from File...", "LoadMarkersfromFile1Click", "", file, nullptr),
     separator(kMk),
-    item(kMk, "Convert &Click Positions to Markers", "PlaceMarkersatClickPositions1Click", "", clicks, nullptr),
+    item(kMk, "Convert &Click Positions to Markers", "PlaceMarkersatClickPositions1Click", "", clicks, &Editor::PlaceMarkersatClickPositions1Click),
 
     item(kCu, "&Add Cue Point...", "AddCue1Click", "Ctrl+Q", point, nullptr),
     item(kCu, "&Delete Cue Point(s)", "RemoveDAOCuePoints1Click", "Shift+Ctrl+Q", cuesSel, nullptr),
@@ -334,28 +334,28 @@ std::vector<Command> buildTable() {
     separator(kCu),
     item(kCu, "&Split Tracks...", "SplitTracks1Click", "", file, nullptr),
 
-    item(kDc, "Find &All Clicks", "FindAllClicks1Click", "", sel, nullptr),
-    item(kDc, "Find and &Remove All Clicks", "FindandRemoveAllClicks1Click", "", direct, nullptr),
+    item(kDc, "Find &All Clicks", "FindAllClicks1Click", "", sel, &Editor::FindAllClicks1Click),
+    item(kDc, "Find and &Remove All Clicks", "FindandRemoveAllClicks1Click", "", direct, &Editor::FindandRemoveAllClicks1Click),
     separator(kDc),
     item(kDc, "&Set Declick Parameters...", "Set1Click", "", file, nullptr),
     item(kDc, "Analyse Click (&Left)", "AutoSetup1Click", "", point, nullptr),
     item(kDc, "Analyse Click (R&ight)", "AutoSetup2Click", "", point, nullptr),
     item(kDc, "Declick &Preview", "DeclickPreview1Click", "", sel, nullptr),
     separator(kDc),
-    item(kDc, "Goto &Next Click", "FindNextClick1Click", "", clicks, nullptr),
-    item(kDc, "Goto Pre&vious Click", "GotoPreviousClick1Click", "", clicks, nullptr),
-    item(kDc, "Goto Spe&cific Click...", "GotoSpecificClick1Click", "", clicks, nullptr),
-    item(kDc, "Goto Click After Start of Selec&tion", "GotoClickAfterSelClick", "", clicks, nullptr),
+    item(kDc, "Goto &Next Click", "FindNextClick1Click", "", clicks, &Editor::FindNextClick1Click),
+    item(kDc, "Goto Pre&vious Click", "GotoPreviousClick1Click", "", clicks, &Editor::GotoPreviousClick1Click),
+    item(kDc, "Goto Spe&cific Click...", "GotoSpecificClick1Click", "", clicks, &Editor::GotoSpecificClick1Click),
+    item(kDc, "Goto Click After Start of Selec&tion", "GotoClickAfterSelClick", "", clicks, &Editor::GotoClickAfterSelClick),
     separator(kDc),
     item(kDc, "Remove C&urrent Click", "RemoveCurrentClick1Click", "", currentClick, nullptr),
-    item(kDc, "Set Current Click as &False", "MarkCurrentClickasFalse1Click", "", currentClick, nullptr),
+    item(kDc, "Set Current Click as &False", "MarkCurrentClickasFalse1Click", "", currentClick, &Editor::MarkCurrentClickasFalse1Click),
     item(kDc, "Re&move All Clicks", "RemoveAllClicks1Click", "", clicks, nullptr),
     separator(kDc),
-    item(kDc, "Clear St&ored Clicks", "ClearStoredClicks1Click", "", clicks, nullptr),
-    item(kDc, "Clear Fals&e Clicks", "ClearFalseClicks1Click", "", falseClicks, nullptr),
+    item(kDc, "Clear St&ored Clicks", "ClearStoredClicks1Click", "", clicks, &Editor::ClearStoredClicks1Click),
+    item(kDc, "Clear Fals&e Clicks", "ClearFalseClicks1Click", "", falseClicks, &Editor::ClearFalseClicks1Click),
     separator(kDc),
-    item(kDc, "Save Clic&ks in File...", "SaveClicksinFile1Click", "", anyClicks, nullptr),
-    item(kDc, "Loa&d Clicks from File...", "LoadClicksfromFile1Click", "", file, nullptr),
+    item(kDc, "Save Clic&ks in File...", "SaveClicksinFile1Click", "", anyClicks, &Editor::SaveClicksinFile1Click),
+    item(kDc, "Loa&d Clicks from File...", "LoadClicksfromFile1Click", "", file, &Editor::LoadClicksfromFile1Click),
 
     item(kNr, "&Get Fingerprint", "GetFingerprint1Click", "", sel, nullptr),
     separator(kNr),
@@ -554,9 +554,9 @@ CommandState computeCommandState(const Editor& ed) {
     s.sellen = static_cast<int64_t>(doc.selEnd) - doc.selStart + 1;
   s.undo = doc.canUndo();
   s.redo = doc.canRedo();
-  // CLICKS: the found-click list of the declick part exists and is not empty.
-  // FALSECLICKS: the false-click list of the declick part is not empty.
-  // CURRENTCLICK: CLICKS and the declick part's current click index is >= 0.
+  s.clicks = ed.clicks.hasClicks();
+  s.falseClicks = !ed.clicks.falseClicks.empty();
+  s.currentClick = ed.clicks.hasCurrentClick();
   s.markers = !ed.markers.empty() || ed.audibleMarker >= 0;
   s.cues = !doc.cues.empty();
   s.deletions = !doc.deletions.empty();

@@ -47,7 +47,7 @@ void DeclickCommands::FindandRemoveAllClicks1Click() {
   // Declicking is normally run over a whole side, and what it removes cannot be put back.
   if (!e.VerifyDirectOverwrite(/*wholeFile=*/true, /*strong=*/true)) return;
   const int32_t count = FindClicks(*e.doc, params, clicks, /*includeUpdates=*/false,
-                                   /*showProgress=*/true, /*repair=*/true);
+                                   /*showProgress=*/true, /*repair=*/true, e.smoothEdges);
   e.ctx.info(std::to_string(count) + " Clicks Removed");
   e.ctx.host().requestRepaint();
 }
