@@ -1,9 +1,9 @@
 #include "document/peak_cache.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "document/binary_file.h"
+#include "document/interpolation.h"
 
 namespace tolmar {
 
@@ -33,32 +33,41 @@ std::vector<uint8_t> makePeakCache(const std::vector<uint16_t>& left,
   return out;
 }
 
-void framePeaks(const int16_t* frames, size_t count, uint16_t& left, uint16_t& right) {
-  // This runs over every frame of a file opened without a cache, so it must vectorise at -O2
-  // too (which vectorises only loops of a known trip count): a fixed group of eight interleaved
-  // samples keeps a signed maximum and minimum per lane, which baseline SIMD has for 16-bit
-  // values, and the largest magnitude is max(highest, -lowest), folded per channel at the end.
-  constexpr size_t kLanes = 8;  // even, so lane j always holds channel j % 2
-  int16_t hi[kLanes] = {}, lo[kLanes] = {};
-  const size_t samples = 2 * count;
-  size_t i = 0;
-  for (; i + kLanes <= samples; i += kLanes) {
-    int16_t v[kLanes];
-    std::memcpy(v, frames + i, sizeof v);
-    for (size_t j = 0; j < kLanes; ++j) {
-      hi[j] = v[j] > hi[j] ? v[j] : hi[j];
-      lo[j] = v[j] < lo[j] ? v[j] : lo[j];
+namespace {
+
+// Signed extremes of each channel: the largest magnitude is max(highest, -lowest), and 16-bit
+// signed min/max is what baseline SIMD has.
+struct Extremes {
+  int16_t highL = 0, lowL = 0, highR = 0, lowR = 0;
+  void add(const int16_t* frames, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+      const int16_t l = frames[2 * i];
+      const int16_t r = frames[2 * i + 1];
+      highL = l > highL ? l : highL;
+      lowL = l < lowL ? l : lowL;
+      highR = r > highR ? r : highR;
+      lowR = r < lowR ? r : lowR;
     }
   }
-  int32_t m[2] = {0, 0};
-  for (size_t j = 0; j < kLanes; ++j)
-    m[j % 2] = std::max({m[j % 2], static_cast<int32_t>(hi[j]), -static_cast<int32_t>(lo[j])});
-  for (; i < samples; ++i) {
-    const int32_t v = frames[i];
-    m[i % 2] = std::max(m[i % 2], v < 0 ? -v : v);
-  }
-  left = static_cast<uint16_t>(m[0]);
-  right = static_cast<uint16_t>(m[1]);
+};
+
+uint16_t magnitude(int16_t high, int16_t low) {
+  return static_cast<uint16_t>(std::max<int32_t>(high, -static_cast<int32_t>(low)));
+}
+
+}  // namespace
+
+void framePeaks(const int16_t* frames, size_t count, uint16_t& left, uint16_t& right) {
+  // This runs over every frame of a file opened without a cache. -O2 vectorises only loops
+  // whose trip count it knows, so whole peak blocks, the usual call, get a loop of constant
+  // length; only a file's last, short block takes the loop with a runtime count.
+  constexpr size_t kBlock = kPeakBlockFrames;
+  Extremes e;
+  size_t i = 0;
+  for (; i + kBlock <= count; i += kBlock) e.add(frames + 2 * i, kBlock);
+  e.add(frames + 2 * i, count - i);
+  left = magnitude(e.highL, e.lowL);
+  right = magnitude(e.highR, e.lowR);
 }
 
 }  // namespace tolmar
