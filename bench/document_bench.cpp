@@ -299,6 +299,10 @@ bool overlayMatchesListOrder(WaveFile& plain, WaveFile& edited) {
 void BM_ReadFramesOverlay(benchmark::State& state) {
   const int records = static_cast<int>(state.range(0));
   Doc plain(false), edited(false);
+  if (edited.doc->frameCount < 2 * records) {
+    state.SkipWithError("the bench file is too short for the records");
+    return;
+  }
   addShortRecords(*edited.doc, records);
   if (!overlayMatchesListOrder(*plain.doc, *edited.doc)) {
     state.SkipWithError("the overlay read differs from the records applied in list order");
@@ -330,6 +334,10 @@ void BM_ReadFramesOverlay(benchmark::State& state) {
 // Single-sample lookups through the overlay at random frames, as the repair commands make them.
 void BM_EditedSampleAt(benchmark::State& state) {
   Doc edited(false);
+  if (edited.doc->frameCount < 2 * state.range(0)) {
+    state.SkipWithError("the bench file is too short for the records");
+    return;
+  }
   addShortRecords(*edited.doc, static_cast<int>(state.range(0)));
   std::mt19937 rng(7);
   // Half the lookups land inside a record on its channel, half anywhere on either channel.
