@@ -2,9 +2,41 @@
 // Saving as, marks for deletion and insertion, clipboard and file replacement.
 // A part of the editor core: Editor inherits it, so these handlers are Editor's handlers.
 
+#include <string>
+
 namespace tolmar {
 
 class Editor;
+
+// Set Insertion Length dialog (id kSetInsertionLengthDialogId, model SetInsertionLengthModel).
+inline constexpr char kSetInsertionLengthDialogId[] = "SetInsertionLength";
+inline constexpr char kSetInsertionLengthCaption[] = "Set Insertion Length";
+inline constexpr char kSetInsertionLengthLabel[] = "Length:";
+inline constexpr char kSetInsertionLengthGroup[] = "Type of Insertion ";
+inline constexpr char kSetInsertionLengthTime[] = "Time (min:sec.frac)";
+inline constexpr char kSetInsertionLengthSamples[] = "Exact Number of Samples";
+
+struct SetInsertionLengthModel {
+  std::string length;         // the "Length:" text
+  bool exactSamples = false;  // "Exact Number of Samples" chosen instead of the time
+};
+
+// Add Surrounding Silence dialog (id kAddSurroundingSilenceDialogId).
+inline constexpr char kAddSurroundingSilenceDialogId[] = "AddSurroundingSilence";
+inline constexpr char kAddSurroundingSilenceCaption[] = "Add Surrounding Silence";
+inline constexpr char kAddSurroundingSilenceStart[] = "Milliseconds at Start:";
+inline constexpr char kAddSurroundingSilenceEnd[] = "Milliseconds at End:";
+
+struct AddSurroundingSilenceModel {
+  int startMs = 0;
+  int endMs = 0;
+};
+
+inline constexpr char kUnsavedChangesText[] =
+    "This operation is not available when there are unsaved changes";
+inline constexpr char kWholeFileQuestion[] =
+    "This operation would normally be applied to the entire file;\rare you sure you wish to "
+    "apply it to this selection?";
 
 class DocumentCommands {
  public:
@@ -13,10 +45,31 @@ class DocumentCommands {
   // normally apply to the entire file; strong: the stronger warning text.
   bool VerifyDirectOverwrite(bool wholeFile, bool strong);
 
+  // Copies the file under a new name (a numbered one by default), then saves the edits into
+  // the copy, which becomes the document. The original file is not touched.
+  void SaveAs1Click();
+
+  void MarkforDeletion1Click();
+  void ClearDeletionMarks1Click();
+  void InsertSilence1Click();
+  void RemoveSilenceClick();
+  void AddSurroundingSilence1Click();
+  // Rebuilds the file without the sections marked for deletion and with the marked silences,
+  // through a temporary file; markers, cue points and clicks move with the audio.
+  void ExecuteDeletions1Click();
+
+  // The text the Set Insertion Length dialog starts with (the last length entered).
+  SetInsertionLengthModel insertionLength;
+
  protected:
   // The whole editor, for state that other parts own.
   Editor& ed();
   const Editor& ed() const;
+
+ private:
+  // Moves the rebuilt file over the document's file; false (with the messages shown) when the
+  // document's file could not be replaced.
+  bool replaceWithRebuilt(const std::string& tempPath);
 };
 
 }  // namespace tolmar
