@@ -32,30 +32,43 @@ void EqualiseFrames(FilterState& st, int16_t* buf, int32_t frames, CoreRun& run,
                     const std::array<double, kEqualiserBands>& gains) {
   run.peak = 0;
   ClipMarks marks(run);
+  // The history in locals for the whole buffer: the two channels' recurrences are independent,
+  // and keeping them out of memory lets the processor overlap them.
+  double x1[2] = {st.eqX1[0], st.eqX1[1]};
+  double x2[2] = {st.eqX2[0], st.eqX2[1]};
+  double y1[2][kEqualiserBands], y2[2][kEqualiserBands];
+  std::copy(&st.eqY1[0][0], &st.eqY1[0][0] + 2 * kEqualiserBands, &y1[0][0]);
+  std::copy(&st.eqY2[0][0], &st.eqY2[0][0] + 2 * kEqualiserBands, &y2[0][0]);
   for (int32_t i = 0; i < frames; ++i) {
     const int32_t frame = run.firstFrame + i;
     if (!run.inWindow(frame)) continue;
+    double out[2];
     for (int c = 0; c < 2; ++c) {
-      int16_t& sample = buf[2 * static_cast<size_t>(i) + c];
-      const double x0 = sample;
-      const double d = x0 - st.eqX2[c];
-      double* y1 = st.eqY1[c];
-      double* y2 = st.eqY2[c];
+      const double x0 = buf[2 * static_cast<size_t>(i) + c];
+      const double d = x0 - x2[c];
       double y[kEqualiserBands];
       // Every band sees the same input; the bands are independent of one another.
       for (int b = 0; b < kEqualiserBands; ++b)
-        y[b] = 2 * (kBandAlpha[b] * d + kBandGamma[b] * y1[b] - kBandBeta[b] * y2[b]);
+        y[b] = 2 * (kBandAlpha[b] * d + kBandGamma[b] * y1[c][b] - kBandBeta[b] * y2[c][b]);
       for (int b = 0; b < kEqualiserBands; ++b) {
-        y2[b] = y1[b];
-        y1[b] = y[b];
+        y2[c][b] = y1[c][b];
+        y1[c][b] = y[b];
       }
-      st.eqX2[c] = st.eqX1[c];
-      st.eqX1[c] = x0;
+      x2[c] = x1[c];
+      x1[c] = x0;
       double sum = 0;
       for (int b = 0; b < kEqualiserBands; ++b) sum = sum + gains[b] * y[b];
-      finishSample(sum * run.factor, sample, c, frame, true, run, marks);
+      out[c] = sum * run.factor;
     }
+    for (int c = 0; c < 2; ++c)
+      finishSample(out[c], buf[2 * static_cast<size_t>(i) + c], c, frame, true, run, marks);
   }
+  for (int c = 0; c < 2; ++c) {
+    st.eqX1[c] = x1[c];
+    st.eqX2[c] = x2[c];
+  }
+  std::copy(&y1[0][0], &y1[0][0] + 2 * kEqualiserBands, &st.eqY1[0][0]);
+  std::copy(&y2[0][0], &y2[0][0] + 2 * kEqualiserBands, &st.eqY2[0][0]);
 }
 
 Biquad filterSection(int type, double freq, double q, int sampleRate) {

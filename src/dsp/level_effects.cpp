@@ -128,25 +128,51 @@ EffectOutcome amplifyCompressSelection(WaveFile& doc, const AmplifyParams& p, bo
 }
 
 void ScanLevels(const int16_t* buf, int32_t frames, LevelScan& scan) {
-  int mn[2] = {32767, 32767};
-  int mx[2] = {-32768, -32768};
-  int64_t sum[2] = {0, 0};
-  int64_t sq[2] = {0, 0};
-  for (int32_t i = 0; i < frames; ++i) {
-    for (int c = 0; c < 2; ++c) {
-      int v = buf[2 * static_cast<size_t>(i) + c];
-      sum[c] += v;
-      if (v == -32768) v = -32767;
-      mn[c] = std::min(mn[c], v);
-      mx[c] = std::max(mx[c], v);
-      sq[c] += static_cast<int64_t>(v) * v;
+  // Sixteen interleaved lanes (even left, odd right) with their own accumulators, so that the
+  // compiler can keep them in vector registers without unpacking the channels. All the sums are
+  // exact integers; the 32-bit sums are emptied every 4096 frames.
+  constexpr int kLanes = 16;
+  constexpr size_t kSpan = 2 * 4096;
+  int32_t mn[kLanes], mx[kLanes];
+  uint64_t sq[kLanes] = {};
+  for (int k = 0; k < kLanes; ++k) {
+    mn[k] = 32767;
+    mx[k] = -32768;
+  }
+  const size_t samples = 2 * static_cast<size_t>(std::max(frames, 0));
+  for (size_t base = 0; base < samples; base += kSpan) {
+    const size_t end = std::min(samples, base + kSpan);
+    int32_t sum[kLanes] = {};
+    size_t i = base;
+    for (; i + kLanes <= end; i += kLanes) {
+      for (int k = 0; k < kLanes; ++k) {
+        const int32_t raw = buf[i + static_cast<size_t>(k)];
+        sum[k] += raw;
+        const int32_t v = std::max(raw, -32767);  // -32768 counts as -32767 from here on
+        mn[k] = std::min(mn[k], v);
+        mx[k] = std::max(mx[k], v);
+        sq[k] += static_cast<uint32_t>(v * v);  // at most 32767², within 32 bits
+      }
     }
+    for (int k = 0; i < end; ++i, ++k) {
+      const int32_t raw = buf[i];
+      sum[k] += raw;
+      const int32_t v = std::max(raw, -32767);
+      mn[k] = std::min(mn[k], v);
+      mx[k] = std::max(mx[k], v);
+      sq[k] += static_cast<uint32_t>(v * v);
+    }
+    for (int k = 0; k < kLanes; ++k) scan.sum[k % 2] += sum[k];
   }
   for (int c = 0; c < 2; ++c) {
-    scan.sum[c] += sum[c];
-    scan.squares[c] += sq[c];
-    scan.minimum[c] = mn[c];
-    scan.maximum[c] = mx[c];
+    int32_t lo = 32767, hi = -32768;
+    for (int k = c; k < kLanes; k += 2) {
+      scan.squares[c] += static_cast<int64_t>(sq[k]);
+      lo = std::min(lo, mn[k]);
+      hi = std::max(hi, mx[k]);
+    }
+    scan.minimum[c] = lo;
+    scan.maximum[c] = hi;
   }
   scan.count += frames;
 }

@@ -97,18 +97,52 @@ ClipSearch ClipSearch::fromSettings(const Settings& s) {
   return c;
 }
 
+namespace {
+
+// -32768 counts as 32767.
+inline int clipMagnitude(int v) {
+  return std::min(std::abs(v), 32767);
+}
+
+// How many samples reach the clipping level T (1 … 32767): one plain pass the compiler turns
+// into vector code, so that quiet buffers cost little more than reading them.
+int32_t loudSamples(const int16_t* buf, size_t samples, int T) {
+  int32_t loud = 0;
+  for (size_t i = 0; i < samples; ++i) loud += (buf[i] >= T) | (buf[i] <= -T);
+  return loud;
+}
+
+}  // namespace
+
 void scanClipping(const int16_t* buf, int32_t frames, int32_t firstFrame, const ClipSearch& s,
                   ClipScanState& st) {
   // A minimum run below 1 would put a marker on every quiet frame.
   const int32_t K = std::max(1, s.minimumRun);
   const int T = s.level;
-  for (int32_t i = 0; i < frames; ++i) {
-    for (int c = 0; c < 2; ++c) {
-      const int x = buf[2 * static_cast<size_t>(i) + c];
-      const int m = x == -32768 ? 32767 : std::abs(x);
-      int32_t& run = st.run[c];
-      int& prev = st.previous[c];
-      MarkerList& found = st.found[c];
+  if (frames <= 0) return;
+  if (T > 0 && st.run[0] == 0 && st.run[1] == 0 &&
+      loudSamples(buf, 2 * static_cast<size_t>(frames), T) == 0) {
+    for (int c = 0; c < 2; ++c)
+      st.previous[c] = std::max(clipMagnitude(buf[2 * static_cast<size_t>(frames - 1) + c]), 1);
+    return;
+  }
+  for (int c = 0; c < 2; ++c) {
+    const int16_t* x = buf + c;
+    int32_t run = st.run[c];
+    int prev = st.previous[c];
+    MarkerList& found = st.found[c];
+    for (int32_t i = 0; i < frames; ++i) {
+      if (run == 0) {
+        // Between runs only the last quiet sample's magnitude matters; skip to it quickly.
+        int32_t j = i;
+        while (j < frames && clipMagnitude(x[2 * static_cast<size_t>(j)]) < T) ++j;
+        if (j > i) {
+          prev = std::max(clipMagnitude(x[2 * static_cast<size_t>(j - 1)]), 1);
+          i = j;
+          if (i == frames) break;
+        }
+      }
+      const int m = clipMagnitude(x[2 * static_cast<size_t>(i)]);
       if (m < T) {
         if (run >= K) found.items.back().count = run;
         run = 0;
@@ -122,6 +156,8 @@ void scanClipping(const int16_t* buf, int32_t frames, int32_t firstFrame, const 
       prev = std::max(m, 1);
       if (run == K) found.Add(static_cast<uint8_t>(c + 1), firstFrame + i, 1);
     }
+    st.run[c] = run;
+    st.previous[c] = prev;
   }
 }
 
