@@ -12,7 +12,7 @@ std::string displayText(const std::string& text) {
 }
 
 void BatchHost::message(MsgKind kind, const std::string& text) {
-  progressEnd();
+  clearLine();
   const char* tag = kind == MsgKind::Error     ? "error: "
                     : kind == MsgKind::Warning ? "warning: "
                                                : "";
@@ -20,7 +20,7 @@ void BatchHost::message(MsgKind kind, const std::string& text) {
 }
 
 Answer BatchHost::ask(MsgKind, Buttons buttons, const std::string& text) {
-  progressEnd();
+  clearLine();
   std::cerr << displayText(text) << " -> " << (buttons == Buttons::OkCancel ? "Cancel" : "No")
             << "\n";
   return buttons == Buttons::OkCancel ? Answer::Cancel : Answer::No;
@@ -32,17 +32,38 @@ std::optional<std::string> BatchHost::saveFileDialog(const FileDialogSpec& spec)
   return spec.fileName;
 }
 
+void BatchHost::setStage(const std::string& stage) {
+  stage_ = stage;
+  caption_.clear();
+  show(stage_);
+}
+
 void BatchHost::progressBegin(const std::string& caption) {
   caption_ = caption;
 }
 
 void BatchHost::progressSet(int percent) {
-  if (!progressOnTerminal_) return;
-  std::cerr << "\r" << caption_ << " " << percent << "%   " << std::flush;
-  lineShown_ = true;
+  std::string line = stage_;
+  if (!line.empty()) line += " ";
+  show(line + caption_ + " " + std::to_string(percent) + "%");
 }
 
 void BatchHost::progressEnd() {
+  caption_.clear();
+  show(stage_);
+}
+
+void BatchHost::show(const std::string& line) {
+  if (!progressOnTerminal_) return;
+  if (line.empty()) {
+    clearLine();
+    return;
+  }
+  std::cerr << "\r\033[K" << line << std::flush;
+  lineShown_ = true;
+}
+
+void BatchHost::clearLine() {
   if (lineShown_) std::cerr << "\r\033[K" << std::flush;
   lineShown_ = false;
 }

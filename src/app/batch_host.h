@@ -23,8 +23,18 @@ class BatchHost : public Host {
   std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) override;
   bool runDialog(DialogRequest&) override { return false; }
 
+  bool showsProgress() const { return progressOnTerminal_; }
+  // What the run is doing ("File 2 of 9: side_b.wav"): leads every progress line, and is shown
+  // at once on a terminal.
+  void setStage(const std::string& stage);
+  // Removes the progress line before something else is printed.
+  void clearLine();
+
  private:
+  void show(const std::string& line);
+
   bool progressOnTerminal_;
+  std::string stage_;
   std::string caption_;
   bool lineShown_ = false;
 };

@@ -1,29 +1,198 @@
 // tolmar-batch: the editor core without a window.
 
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/batch_host.h"
+#include "config/batch_mode.h"
+#include "config/command_table.h"
+#include "config/macro_runner.h"
+#include "config/settings_io.h"
 #include "core/editor.h"
 #include "document/wav_format.h"
+
+extern char** environ;
 
 namespace {
 
 const char kUsage[] =
-    "Usage: tolmar-batch --info FILE...\n"
+    "Usage:\n"
+    "  tolmar-batch [--config-dir DIR] (--macro N | --step STEP)... [--continue-on-error]\n"
+    "               [--jobs N] FILE...\n"
+    "  tolmar-batch [--config-dir DIR] --list-commands [FILE]\n"
+    "  tolmar-batch --info FILE...\n"
+    "  tolmar-batch --help\n"
     "\n"
-    "  --info FILE...   For each WAV file, print its title line\n"
-    "                   (path (length mm:ss.fff; samplerate N)), or, for a file that is not a\n"
-    "                   44.1 or 48 kHz 16-bit stereo WAV file, a summary of its header.\n"
-    "                   Exit status 1 when any file could not be opened.\n"
-    "  --help           This text.\n"
+    "Runs a macro over WAV files as a batch run: each file is opened in turn (with the whole\n"
+    "file selected when the Options setting to select it after opening is on, as it is by\n"
+    "default), its directory becomes the current directory, and the steps run in silent mode:\n"
+    "no dialog is shown and every command takes its current parameters. The batch log goes to\n"
+    "standard output: the start line, a \"  File\" line per file, four spaces and the text of\n"
+    "each step run, and six spaces and the text of each message a command gave.\n"
     "\n"
-    "Example:\n"
-    "  tolmar-batch --info side_a.wav side_b.wav\n";
+    "  --macro N            Run macro slot N (1-48) of VESKOR.INI. Slots 1-12 are F1-F12,\n"
+    "                       13-24 Shift+F1-F12, 25-36 Ctrl+F1-F12, 37-48 Alt+F1-F12.\n"
+    "  --step STEP          Run one macro step, written exactly as in a macro: a menu path\n"
+    "                       (\"Declicking | Find All Clicks\", see --list-commands), with\n"
+    "                       \" [preset name]\" after the eight commands that take presets,\n"
+    "                       \"[Refresh Display]\" or \"[Call Macro #N]\". --macro and --step\n"
+    "                       may be repeated and mixed; they run in the order given.\n"
+    "  --continue-on-error  Go on with a file's next step after a step fails (without it the\n"
+    "                       rest of that file's steps are skipped; the next file still runs).\n"
+    "  --jobs N             Process N files at once, each in its own process. The log still\n"
+    "                       comes out in file order. Each file then starts from VESKOR.INI:\n"
+    "                       nothing carries over from one file to the next (such as a kept\n"
+    "                       noise fingerprint); use --jobs 1, the default, when it must.\n"
+    "  --config-dir DIR     Read VESKOR.INI from DIR (default: $TOLMAR_CONFIG_DIR, else the\n"
+    "                       program's directory when writable, else ~/.config/tolmar).\n"
+    "  --list-commands      One line per menu command: menu path, handler name, default\n"
+    "                       shortcut (\"-\" for none) and whether it is enabled, disabled,\n"
+    "                       hidden or not built in this version, separated by tabs. With\n"
+    "                       FILE, availability is that with FILE open and wholly selected.\n"
+    "  --info FILE...       Print each WAV file's title line (path, length, sample rate), or a\n"
+    "                       summary of the header of a file that is not a 44.1 or 48 kHz\n"
+    "                       16-bit stereo WAV file.\n"
+    "  --help               This text.\n"
+    "\n"
+    "A step whose command is not available at that moment - not enabled in the state the\n"
+    "earlier steps left (\"File | Save\" needs unsaved edits), or not built in this version -\n"
+    "fails, and the log shows\n"
+    "      Macro error: operation \"STEP\" not valid in this context\n"
+    "A --step naming no menu item is refused before anything runs (inside a macro of\n"
+    "VESKOR.INI such a step is skipped). A preset name that does not exist leaves the\n"
+    "command's current parameters as they are.\n"
+    "\n"
+    "Exit status: 0 when every file opened and no step failed or logged an error, 1 otherwise,\n"
+    "2 for a usage error.\n"
+    "\n"
+    "Examples:\n"
+    "  Run macro 3 (the one on F3) over two sides:\n"
+    "    tolmar-batch --macro 3 side_a.wav side_b.wav\n"
+    "\n"
+    "  Whole-side restoration: rumble filter, clicks found and repaired, level normalised,\n"
+    "  edits saved, four files at a time:\n"
+    "    tolmar-batch --continue-on-error --jobs 4 \\\n"
+    "      --step \"Other Effects | Filter (With Undo) [Rumble]\" \\\n"
+    "      --step \"Declicking | Find All Clicks [Moderate Clicks]\" \\\n"
+    "      --step \"Declicking | Remove All Clicks\" \\\n"
+    "      --step \"Other Effects | Normalise (With Undo)\" \\\n"
+    "      --step \"File | Save\" \\\n"
+    "      transfers/*.wav\n"
+    "\n"
+    "  Remove spurious bytes after the sample data of every file:\n"
+    "    tolmar-batch --step \"File | Truncate Extra Data\" *.wav\n"
+    "\n"
+    "  What a macro could run on a file right after opening it:\n"
+    "    tolmar-batch --list-commands side_a.wav\n";
+
+// The child option: one file, only its part of the log, no progress line.
+const char kChildOption[] = "--batch-child";
+const char kAdHocListText[] = "steps from the command line";
+
+struct Options {
+  std::optional<std::string> configDir;
+  std::vector<std::string> plan;      // "[Call Macro #N]" for --macro, else the step
+  std::vector<std::string> planArgs;  // the same, as given (for children)
+  int onlyMacro = 0;                  // the slot when the plan is one --macro and nothing else
+  bool continueOnError = false;
+  int jobs = 1;
+  bool child = false;
+  bool listCommands = false;
+  bool info = false;
+  std::vector<std::string> files;
+};
+
+int usageError(const std::string& what) {
+  std::cerr << "tolmar-batch: " << what << "\n\n" << kUsage;
+  return 2;
+}
+
+std::optional<int> parseCount(const std::string& text, int low, int high) {
+  if (text.empty() || text.size() > 4) return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value < low || value > high) return std::nullopt;
+  return value;
+}
+
+// Returns an exit status when parsing ends the program (help, usage errors).
+std::optional<int> parseArgs(const std::vector<std::string>& args, Options& o) {
+  int macros = 0;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> std::optional<std::string> {
+      if (i + 1 >= args.size()) return std::nullopt;
+      return args[++i];
+    };
+    if (a == "--help" || a == "-h") {
+      std::cout << kUsage;
+      return 0;
+    } else if (a == "--info") {
+      o.info = true;
+    } else if (a == "--list-commands") {
+      o.listCommands = true;
+    } else if (a == "--config-dir") {
+      auto v = value();
+      if (!v) return usageError("--config-dir needs a directory");
+      o.configDir = *v;
+    } else if (a == "--macro") {
+      auto v = value();
+      const auto slot = v ? parseCount(*v, 1, tolmar::MacroTable::kSlots) : std::nullopt;
+      if (!slot) return usageError("--macro needs a slot number from 1 to 48");
+      o.plan.push_back(tolmar::callMacroStep(*slot));
+      o.planArgs.push_back("--macro");
+      o.planArgs.push_back(*v);
+      o.onlyMacro = *slot;
+      ++macros;
+    } else if (a == "--step") {
+      auto v = value();
+      if (!v || v->empty()) return usageError("--step needs a step text");
+      o.plan.push_back(*v);
+      o.planArgs.push_back("--step");
+      o.planArgs.push_back(*v);
+    } else if (a == "--continue-on-error") {
+      o.continueOnError = true;
+    } else if (a == "--jobs") {
+      auto v = value();
+      const auto jobs = v ? parseCount(*v, 1, 256) : std::nullopt;
+      if (!jobs) return usageError("--jobs needs a number from 1 to 256");
+      o.jobs = *jobs;
+    } else if (a == kChildOption) {
+      o.child = true;
+    } else if (a == "--") {
+      o.files.insert(o.files.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+      break;
+    } else if (a.starts_with("--")) {
+      return usageError("unknown option " + a);
+    } else {
+      o.files.push_back(a);
+    }
+  }
+  if (macros != 1 || o.plan.size() != 1) o.onlyMacro = 0;
+  const int modes = (o.info ? 1 : 0) + (o.listCommands ? 1 : 0) + (o.plan.empty() ? 0 : 1);
+  if (modes == 0) return usageError(args.empty() ? "nothing to do" : "no --macro or --step given");
+  if (modes > 1) return usageError("--info, --list-commands and --macro/--step do not mix");
+  if (o.info && o.files.empty()) return usageError("--info needs at least one file");
+  if (o.listCommands && o.files.size() > 1) return usageError("--list-commands takes one file");
+  if (!o.plan.empty() && o.files.empty()) return usageError("no files to process");
+  return std::nullopt;
+}
 
 int runInfo(const std::vector<std::string>& files) {
   tolmar::BatchHost host(isatty(STDERR_FILENO) != 0);
@@ -49,22 +218,262 @@ int runInfo(const std::vector<std::string>& files) {
   return failed == 0 ? 0 : 1;
 }
 
+// VESKOR.INI: presets, settings and macros, as the program reads them at start-up.
+void readConfiguration(tolmar::Editor& editor) {
+  editor.iniFile.setPath(tolmar::configFilePath());
+  tolmar::readConfigurationAtStartup(editor.ctx, editor.iniFile, editor.presets, editor.macros);
+  editor.applyStartupFFTSize();
+}
+
+int runListCommands(const std::vector<std::string>& files) {
+  tolmar::BatchHost host(false);
+  tolmar::Editor editor(host);
+  readConfiguration(editor);
+  if (!files.empty()) {
+    editor.ctx.settings.openselect = true;
+    editor.ctx.settings.newstylewaveform = false;  // leave no peak cache behind
+    editor.ctx.silentMode = true;
+    std::vector<std::string> log;
+    editor.ctx.batchLog = &log;
+    const bool opened = editor.OpenDocument(files[0], true);
+    editor.ctx.silentMode = false;
+    editor.ctx.batchLog = nullptr;
+    for (const std::string& line : log) std::cerr << line << "\n";
+    if (!opened) {
+      std::cerr << "tolmar-batch: cannot open " << files[0] << "\n";
+      return 1;
+    }
+  }
+  const tolmar::CommandState state = tolmar::computeCommandState(editor);
+  for (const tolmar::Command& c : tolmar::commandTable()) {
+    if (tolmar::isSeparator(c)) continue;
+    const char* status = !tolmar::isVisible(c, state.showDebugItems) ? "hidden"
+                         : !c.action                                 ? "not built"
+                         : tolmar::isEnabled(c, state)               ? "enabled"
+                                                                     : "disabled";
+    std::cout << tolmar::menuPath(c) << "\t" << c.handler << "\t"
+              << (c.shortcut.empty() ? std::string("-") : std::string(c.shortcut)) << "\t" << status
+              << "\n";
+  }
+  return 0;
+}
+
+// Refuses a plan that names what does not exist, before any file is touched; warns about
+// preset names that are missing (those steps run with the current parameters).
+bool checkPlan(const tolmar::Editor& editor, const Options& o) {
+  bool ok = true;
+  for (const std::string& text : o.plan) {
+    const tolmar::ParsedStep step = tolmar::parseStep(text);
+    if (step.kind == tolmar::ParsedStep::Kind::CallMacro) {
+      if (!editor.macros.get(step.callSlot)) {
+        std::cerr << "tolmar-batch: macro slot " << step.callSlot << " of "
+                  << editor.iniFile.path().string() << " is empty\n";
+        ok = false;
+      }
+    } else if (step.kind == tolmar::ParsedStep::Kind::Command) {
+      if (!tolmar::findCommand(step.path)) {
+        std::cerr << "tolmar-batch: no menu item \"" << step.path
+                  << "\" (tolmar-batch --list-commands lists them)\n";
+        ok = false;
+      } else if (step.preset) {
+        const tolmar::PresetKind kind = tolmar::presetKindOf(step.path);
+        if (kind == tolmar::PresetKind::None) {
+          std::cerr << "tolmar-batch: warning: \"" << step.path << "\" takes no preset\n";
+        } else {
+          bool found = false;
+          for (const std::string& name : tolmar::presetNames(editor.presets, kind))
+            found = found || name == *step.preset;
+          if (!found)
+            std::cerr << "tolmar-batch: warning: no preset \"" << *step.preset << "\" for \""
+                      << step.path << "\"; it runs with the current parameters\n";
+        }
+      }
+    }
+  }
+  return ok;
+}
+
+std::string selfExecutable(const char* argv0) {
+  char buf[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n > 0) return std::string(buf, static_cast<std::size_t>(n));
+  return argv0;
+}
+
+// One file in a child process; its standard output is the file's part of the log.
+struct Job {
+  pid_t pid = -1;
+  int fd = -1;
+  std::string out;
+  bool done = false;
+  bool ok = false;
+};
+
+bool startJob(Job& job, const std::string& exe, const Options& o, const std::string& file) {
+  std::vector<std::string> args{exe, kChildOption};
+  args.insert(args.end(), o.planArgs.begin(), o.planArgs.end());
+  if (o.continueOnError) args.push_back("--continue-on-error");
+  args.push_back("--");
+  args.push_back(file);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return false;
+  fcntl(pipeFds[0], F_SETFD, FD_CLOEXEC);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+  const int rc = posix_spawn(&job.pid, exe.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipeFds[1]);
+  if (rc != 0) {
+    close(pipeFds[0]);
+    return false;
+  }
+  job.fd = pipeFds[0];
+  return true;
+}
+
+void finishJob(Job& job, const std::string& file) {
+  close(job.fd);
+  job.fd = -1;
+  int status = 0;
+  while (waitpid(job.pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  job.done = true;
+  job.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) > 1)
+    std::cerr << "tolmar-batch: the process for " << file << " ended abnormally\n";
+}
+
+// --jobs N: files in child processes, N at a time, their logs printed in file order.
+int runParallel(const Options& o, const std::string& exe, const std::string& listText,
+                const std::vector<std::string>& files) {
+  tolmar::BatchHost host(isatty(STDERR_FILENO) != 0);
+  std::cout << tolmar::batchStartedText(listText) << "\n" << std::flush;
+  std::vector<Job> jobs(files.size());
+  std::size_t next = 0, printed = 0, finished = 0;
+  int running = 0;
+  bool failed = false;
+  while (printed < files.size()) {
+    while (running < o.jobs && next < files.size()) {
+      Job& job = jobs[next];
+      if (startJob(job, exe, o, files[next])) {
+        ++running;
+      } else {
+        std::cerr << "tolmar-batch: cannot start a process for " << files[next] << ": "
+                  << std::strerror(errno) << "\n";
+        job.out = tolmar::batchFileText(files[next]) + "\n";
+        job.done = true;
+        ++finished;
+      }
+      ++next;
+    }
+    std::vector<pollfd> fds;
+    std::vector<std::size_t> owners;
+    for (std::size_t i = 0; i < next; ++i) {
+      if (jobs[i].fd >= 0) {
+        fds.push_back({jobs[i].fd, POLLIN, 0});
+        owners.push_back(i);
+      }
+    }
+    if (!fds.empty() && poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) break;
+    for (std::size_t k = 0; k < fds.size(); ++k) {
+      if (!(fds[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      Job& job = jobs[owners[k]];
+      char buf[4096];
+      const ssize_t n = read(job.fd, buf, sizeof buf);
+      if (n > 0) {
+        job.out.append(buf, static_cast<std::size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        finishJob(job, files[owners[k]]);
+        --running;
+        ++finished;
+      }
+    }
+    host.clearLine();
+    while (printed < files.size() && jobs[printed].done) {
+      std::cout << jobs[printed].out << std::flush;
+      failed = failed || !jobs[printed].ok;
+      ++printed;
+    }
+    if (printed < files.size())
+      host.setStage("Files done: " + std::to_string(finished) + " of " +
+                    std::to_string(files.size()));
+  }
+  host.clearLine();
+  std::cout << tolmar::kBatchFinishedText << "\n" << std::flush;
+  return failed ? 1 : 0;
+}
+
+int runBatch(const Options& o, const char* argv0) {
+  // Paths are taken before the run moves the current directory from file to file.
+  std::vector<std::string> files;
+  for (const std::string& f : o.files) files.push_back(std::filesystem::absolute(f).string());
+
+  const bool progress = !o.child && isatty(STDERR_FILENO) != 0;
+  tolmar::BatchHost host(progress);
+  tolmar::Editor editor(host);
+  readConfiguration(editor);
+  // The parent checked the plan; a child would only repeat its warnings.
+  if (!o.child && !checkPlan(editor, o)) return 2;
+
+  tolmar::MacroDefinition adHoc;
+  adHoc.steps = o.plan;
+  const std::string listText =
+      o.onlyMacro != 0 ? editor.macros.listText(o.onlyMacro) : std::string(kAdHocListText);
+
+  if (!o.child && o.jobs > 1 && files.size() > 1)
+    return runParallel(o, selfExecutable(argv0), listText, files);
+
+  std::vector<std::string> log;
+  std::size_t shown = 0;
+  auto print = [&] {
+    host.clearLine();
+    for (; shown < log.size(); ++shown) std::cout << log[shown] << "\n";
+    std::cout << std::flush;
+  };
+  int failed = 0;
+  {
+    tolmar::BatchRun run(editor, log, o.continueOnError);
+    if (!o.child) run.start(listText);
+    print();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      if (!o.child)
+        host.setStage("File " + std::to_string(i + 1) + " of " + std::to_string(files.size()) +
+                      ": " + std::filesystem::path(files[i]).filename().string());
+      if (o.onlyMacro != 0)
+        run.file(files[i], o.onlyMacro);
+      else
+        run.file(files[i], adHoc);
+      print();
+    }
+    if (!o.child) run.finish();
+    failed = run.failedFiles();
+  }
+  host.setStage("");
+  print();
+  return failed == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
     std::cout << kUsage;
-    return args.empty() ? 2 : 0;
+    return 2;
   }
-  if (args[0] == "--info") {
-    std::vector<std::string> files(args.begin() + 1, args.end());
-    if (files.empty()) {
-      std::cerr << kUsage;
-      return 2;
-    }
-    return runInfo(files);
+  Options o;
+  if (const auto status = parseArgs(args, o)) return *status;
+  if (o.configDir && setenv("TOLMAR_CONFIG_DIR", o.configDir->c_str(), 1) != 0) {
+    std::cerr << "tolmar-batch: cannot use " << *o.configDir << "\n";
+    return 2;
   }
-  std::cerr << "tolmar-batch: unknown option " << args[0] << "\n" << kUsage;
-  return 2;
+  if (o.info) return runInfo(o.files);
+  if (o.listCommands) return runListCommands(o.files);
+  return runBatch(o, argv[0]);
 }

@@ -1,5 +1,7 @@
 #include "config/automation_commands.h"
 
+#include "config/macro_dialogs.h"
+#include "config/shortcut_table.h"
 #include "core/editor.h"
 
 namespace tolmar {
@@ -9,6 +11,58 @@ Editor& AutomationCommands::ed() {
 }
 const Editor& AutomationCommands::ed() const {
   return static_cast<const Editor&>(*this);
+}
+
+MacroRunStats AutomationCommands::RunMacro(int slot, std::vector<std::string>* log) {
+  Editor& e = ed();
+  CommandTableTarget target(e);
+  MacroRunner runner(e.ctx, macros, e.presets, {e.params, e.ctx.settings}, target);
+  runner.run(slot, log);
+  return runner.stats();
+}
+
+MacroRunStats AutomationCommands::RunMacro(MacroDefinition& macro, std::vector<std::string>* log) {
+  Editor& e = ed();
+  CommandTableTarget target(e);
+  MacroRunner runner(e.ctx, macros, e.presets, {e.params, e.ctx.settings}, target);
+  runner.run(macro, log);
+  return runner.stats();
+}
+
+void AutomationCommands::runMacroFromKeyOrButton(int slot) {
+  Context& ctx = ed().ctx;
+  if (!macros.get(slot)) return;
+  const bool wasRunning = ctx.macroRunning;
+  ctx.macroRunning = true;
+  RunMacro(slot, nullptr);
+  ctx.macroRunning = wasRunning;
+  // Repaints asked for during the run are done once, now.
+  if (!wasRunning) ctx.host().requestRepaint();
+}
+
+bool AutomationCommands::macroKeyDown(int fkey, bool shift, bool ctrl, bool alt) {
+  const int slot = macroSlotForKey(fkey, shift, ctrl, alt);
+  if (slot == 0 || ed().ctx.playing || !ed().doc) return false;
+  runMacroFromKeyOrButton(slot);
+  return true;
+}
+
+void AutomationCommands::Macros1Click() {
+  Context& ctx = ed().ctx;
+  if (ctx.silentMode) return;
+  MacroSetupModel model(ctx, macros, ed().presets, iniFile,
+                        eligibleMenuPaths(ctx.settings.debugDcp));
+  DialogRequest request{kMacroSetupDialogId, &model};
+  ctx.host().runDialog(request);
+}
+
+void AutomationCommands::BatchMode1Click() {
+  Context& ctx = ed().ctx;
+  if (ctx.silentMode) return;
+  BatchModeModel model(ed());
+  DialogRequest request{kBatchModeDialogId, &model};
+  ctx.host().runDialog(request);
+  ctx.host().refreshCommands();
 }
 
 }  // namespace tolmar

@@ -2,6 +2,12 @@
 // Macros, batch mode and options.
 // A part of the editor core: Editor inherits it, so these handlers are Editor's handlers.
 
+#include <string>
+#include <vector>
+
+#include "config/ini_file.h"
+#include "config/macro_runner.h"
+#include "config/macro_store.h"
 #include "config/shortcut_table.h"
 
 namespace tolmar {
@@ -10,8 +16,27 @@ class Editor;
 
 class AutomationCommands {
  public:
+  // VESKOR.INI as read at start-up; the macro setup dialog writes [Macros] back into it.
+  IniFile iniFile;
+  MacroTable macros;
   // The menu shortcuts as the user set them ([Shortcut]).
   ShortcutTable shortcuts;
+
+  // Runs the slot's macro (nothing when the slot is empty). log: the batch log, or null.
+  MacroRunStats RunMacro(int slot, std::vector<std::string>* log = nullptr);
+  // Runs steps that belong to no slot, as a macro.
+  MacroRunStats RunMacro(MacroDefinition& macro, std::vector<std::string>* log = nullptr);
+  // A function key or a macro button: the run counts as a macro run (no close questions, one
+  // repaint at its end).
+  void runMacroFromKeyOrButton(int slot);
+  // The main window's key handler for F1 … F12 (fkey 1 … 12) with modifiers: runs the bound
+  // macro when a file is open and nothing plays. Returns whether the key was consumed.
+  bool macroKeyDown(int fkey, bool shift, bool ctrl, bool alt);
+
+  // "Macros...": the User Macros Setup dialog. Nothing in silent mode.
+  void Macros1Click();
+  // "Batch Mode...": the Batch Mode dialog. Nothing in silent mode.
+  void BatchMode1Click();
 
  protected:
   // The whole editor, for state that other parts own.

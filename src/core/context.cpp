@@ -3,6 +3,7 @@
 namespace tolmar {
 
 void Context::message(MsgKind kind, const std::string& text) {
+  if (kind == MsgKind::Error) ++errorCount;
   if (silentMode) {
     if (batchLog) batchLog->push_back("      " + text);
     return;

@@ -53,6 +53,8 @@ class Context {
   bool macroRunning = false;
   bool batchRunning = false;
   std::vector<std::string>* batchLog = nullptr;
+  // Error messages so far, shown or logged: a batch run fails when a file adds any.
+  int errorCount = 0;
   bool inMacroOrBatch() const { return macroRunning || batchRunning; }
 
   bool playing = false;
