@@ -302,7 +302,7 @@ std::vector<Command> buildTable() {
     item(kSl, "Selection De&tails...", "SelectionDetails1Click", "", sel, nullptr),
     item(kSl, "Selection &Statistics...", "SelectionStatistics1Click", "", sel, nullptr),
     item(kSl, "Find &Clipping in Selection", "FindClippinginSelection1Click", "", sel, nullptr),
-    item(kSl, "&Frequency Analysis...", "FrequencyAnalysis1Click", "", analysable, nullptr),
+    item(kSl, "&Frequency Analysis...", "FrequencyAnalysis1Click", "", analysable, &Editor::FrequencyAnalysis1Click),
 
     item(kMk, "Goto &First Marker", "GotoFirstMarker1Click", "", markers, &Editor::GotoFirstMarker1Click),
     item(kMk, "Goto &Next Marker", "GotoNextMarker1Click", "", markers, &Editor::GotoNextMarker1Click),
@@ -357,17 +357,17 @@ std::vector<Command> buildTable() {
     item(kDc, "Save Clic&ks in File...", "SaveClicksinFile1Click", "", anyClicks, &Editor::SaveClicksinFile1Click),
     item(kDc, "Loa&d Clicks from File...", "LoadClicksfromFile1Click", "", file, &Editor::LoadClicksfromFile1Click),
 
-    item(kNr, "&Get Fingerprint", "GetFingerprint1Click", "", sel, nullptr),
+    item(kNr, "&Get Fingerprint", "GetFingerprint1Click", "", sel, &Editor::GetFingerprint1Click),
     separator(kNr),
-    item(kNr, "&Reduce Noise (With Undo)", "RemoveNoise1Click", "", selFingerprint, nullptr),
-    item(kNr, "Reduce &Noise (Direct Overwrite)", "ReduceNoise1Click", "", directFingerprint, nullptr),
+    item(kNr, "&Reduce Noise (With Undo)", "RemoveNoise1Click", "", selFingerprint, &Editor::RemoveNoise1Click),
+    item(kNr, "Reduce &Noise (Direct Overwrite)", "ReduceNoise1Click", "", directFingerprint, &Editor::ReduceNoise1Click),
     separator(kNr),
     item(kNr, "&Decrackle (With Undo)", "Decrackle1Click", "", selFingerprint, nullptr),
     item(kNr, "De&crackle (Direct Overwrite)", "DecrackleDirectOverwrite1Click", "", directFingerprint, nullptr),
     debugOnly(item(kNr, "Decrackle &Preview", "DecracklePreview1Click", "", selFingerprint, nullptr)),
     separator(kNr),
-    item(kNr, "&Save Fingerprint in File...", "SaveFingerprintinFile1Click", "", fingerprint, nullptr),
-    item(kNr, "&Load Fingerprint from File...", "LoadFingerprintfromFile1Click", "", file, nullptr),
+    item(kNr, "&Save Fingerprint in File...", "SaveFingerprintinFile1Click", "", fingerprint, &Editor::SaveFingerprintinFile1Click),
+    item(kNr, "&Load Fingerprint from File...", "LoadFingerprintfromFile1Click", "", file, &Editor::LoadFingerprintfromFile1Click),
 
     item(kFx, "&Normalise (With Undo)", "Normalize1Click", "", sel, nullptr),
     item(kFx, "Normalise (&Direct Overwrite)", "NormalizedirectOverwrite1Click", "", direct, nullptr),
@@ -565,7 +565,7 @@ CommandState computeCommandState(const Editor& ed) {
   s.remembered = doc.rememberedStart >= 0;
   // COMPAT: the block-repair part holds a found compatible block.
   // OVERLAY: the block-repair part has an overlay block set up.
-  // FINGERPRINT: the noise-reduction part holds a noise fingerprint.
+  s.fingerprint = ed.fingerprint.present;
   s.clipwave = ctx.host().clipboardHasWave();
   s.readonly = ctx.readOnly;
   s.editl = ctx.editLeft;

@@ -41,6 +41,7 @@ bool Editor::openOnce(const std::string& path, bool replace, bool& retry) {
   if (replace || !doc) {
     // Markers belong to the file they were placed on.
     if (replace) forgetMarkers();
+    if (doc) documentClosed();
     doc.reset();
     doc = std::make_unique<WaveFile>(ctx);
   }
@@ -142,6 +143,7 @@ void Editor::OpenWAVFile1Click() {
 void Editor::CloseFile1Click() {
   if (doc && QueryClose()) {
     doc.reset();
+    documentClosed();
     ctx.host().requestRepaint();
   }
   refreshTitle();

@@ -1,14 +1,211 @@
 #include "dsp/spectral_commands.h"
 
+#include <filesystem>
+#include <vector>
+
 #include "core/editor.h"
+#include "dsp/fingerprint_file.h"
+#include "dsp/frequency_analysis.h"
 
 namespace tolmar {
+
+namespace fs = std::filesystem;
 
 Editor& SpectralCommands::ed() {
   return static_cast<Editor&>(*this);
 }
 const Editor& SpectralCommands::ed() const {
   return static_cast<const Editor&>(*this);
+}
+
+// ---- Frequency analysis ----
+
+void SpectralCommands::FrequencyAnalysis1Click() {
+  Editor& e = ed();
+  if (e.ctx.silentMode || !e.doc || !e.doc->hasSelection()) return;
+  WaveFile& doc = *e.doc;
+  FFTSizeGuard size(spectral, kFrequencyAnalysisSize);
+  const int n = spectral.N();
+  const int64_t blocks = (static_cast<int64_t>(doc.selEnd) - doc.selStart + 1) / n;
+  if (blocks == 0) {
+    e.ctx.error(regionTooShortText(n));
+    return;
+  }
+  SpectrumModel model;
+  model.n = n;
+  model.sampleRate = e.ctx.sampleRate;
+  model.left.resize(static_cast<size_t>(n));
+  model.right.resize(static_cast<size_t>(n));
+  meanMagnitudes(doc, spectral, doc.selStart, static_cast<int32_t>(blocks), true, model.left.data(),
+                 model.right.data());
+  DialogRequest req{kFrequencyAnalysisDialogId, &model};
+  e.ctx.host().runDialog(req);
+}
+
+// ---- Noise fingerprint ----
+
+void SpectralCommands::GetFingerprint1Click() {
+  Editor& e = ed();
+  if (!e.doc || !e.doc->hasSelection()) return;
+  WaveFile& doc = *e.doc;
+  int n = spectral.N();
+  if (!e.ctx.silentMode) {
+    SetPrecisionModel model = SetPrecisionModel::forSize(n);
+    DialogRequest req{kSetPrecisionDialogId, &model};
+    if (!e.ctx.host().runDialog(req)) {
+      e.ctx.abortFlag = true;
+      return;
+    }
+    n = model.chosenSize(n);
+  }
+  // The length is checked before anything changes: a refused fingerprint leaves the old one,
+  // its N and the engine's N as they were.
+  const int64_t blocks = (static_cast<int64_t>(doc.selEnd) - doc.selStart + 1) / n;
+  if (blocks == 0) {
+    e.ctx.error(regionTooShortText(n));
+    return;
+  }
+  if (n != spectral.N()) spectral.SetFFTSize(n);
+  e.ctx.settings.fftsize = n;
+  std::vector<double> left(static_cast<size_t>(n)), right(static_cast<size_t>(n));
+  meanMagnitudes(doc, spectral, doc.selStart, static_cast<int32_t>(blocks), false, left.data(),
+                 right.data());
+  fingerprint.set(n, left.data(), right.data());
+  e.ctx.host().requestRepaint();
+  e.ctx.host().refreshCommands();
+}
+
+// ---- Reduce Noise ----
+
+void SpectralCommands::reduceNoise(bool direct) {
+  Editor& e = ed();
+  if (!e.doc || !e.doc->hasSelection() || !fingerprint.present) return;
+  WaveFile& doc = *e.doc;
+  Context& ctx = e.ctx;
+  if (direct) {
+    if (!e.VerifyDirectOverwrite(false, false)) return;
+  } else if (!doc.BeginLargeEdit(doc.selStart, doc.selEnd, spectral.N())) {
+    return;
+  }
+  bool go = true;
+  if (!ctx.silentMode) {
+    ReduceNoiseModel model = ReduceNoiseModel::forNoise(ctx.settings);
+    DialogRequest req{kReduceNoiseDialogId, &model};
+    if (ctx.host().runDialog(req)) {
+      model.storeNoise(ctx.settings);
+    } else {
+      ctx.abortFlag = true;
+      go = false;
+    }
+  }
+  if (go && ctx.settings.keepnoise && direct && !ctx.silentMode &&
+      ctx.ask(MsgKind::Warning, Buttons::YesNo, kKeepNoiseDirectQuestion) == Answer::Yes)
+    go = false;
+  if (go)
+    reduceNoiseSelection(doc, spectral, fingerprint, NoiseParams::fromSettings(ctx.settings),
+                         direct);
+  if (!direct) doc.EndLargeEdit();
+  ctx.host().requestRepaint();
+  ctx.host().refreshCommands();
+}
+
+void SpectralCommands::RemoveNoise1Click() {
+  reduceNoise(false);
+}
+
+void SpectralCommands::ReduceNoise1Click() {
+  reduceNoise(true);
+}
+
+// ---- Fingerprint files ----
+
+std::string SpectralCommands::proposedFingerprintFileName() const {
+  const Editor& e = ed();
+  if (!e.doc) return {};
+  fs::path p(e.doc->path);
+  p.replace_extension(".fpr");
+  return p.string();
+}
+
+void SpectralCommands::SaveFingerprintinFile1Click() {
+  Editor& e = ed();
+  if (!fingerprint.present) return;
+  std::string path = proposedFingerprintFileName();
+  if (!e.ctx.silentMode) {
+    FileDialogSpec spec;
+    spec.title = "Save Fingerprint in File";
+    spec.directory = path.empty() ? e.ctx.settings.wavdir : fs::path(path).parent_path().string();
+    spec.fileName = fs::path(path).filename().string();
+    spec.filter = kFingerprintFilter;
+    spec.defaultExt = "fpr";
+    const auto chosen = e.ctx.host().saveFileDialog(spec);
+    if (!chosen) return;
+    path = *chosen;
+  }
+  if (path.empty()) return;
+  e.ctx.host().setBusyCursor(true);
+  try {
+    writeFingerprintFile(path, fingerprint.n, fingerprint.left.data(), fingerprint.right.data());
+  } catch (const FileError& err) {
+    e.ctx.host().setBusyCursor(false);
+    e.ctx.error(err.what());
+    return;
+  }
+  e.ctx.host().setBusyCursor(false);
+}
+
+bool SpectralCommands::loadFingerprintFile(const std::string& path) {
+  Context& ctx = ed().ctx;
+  std::optional<FingerprintData> data;
+  try {
+    data = readFingerprintFile(path);
+  } catch (const FileError& err) {
+    ctx.error(err.what());
+    return false;
+  }
+  if (!data) {
+    ctx.error(invalidFingerprintText(path));
+    fingerprint.present = false;
+    ++fingerprint.generation;
+    ctx.host().refreshCommands();
+    return false;
+  }
+  spectral.SetFFTSize(data->n);
+  fingerprint.set(data->n, data->left.data(), data->right.data());
+  ctx.host().refreshCommands();
+  return true;
+}
+
+void SpectralCommands::LoadFingerprintfromFile1Click() {
+  Editor& e = ed();
+  if (!e.doc) return;
+  std::string path = proposedFingerprintFileName();
+  if (!e.ctx.silentMode) {
+    FileDialogSpec spec;
+    spec.title = "Load Fingerprint from File";
+    spec.directory = fs::path(path).parent_path().string();
+    spec.fileName = fs::path(path).filename().string();
+    spec.filter = kFingerprintFilter;
+    spec.defaultExt = "fpr";
+    const auto chosen = e.ctx.host().openFileDialog(spec);
+    if (!chosen) return;
+    path = *chosen;
+  }
+  e.ctx.host().setBusyCursor(true);
+  loadFingerprintFile(path);
+  e.ctx.host().setBusyCursor(false);
+}
+
+// ---- Lifecycle ----
+
+void SpectralCommands::applyStartupFFTSize() {
+  if (!fingerprint.present) spectral.SetFFTSize(ed().ctx.settings.fftsize);
+}
+
+void SpectralCommands::documentClosed() {
+  if (ed().ctx.settings.keepfingerprint || !fingerprint.present) return;
+  fingerprint.present = false;
+  ++fingerprint.generation;
 }
 
 }  // namespace tolmar

@@ -1,0 +1,109 @@
+#include "dsp/frequency_analysis.h"
+
+#include <cmath>
+
+#include "document/wave_file.h"
+#include "dsp/effect_road.h"
+
+namespace tolmar {
+
+std::string regionTooShortText(int n) {
+  return "Selected Region too short; at least " + std::to_string(n) + " samples required";
+}
+
+int32_t meanMagnitudes(WaveFile& doc, SpectralEngine& engine, int32_t first, int32_t blocks,
+                       bool window, double* left, double* right) {
+  Context& ctx = doc.ctx();
+  const int n = engine.N();
+  std::vector<int16_t> frames(static_cast<size_t>(n) * 2);
+  std::vector<double> magL(static_cast<size_t>(n)), magR(static_cast<size_t>(n));
+  for (int k = 0; k < n; ++k) left[k] = right[k] = 0.0;
+  int32_t done = 0;
+  {
+    Progress progress(ctx, " Scanning:");
+    // The test comes first: a Stop pressed during a block's pump still lets that block count.
+    for (int32_t b = 0; b < blocks && ctx.continueFlag; ++b) {
+      progress.step(percentOf(static_cast<int64_t>(b) + 1, blocks));
+      const int32_t s = static_cast<int32_t>(first + static_cast<int64_t>(b) * n);
+      doc.ReadFrames(true, frames.data(), s, s + n - 1);
+      engine.ForwardStereoFFT(frames.data(), nullptr, window, magR.data(), magL.data(), nullptr);
+      for (int k = 0; k < n; ++k) {
+        left[k] += magL[static_cast<size_t>(k)];
+        right[k] += magR[static_cast<size_t>(k)];
+      }
+      ++done;
+    }
+  }
+  if (done > 0) {
+    for (int k = 0; k < n; ++k) {
+      left[k] /= done;
+      right[k] /= done;
+    }
+  }
+  return done;
+}
+
+namespace {
+
+int nearest(double v) {
+  return static_cast<int>(roundEven(v));
+}
+
+// The plot's vertical position of a base-10 logarithm of a magnitude.
+int logY(double lg, int height) {
+  const double ys = height / 560.0;
+  const double base = height - nearest(40 * ys);
+  return nearest(height - nearest(40 * ys) - lg * (base / std::log10(2000.0) / 2.5) - 280 * ys);
+}
+
+int plotBottom(int height) {
+  return height - nearest(60 * (height / 560.0));
+}
+
+}  // namespace
+
+int spectrumX(int k, int n, int width) {
+  const double xs = width / 740.0;
+  return nearest(40 * xs) +
+         nearest(std::log10(static_cast<double>(k)) * (width - nearest(50 * xs)) /
+                 std::log10(static_cast<double>(n / 2)));
+}
+
+int spectrumY(double magnitude, int height) {
+  // Digital silence, and anything a damaged input could hold that has no logarithm.
+  if (!(magnitude > 0.0) || !std::isfinite(magnitude)) return plotBottom(height);
+  return logY(std::log10(magnitude), height);
+}
+
+SpectrumPlot spectrumPlot(const SpectrumModel& model, int width, int height) {
+  SpectrumPlot plot;
+  const double xs = width / 740.0;
+  const double ys = height / 560.0;
+  const int n = model.n;
+  const bool rate48 = model.sampleRate == 48000;
+  const auto& bins = rate48 ? kFrequencyBins48000 : kFrequencyBinsOther;
+  for (size_t i = 0; i < bins.size(); ++i) {
+    const int x = spectrumX(bins[i], n, width);
+    plot.verticals.push_back(
+        {{x, 0}, {x, plotBottom(height)}, kFrequencyLabels[i], {x, height - nearest(58 * ys)}});
+  }
+  for (int i = 0; i < 13; ++i) {
+    const int y = logY(3.45 - 0.6 * i, height);
+    const std::string label = i == 0 ? "0dB" : "-" + std::to_string(12 * i) + "dB";
+    plot.horizontals.push_back({{nearest(40 * xs), y}, {width, y}, label, {nearest(36 * xs), y}});
+  }
+  const std::vector<double>* curves[2] = {&model.left, &model.right};
+  std::vector<PlotPoint>* outs[2] = {&plot.left, &plot.right};
+  for (int c = 0; c < 2; ++c) {
+    const std::vector<double>& m = *curves[c];
+    if (static_cast<int>(m.size()) < n / 2 || n < 4) continue;
+    outs[c]->push_back({spectrumX(1, n, width), spectrumY(m[0], height)});
+    for (int k = 2; k <= n / 2 - 1; ++k)
+      outs[c]->push_back({spectrumX(k, n, width), spectrumY(m[static_cast<size_t>(k)], height)});
+  }
+  plot.leftCaption = {width - nearest((rate48 ? 425 : 420) * xs), 4};
+  plot.rightCaption = {width - nearest((rate48 ? 395 : 390) * xs), 4};
+  return plot;
+}
+
+}  // namespace tolmar
