@@ -353,19 +353,28 @@ bool CueCommands::readCueSheetFile(const std::string& path) {
   const std::string text{std::istreambuf_iterator<char>(in), {}};
   CueSheetData data = sheetDataOf(doc);
   const bool automated = e.ctx.inMacroOrBatch();
-  readCueSheet(text, e.ctx.sampleRate, doc.lastFrame, data, [&](const std::string& name) {
-    if (automated) return true;
-    if (equalIgnoringCase(name, doc.path)) return true;
-    return e.ctx.ask(MsgKind::Warning, Buttons::OkCancel,
-                     "Cue Sheet is not for this WAV file - Read Anyway?") == Answer::Ok;
-  });
+  const bool replaced =
+      readCueSheet(text, e.ctx.sampleRate, doc.lastFrame, data, [&](const std::string& name) {
+        if (automated) return true;
+        if (equalIgnoringCase(name, doc.path)) return true;
+        return e.ctx.ask(MsgKind::Warning, Buttons::OkCancel,
+                         "Cue Sheet is not for this WAV file - Read Anyway?") == Answer::Ok;
+      });
   doc.discPerformer = std::move(data.discPerformer);
   doc.discTitle = std::move(data.discTitle);
   doc.track1Performer = std::move(data.track1Performer);
   doc.track1Title = std::move(data.track1Title);
+  auto samePositions = [](const std::vector<Cue>& a, const std::vector<Cue>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const Cue& x, const Cue& y) { return x.position == y.position; });
+  };
+  // A list that is exactly the sheet's is on disk already; cues merged into unsaved ones, or
+  // kept when reading stopped, still need writing out.
+  if (replaced)
+    doc.cuesNotWritten = false;
+  else if (!samePositions(doc.cues, data.cues))
+    doc.cuesNotWritten = true;
   doc.cues = std::move(data.cues);
-  // What was just read is on disk already.
-  doc.cuesNotWritten = false;
   currentCue = 0;
   e.ctx.host().requestRepaint();
   e.ctx.host().refreshCommands();

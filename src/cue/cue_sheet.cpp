@@ -171,21 +171,27 @@ std::string cueSheetText(const CueSheetData& data, const std::string& wavPath, i
   return out;
 }
 
-void readCueSheet(std::string_view sheet, int rate, int32_t lastFrame, CueSheetData& data,
+bool readCueSheet(std::string_view sheet, int rate, int32_t lastFrame, CueSheetData& data,
                   const std::function<bool(const std::string&)>& fileLine) {
   bool tracksBegun = false;
   bool inFirstTrack = false;
   bool nextIsTrack = false;
   bool firstIndexSeen = false;
   std::string performer, title;
+  bool replaced = false;
+  bool stopped = false;
 
   forEachLine(sheet, [&](std::string_view line) {
     if (line.size() <= 4) return true;
     line = skipBlanks(line);
     const std::string key = keywordOf(line);
     if (key == "FILE ") {
-      if (!fileLine(textField(line.substr(5), true))) return false;
+      if (!fileLine(textField(line.substr(5), true))) {
+        stopped = true;
+        return false;
+      }
       data.cues.clear();
+      replaced = true;
     } else if (key == "PERFO" || key == "TITLE") {
       std::string_view rest = line.substr(5);
       if (key == "PERFO") {
@@ -237,6 +243,7 @@ void readCueSheet(std::string_view sheet, int rate, int32_t lastFrame, CueSheetD
     }
     return true;
   });
+  return replaced && !stopped;
 }
 
 }  // namespace tolmar

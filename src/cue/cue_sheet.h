@@ -44,8 +44,9 @@ std::string cueSheetText(const CueSheetData& data, const std::string& wavPath, i
 
 // Reads a sheet into data. fileLine gets the name of each FILE line and says whether to go
 // on; the cue list is emptied after it agrees. Cues beyond lastFrame, lines with impossible
-// times or indexes, and cues on an occupied frame are left out.
-void readCueSheet(std::string_view sheet, int rate, int32_t lastFrame, CueSheetData& data,
+// times or indexes, and cues on an occupied frame are left out. True when a FILE line emptied
+// the list and reading went on to the end: the list is then exactly the sheet's.
+bool readCueSheet(std::string_view sheet, int rate, int32_t lastFrame, CueSheetData& data,
                   const std::function<bool(const std::string&)>& fileLine);
 
 }  // namespace tolmar

@@ -300,16 +300,26 @@ TEST_F(CueCommandsTest, ReadChecksTheFileLineAndQuotesPathsWithSpaces) {
   std::ofstream(sheet, std::ios::binary | std::ios::trunc)
       << "FILE other.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 "
          "00:02:00\n";
+  editor.doc->cuesNotWritten = true;
   host.openAnswers = {sheet};
-  host.answers = {Answer::Cancel};
+  host.answers = {Answer::Yes, Answer::Cancel};
   editor.ReadDAOCueSheet1Click();
   EXPECT_TRUE(host.asked("Cue Sheet is not for this WAV file - Read Anyway?"));
-  EXPECT_EQ(positions().size(), 1u);
-  EXPECT_EQ(positions()[0], 44100);
+  EXPECT_EQ(positions(), (std::vector<int32_t>{44100}));
+  EXPECT_TRUE(editor.doc->cuesNotWritten);  // the kept cues are still unsaved
   host.openAnswers = {sheet};
-  host.answers = {Answer::Ok};
+  host.answers = {Answer::Yes, Answer::Ok};
   editor.ReadDAOCueSheet1Click();
   EXPECT_EQ(positions(), (std::vector<int32_t>{2 * 44100}));
+  EXPECT_FALSE(editor.doc->cuesNotWritten);
+
+  // A sheet without a FILE line adds to the list: the result is not on disk.
+  std::ofstream(sheet, std::ios::binary | std::ios::trunc)
+      << "TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:04:00\n";
+  host.openAnswers = {sheet};
+  editor.ReadDAOCueSheet1Click();
+  EXPECT_EQ(positions(), (std::vector<int32_t>{2 * 44100, 4 * 44100}));
+  EXPECT_TRUE(editor.doc->cuesNotWritten);
 }
 
 }  // namespace

@@ -107,10 +107,10 @@ TEST(CueSheetReader, RoundTripsWhatTheWriterWrites) {
   std::vector<std::string> files;
   CueSheetData back;
   back.cues = {trackCue(5880)};  // emptied by the FILE line
-  readCueSheet(text, 44100, 300 * 44100, back, [&](const std::string& name) {
+  EXPECT_TRUE(readCueSheet(text, 44100, 300 * 44100, back, [&](const std::string& name) {
     files.push_back(name);
     return true;
-  });
+  }));
   EXPECT_EQ(files, (std::vector<std::string>{"/a b/side.wav"}));
   EXPECT_EQ(back.discPerformer, "P");
   EXPECT_EQ(back.discTitle, "Disc");
@@ -133,10 +133,10 @@ TEST(CueSheetReader, RoundTripsWhatTheWriterWrites) {
 TEST(CueSheetReader, FileLineCanStopReading) {
   CueSheetData data;
   data.cues = {trackCue(5880)};
-  readCueSheet(
+  EXPECT_FALSE(readCueSheet(
       "REM\nFILE \"other.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
       "TRACK 02 AUDIO\nINDEX 01 01:00:00\n",
-      44100, 10000000, data, [](const std::string& name) { return name != "other.wav"; });
+      44100, 10000000, data, [](const std::string& name) { return name != "other.wav"; }));
   EXPECT_EQ(positions(data.cues), (std::vector<int32_t>{5880}));  // untouched
 }
 
