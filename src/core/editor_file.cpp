@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "config/settings_io.h"
 #include "core/editor.h"
 #include "document/time_text.h"
 #include "document/wav_format.h"
@@ -80,6 +81,7 @@ bool Editor::openOnce(const std::string& path, bool replace, bool& retry) {
 
   // Clicks belong to the file they were found in.
   if (replace) discardClickLists();
+  addToRecentFiles(iniFile, path);
   refreshTitle();
   if (ctx.settings.openselect) {
     doc->selStart = 0;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "config/settings_io.h"
 #include "core/editor.h"
 #include "document/deletions.h"
 #include "document/file_copy.h"
@@ -93,6 +94,7 @@ void DocumentCommands::SaveAs1Click() {
   e.Save1Click();
   e.ctx.readOnly = false;
   e.refreshTitle();
+  addToRecentFiles(e.iniFile, target);
   e.ctx.host().refreshCommands();
 }
 

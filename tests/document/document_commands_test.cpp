@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "config/command_table.h"
+#include "config/settings_io.h"
 #include "core/editor.h"
 #include "document/file_names.h"
 #include "support/scripted_host.h"
@@ -120,6 +121,7 @@ TEST_F(DocCommandsTest, SaveAsWritesTheEditsIntoTheCopyOnly) {
   EXPECT_FALSE(editor.doc->canUndo());
   EXPECT_FALSE(editor.ctx.readOnly);
   EXPECT_EQ(host.title.substr(0, copy.size()), copy);
+  EXPECT_EQ(recentFiles(editor.iniFile), (std::vector<std::string>{copy, wav}));
   int16_t frame[2];
   editor.doc->ReadFrames(false, frame, 150, 150);  // the document now reads the copy
   EXPECT_EQ(frame[0], 777);
