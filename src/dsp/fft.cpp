@@ -309,7 +309,7 @@ void SpectralEngine::forwardStereo(const int16_t* frames, bool window) {
   double* rr = spec_[1][0];
   double* ri = spec_[1][1];
   const int half = n_ / 2;
-  for (int k = 0; k <= half; ++k) {
+  const auto one = [&](int k) {
     const int m = (n_ - k) & (n_ - 1);
     const double a = (zr[k] + zr[m]) * 0.5;
     const double b = (zi[k] - zi[m]) * 0.5;
@@ -323,29 +323,63 @@ void SpectralEngine::forwardStereo(const int16_t* frames, bool window) {
     li[m] = -b;
     rr[m] = c;
     ri[m] = -d;
+  };
+  one(0);
+  one(half);
+  // Bins k, k + 1 against their mirrors N − k, N − k − 1, read and written as a swapped pair.
+  const D2 h = splat(0.5), zero = splat(0.0);
+  int k = 1;
+  for (; k + 1 < half; k += 2) {
+    const int m = n_ - k - 1;
+    const D2 ar = load(zr + k), ai = load(zi + k);
+    const D2 br = simd2::swap(load(zr + m)), bi = simd2::swap(load(zi + m));
+    const D2 a = (ar + br) * h, b = (ai - bi) * h, c = (ai + bi) * h, d = (br - ar) * h;
+    store(lr + k, a);
+    store(li + k, b);
+    store(rr + k, c);
+    store(ri + k, d);
+    store(lr + m, simd2::swap(a));
+    store(li + m, simd2::swap(zero - b));
+    store(rr + m, simd2::swap(c));
+    store(ri + m, simd2::swap(zero - d));
   }
+  for (; k < half; ++k) one(k);
 }
 
 const double* SpectralEngine::symmetricGains(const double* gain, int channel) {
   const int half = n_ / 2;
+  simd2::Differ differ;
   int k = 1;
-  while (k < half && gain[k] == gain[n_ - k]) ++k;
-  if (k >= half) return gain;
+  for (; k + 1 < half; k += 2) differ.add(load(gain + k), simd2::swap(load(gain + n_ - k - 1)));
+  for (; k < half; ++k) differ.add(splat(gain[k]), splat(gain[n_ - k]));
+  if (!differ.any()) return gain;
   double* out = sym_[channel];
   for (int i = 0; i < n_; ++i) out[i] = gain[i];
-  for (; k < half; ++k) {
-    const double g = gain[k], mirror = gain[n_ - k];
-    if (g == mirror) continue;
-    out[k] = out[n_ - k] = g * 0.5 + mirror * 0.5;
-  }
+  makeSymmetric(out, n_);
   return out;
 }
 
+void makeSymmetric(double* gain, int n) {
+  const int half = n / 2;
+  int k = 1;
+  for (; k + 1 < half; k += 2) {
+    const D2 g = simd2::meanUnlessEqual(load(gain + k), simd2::swap(load(gain + n - k - 1)));
+    store(gain + k, g);
+    store(gain + n - k - 1, simd2::swap(g));
+  }
+  for (; k < half; ++k) {
+    const D2 g = simd2::meanUnlessEqual(splat(gain[k]), splat(gain[n - k]));
+    simd2::storeLow(gain + k, g);
+    simd2::storeLow(gain + n - k, g);
+  }
+}
+
 void SpectralEngine::inverseStereoScaled(const double* gainLeft, const double* gainRight,
-                                         int16_t* frames, bool window, int capacityFrames) {
+                                         int16_t* frames, bool window, int capacityFrames,
+                                         bool gainsSymmetric) {
   const Plan& p = plan();
-  const double* gl = symmetricGains(gainLeft, 0);
-  const double* gr = symmetricGains(gainRight, 1);
+  const double* gl = gainsSymmetric ? gainLeft : symmetricGains(gainLeft, 0);
+  const double* gr = gainsSymmetric ? gainRight : symmetricGains(gainRight, 1);
   const double* lr = spec_[0][0];
   const double* li = spec_[0][1];
   const double* rr = spec_[1][0];

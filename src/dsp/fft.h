@@ -74,9 +74,10 @@ class SpectralEngine {
   const double* im(int channel) const { return spec_[channel][1]; }
   // Multiplies bin k of each channel by gain[c][k], then does what InverseStereoFFT does and
   // writes the frames. Only the real part of each channel's inverse is kept, so a gain that
-  // differs between bin k and bin N − k acts as the mean of the two.
+  // differs between bin k and bin N − k acts as the mean of the two. gainsSymmetric: the
+  // caller's gains are already equal at k and N − k (makeSymmetric), so that need not be checked.
   void inverseStereoScaled(const double* gainLeft, const double* gainRight, int16_t* frames,
-                           bool window, int capacityFrames);
+                           bool window, int capacityFrames, bool gainsSymmetric = false);
   // Scratch for the callers' per-bin gains: two arrays of kMaxFFTSize doubles.
   double* gainScratch(int channel) { return gain_[channel]; }
 
@@ -98,6 +99,10 @@ class SpectralEngine {
   double* gain_[2];
   double* sym_[2];
 };
+
+// Replaces the gains of bins k and N − k (0 < k < N/2) by their mean where they differ; an
+// exact copy where they agree.
+void makeSymmetric(double* gain, int n);
 
 // Keeps N for the life of a temporary user: sets the length it needs and restores the previous
 // one on every way out.

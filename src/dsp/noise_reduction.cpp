@@ -82,16 +82,21 @@ void ReduceNoiseBlock(SpectralEngine& engine, const NoiseFingerprint& fingerprin
       const D2 r = load(re + k), i = load(im + k);
       store(gain + k, simd2::sqrt(r * r + i * i));
     }
-    for (int k = half + 1; k < n; ++k) gain[k] = gain[n - k];
+    int k = half + 1;
+    for (; k + 1 < n; k += 2) store(gain + k, simd2::swap(load(gain + n - k - 1)));
+    for (; k < n; ++k) gain[k] = gain[n - k];
     const D2 one = splat(1.0), f2 = splat(fc);
     for (int k = 0; k < n; k += 2) {
       const D2 m = load(gain + k);
       const D2 g = one - load(p + k) * f2 / m;
       store(gain + k, simd2::whereMPositive(simd2::positiveOrZero(g), m));
     }
+    // The written inverse keeps each channel's real part, which sees the mean of the gains of
+    // bins k and N − k; a measured fingerprint differs there by rounding only.
+    makeSymmetric(gain, n);
   }
   engine.inverseStereoScaled(engine.gainScratch(0), engine.gainScratch(1), frames, synthesisWindow,
-                             capacityFrames);
+                             capacityFrames, true);
 }
 
 // ---- Reduce Noise over the selection ----

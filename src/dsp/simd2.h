@@ -55,6 +55,23 @@ inline D2 low(D2 a, D2 b) {
 inline D2 high(D2 a, D2 b) {
   return {_mm_unpackhi_pd(a.v, b.v)};
 }
+// (a1, a0)
+inline D2 swap(D2 a) {
+  return {_mm_shuffle_pd(a.v, a.v, 1)};
+}
+// Lanes that differ (NaN differs from everything), gathered by orDiffer; any() tells.
+struct Differ {
+  __m128d bits = _mm_setzero_pd();
+  void add(D2 a, D2 b) { bits = _mm_or_pd(bits, _mm_cmpneq_pd(a.v, b.v)); }
+  bool any() const { return _mm_movemask_pd(bits) != 0; }
+};
+// a where a equals b, else a·0.5 + b·0.5.
+inline D2 meanUnlessEqual(D2 a, D2 b) {
+  const __m128d half = _mm_set1_pd(0.5);
+  const __m128d same = _mm_cmpeq_pd(a.v, b.v);
+  const __m128d mean = _mm_add_pd(_mm_mul_pd(a.v, half), _mm_mul_pd(b.v, half));
+  return {_mm_or_pd(_mm_and_pd(same, a.v), _mm_andnot_pd(same, mean))};
+}
 // g where g > 0, else 0 (NaN gives 0).
 inline D2 positiveOrZero(D2 g) {
   return {_mm_and_pd(g.v, _mm_cmpgt_pd(g.v, _mm_setzero_pd()))};
@@ -126,6 +143,19 @@ inline D2 low(D2 a, D2 b) {
 }
 inline D2 high(D2 a, D2 b) {
   return {{a.v[1], b.v[1]}};
+}
+inline D2 swap(D2 a) {
+  return {{a.v[1], a.v[0]}};
+}
+struct Differ {
+  bool bits = false;
+  void add(D2 a, D2 b) { bits = bits || !(a.v[0] == b.v[0]) || !(a.v[1] == b.v[1]); }
+  bool any() const { return bits; }
+};
+inline D2 meanUnlessEqual(D2 a, D2 b) {
+  D2 out;
+  for (int i = 0; i < 2; ++i) out.v[i] = a.v[i] == b.v[i] ? a.v[i] : a.v[i] * 0.5 + b.v[i] * 0.5;
+  return out;
 }
 inline D2 positiveOrZero(D2 g) {
   return {{g.v[0] > 0 ? g.v[0] : 0.0, g.v[1] > 0 ? g.v[1] : 0.0}};
