@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/editor.h"
+#include "dsp/decrackle.h"
 #include "dsp/fingerprint_file.h"
 #include "dsp/frequency_analysis.h"
 
@@ -115,6 +116,48 @@ void SpectralCommands::RemoveNoise1Click() {
 
 void SpectralCommands::ReduceNoise1Click() {
   reduceNoise(true);
+}
+
+// ---- Decrackle ----
+
+void SpectralCommands::decrackle(bool direct) {
+  Editor& e = ed();
+  if (!e.doc || !e.doc->hasSelection() || !fingerprint.present) return;
+  WaveFile& doc = *e.doc;
+  Context& ctx = e.ctx;
+  if (direct) {
+    if (!e.VerifyDirectOverwrite(false, false)) return;
+  } else if (!doc.BeginLargeEdit(doc.selStart, doc.selEnd, spectral.N())) {
+    return;
+  }
+  bool go = true;
+  if (!ctx.silentMode) {
+    ReduceNoiseModel model = ReduceNoiseModel::forCrackle(ctx.settings);
+    DialogRequest req{kReduceNoiseDialogId, &model};
+    if (ctx.host().runDialog(req)) {
+      model.storeCrackle(ctx.settings);
+    } else {
+      ctx.abortFlag = true;
+      go = false;
+    }
+  }
+  if (go && ctx.settings.keepnoise && direct && !ctx.silentMode &&
+      ctx.ask(MsgKind::Warning, Buttons::YesNo, kKeepCrackleDirectQuestion) == Answer::Yes)
+    go = false;
+  if (go)
+    decrackleSelection(doc, spectral, fingerprint, e.params, e.clicks.falseClicks,
+                       DecrackleParams::fromSettings(ctx.settings), direct, e.smoothEdges);
+  if (!direct) doc.EndLargeEdit();
+  ctx.host().requestRepaint();
+  ctx.host().refreshCommands();
+}
+
+void SpectralCommands::Decrackle1Click() {
+  decrackle(false);
+}
+
+void SpectralCommands::DecrackleDirectOverwrite1Click() {
+  decrackle(true);
 }
 
 // ---- Fingerprint files ----

@@ -30,6 +30,10 @@ class SpectralCommands {
   void SaveFingerprintinFile1Click();
   void LoadFingerprintfromFile1Click();
 
+  // ---- Decrackle ----
+  void Decrackle1Click();                // Decrackle (With Undo)
+  void DecrackleDirectOverwrite1Click();  // Decrackle (Direct Overwrite)
+
   // Start-up, after the settings are read: [Noise] fftsize becomes N while no fingerprint is
   // held (a length the engine cannot hold is ignored).
   void applyStartupFFTSize();
@@ -46,6 +50,7 @@ class SpectralCommands {
 
  private:
   void reduceNoise(bool direct);
+  void decrackle(bool direct);
   // The file dialogs' start: the WAV file's directory and name with ".fpr".
   std::string proposedFingerprintFileName() const;
 };
