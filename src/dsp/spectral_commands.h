@@ -31,7 +31,7 @@ class SpectralCommands {
   void LoadFingerprintfromFile1Click();
 
   // ---- Decrackle ----
-  void Decrackle1Click();                // Decrackle (With Undo)
+  void Decrackle1Click();                 // Decrackle (With Undo)
   void DecrackleDirectOverwrite1Click();  // Decrackle (Direct Overwrite)
 
   // Start-up, after the settings are read: [Noise] fftsize becomes N while no fingerprint is
