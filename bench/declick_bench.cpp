@@ -1,0 +1,97 @@
+// Declicking over long files: Find All Clicks against one raw read of the same hour-long file
+// (measured in the same iteration), and Remove All Clicks followed by Save for growing click
+// counts, to show that neither the undo step nor the save grows faster than the clicks.
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench_support.h"
+#include "core/editor.h"
+#include "declick/detection.h"
+
+namespace {
+
+using namespace tolmar;
+using namespace tolmar::bench;
+namespace fs = std::filesystem;
+
+constexpr double kHourSeconds = 3600.0;
+
+void BM_FindAllClicks(benchmark::State& state) {
+  const std::string& wav = benchWav();
+  SilentHost host;
+  Editor editor(host);
+  editor.ctx.settings.newstylewaveform = false;
+  if (!editor.OpenDocument(wav)) {
+    state.SkipWithError("the bench file did not open");
+    return;
+  }
+  rawRead(wav);  // warm the page cache
+  std::vector<double> wallRatio, cpuRatio, realtime;
+  int32_t found = 0;
+  for (auto _ : state) {
+    const Took raw = timed([&] { benchmark::DoNotOptimize(rawRead(wav)); });
+    const Took find = timed([&] {
+      found = FindClicks(*editor.doc, editor.params, editor.clicks, editor.params.includeUpdates,
+                         true, false);
+    });
+    state.SetIterationTime(find.wall);
+    wallRatio.push_back(find.wall / raw.wall);
+    cpuRatio.push_back(find.cpu / std::max(raw.cpu, 1e-9));
+    realtime.push_back(kHourSeconds / find.wall);
+  }
+  state.counters["x_raw_read"] = median(wallRatio);
+  state.counters["x_raw_read_cpu"] = median(cpuRatio);
+  state.counters["x_realtime"] = median(realtime);
+  state.counters["clicks"] = found;
+}
+BENCHMARK(BM_FindAllClicks)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Ten minutes of the bench file, with `clicks` stored clicks spread evenly over both channels.
+void BM_RemoveAllClicksThenSave(benchmark::State& state) {
+  const int32_t clicks = static_cast<int32_t>(state.range(0));
+  const fs::path dir = fs::temp_directory_path() / "tolmar-bench";
+  fs::create_directories(dir);
+  const std::string excerpt = (dir / "ten-minutes.wav").string();
+  const std::string work = (dir / "ten-minutes-work.wav").string();
+  if (!fs::exists(excerpt)) writeExcerpt(excerpt, 600);
+  double removeSeconds = 0, saveSeconds = 0;
+  for (auto _ : state) {
+    fs::copy_file(excerpt, work, fs::copy_options::overwrite_existing);
+    SilentHost host;
+    Editor editor(host);
+    editor.ctx.settings.newstylewaveform = false;
+    editor.ctx.batchRunning = true;
+    if (!editor.OpenDocument(work)) {
+      state.SkipWithError("the excerpt did not open");
+      return;
+    }
+    editor.clicks.stored.emplace();
+    const int32_t spacing = editor.doc->frameCount / clicks;
+    for (int32_t i = 0; i < clicks; ++i)
+      editor.clicks.stored->Add(i * spacing + spacing / 2, 1, static_cast<uint8_t>(i % 2));
+    const Took remove = timed([&] { editor.RemoveAllClicks1Click(); });
+    const Took save = timed([&] { editor.Save1Click(); });
+    state.SetIterationTime(remove.wall + save.wall);
+    removeSeconds += remove.wall;
+    saveSeconds += save.wall;
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["remove_us_per_click"] = 1e6 * removeSeconds / n / clicks;
+  state.counters["save_us_per_click"] = 1e6 * saveSeconds / n / clicks;
+  std::error_code ec;
+  fs::remove(work, ec);
+}
+BENCHMARK(BM_RemoveAllClicksThenSave)
+    ->Arg(2500)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
+
+}  // namespace
+
+BENCHMARK_MAIN();
