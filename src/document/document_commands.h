@@ -48,6 +48,10 @@ class DocumentCommands {
   // Copies the file under a new name (a numbered one by default), then saves the edits into
   // the copy, which becomes the document. The original file is not touched.
   void SaveAs1Click();
+  // Writes the selection, as the overlay shows it, to a new WAV file; the document is unchanged.
+  void SaveSelectedSamples1Click();
+  // Puts the selection on the clipboard as a complete WAV image.
+  void CopySelectedSampletoClipboard1Click();
 
   void MarkforDeletion1Click();
   void ClearDeletionMarks1Click();

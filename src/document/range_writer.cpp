@@ -1,0 +1,193 @@
+#include "document/range_writer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <vector>
+
+#include "document/wav_format.h"
+#include "document/wave_file.h"
+
+namespace tolmar {
+
+namespace {
+
+constexpr char kForbidden[] = "\\/:*?\"<>|";
+constexpr int32_t kChunkFrames = 9000;
+
+std::string fileNamePart(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Where the frames go: a memory image or an open file, both addressed from frame 0 of the range.
+class RangeSink {
+ public:
+  virtual ~RangeSink() = default;
+  virtual bool write(int64_t frame, const int16_t* buf, int32_t count) = 0;
+  virtual bool read(int64_t frame, int16_t* buf, int32_t count) = 0;
+};
+
+class MemorySink : public RangeSink {
+ public:
+  explicit MemorySink(uint8_t* data) : data_(data) {}
+  bool write(int64_t frame, const int16_t* buf, int32_t count) override {
+    std::memcpy(data_ + frame * kWavFrameBytes, buf, static_cast<size_t>(count) * kWavFrameBytes);
+    return true;
+  }
+  bool read(int64_t frame, int16_t* buf, int32_t count) override {
+    std::memcpy(buf, data_ + frame * kWavFrameBytes, static_cast<size_t>(count) * kWavFrameBytes);
+    return true;
+  }
+
+ private:
+  uint8_t* data_;
+};
+
+class FileSink : public RangeSink {
+ public:
+  explicit FileSink(BinaryFile& f) : f_(f) {}
+  bool write(int64_t frame, const int16_t* buf, int32_t count) override {
+    const size_t bytes = static_cast<size_t>(count) * kWavFrameBytes;
+    return f_.seek(kWavHeaderBytes + frame * kWavFrameBytes) && f_.writeExact(buf, bytes);
+  }
+  bool read(int64_t frame, int16_t* buf, int32_t count) override {
+    const size_t bytes = static_cast<size_t>(count) * kWavFrameBytes;
+    return f_.seek(kWavHeaderBytes + frame * kWavFrameBytes) && f_.readExact(buf, bytes);
+  }
+
+ private:
+  BinaryFile& f_;
+};
+
+// The raw copy, the overlay laid over it, then the silent frames. False on a failed write or
+// Cancel (the continue flag tells which).
+bool fillRange(WaveFile& doc, RangeSink& sink, const std::string& caption, int32_t first,
+               int32_t extra, int32_t last) {
+  Context& ctx = doc.ctx();
+  ctx.continueFlag = true;
+  std::vector<int16_t> buf(static_cast<size_t>(kChunkFrames) * 2);
+  const int64_t total = static_cast<int64_t>(last) - first + 1;
+  {
+    Progress progress(ctx, caption);
+    for (int64_t done = 0; done < total;) {
+      const int32_t n = static_cast<int32_t>(std::min<int64_t>(kChunkFrames, total - done));
+      const int32_t from = static_cast<int32_t>(first + done);
+      doc.ReadFrames(false, buf.data(), from, from + n - 1);
+      if (!sink.write(done, buf.data(), n)) return false;
+      done += n;
+      if (!progress.step(percentOf(done, total))) return false;
+    }
+  }
+  {
+    Progress progress(ctx, " Updating:");
+    const size_t records = doc.interps.size();
+    for (size_t i = 0; i < records; ++i) {
+      const Interpolation& rec = *doc.interps[i];
+      const int32_t from = std::max(rec.start, first);
+      const int32_t to = std::min(rec.end, last);
+      if (rec.active && from <= to) {
+        for (int32_t f = from; f <= to; f += kChunkFrames) {
+          const int32_t n = std::min(kChunkFrames, to - f + 1);
+          const int64_t at = static_cast<int64_t>(f) - first;
+          if (!sink.read(at, buf.data(), n)) return false;
+          for (int32_t k = 0; k < n; ++k)
+            buf[2 * static_cast<size_t>(k) + rec.channel] = doc.SampleAt(rec, f + k);
+          if (!sink.write(at, buf.data(), n)) return false;
+        }
+      }
+      if (!progress.step(percentOf(static_cast<int64_t>(i) + 1, static_cast<int64_t>(records))))
+        return false;
+    }
+  }
+  std::fill(buf.begin(), buf.end(), int16_t{0});
+  for (int64_t done = 0; done < extra;) {
+    const int32_t n = static_cast<int32_t>(std::min<int64_t>(kChunkFrames, extra - done));
+    if (!sink.write(total + done, buf.data(), n)) return false;
+    done += n;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool validFileName(const std::string& path) {
+  return fileNamePart(path).find_first_of(kForbidden) == std::string::npos;
+}
+
+std::string invalidFileNameText(const std::string& path) {
+  std::string text = "Invalid Filename: \"" + fileNamePart(path) +
+                     "\"\rA file name may not contain any of these characters:\r";
+  for (const char* c = kForbidden; *c; ++c) {
+    if (c != kForbidden) text += ' ';
+    text += *c;
+  }
+  return text;
+}
+
+bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, int32_t extra,
+                int32_t last) {
+  Context& ctx = doc.ctx();
+  if (first < 0 || last < first || extra < 0) return false;
+  const uint64_t frames = static_cast<uint64_t>(last - first + 1) + static_cast<uint64_t>(extra);
+  const uint64_t dataBytes64 = frames * kWavFrameBytes;
+  const std::string name = destination.empty() ? std::string("clipboard") : destination;
+  if (dataBytes64 > kMaxWavDataBytes) {
+    ctx.error("Failed to write to " + name);
+    return false;
+  }
+  const auto dataBytes = static_cast<uint32_t>(dataBytes64);
+
+  if (destination.empty()) {
+    std::vector<uint8_t> image;
+    try {
+      image.assign(dataBytes64 + kWavHeaderBytes, 0);
+    } catch (const std::bad_alloc&) {
+      ctx.error(
+          "Unable to allocate sufficient memory to hold the data to be written to the clipboard "
+          "(code=" +
+          std::to_string(ENOMEM) + ")");
+      return false;
+    }
+    uint8_t* p = image.data();
+    writeWavHeader(p, dataBytes, ctx.sampleRate);
+    MemorySink sink(p);
+    if (!fillRange(doc, sink, " Copying to Clipboard:", first, extra, last)) return false;
+    if (!ctx.host().setClipboardWave(image)) {
+      ctx.error("Failed to write to " + name);
+      return false;
+    }
+    return true;
+  }
+
+  if (!validFileName(destination)) {
+    ctx.error(invalidFileNameText(destination));
+    return false;
+  }
+  bool ok = false;
+  {
+    BinaryFile out;
+    if (out.open(destination, BinaryFile::Mode::Create)) {
+      if (writeWavHeader(out, dataBytes, ctx.sampleRate)) {
+        FileSink sink(out);
+        const std::string caption = " " + fileNamePart(destination) + ":";
+        ok = fillRange(doc, sink, caption, first, extra, last);
+        if (!ok && ctx.continueFlag) ctx.error("Failed to write to " + destination);
+        ok = ok && out.flush();
+      } else {
+        ctx.error("Failed to write to " + destination);
+      }
+    } else {
+      ctx.error("Failed to write to " + destination);
+    }
+  }
+  if (!ok) {
+    std::error_code ec;
+    std::filesystem::remove(destination, ec);
+  }
+  return ok;
+}
+
+}  // namespace tolmar

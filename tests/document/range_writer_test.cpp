@@ -1,0 +1,121 @@
+#include "document/range_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "document/wav_format.h"
+#include "support/doc_fixture.h"
+
+namespace tolmar::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The image the writer should make: the canonical header, then the given interleaved frames.
+std::vector<uint8_t> expectedImage(const std::vector<int16_t>& frames, int rate) {
+  const auto header = makeWavHeader(static_cast<uint32_t>(frames.size() * 2), rate);
+  std::vector<uint8_t> out(header.begin(), header.end());
+  for (int16_t v : frames) {
+    out.push_back(static_cast<uint8_t>(static_cast<uint16_t>(v) & 0xFF));
+    out.push_back(static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8));
+  }
+  return out;
+}
+
+// Staircase frames first..last: left = i, right = -i.
+std::vector<int16_t> staircase(int32_t first, int32_t last) {
+  std::vector<int16_t> v;
+  for (int32_t i = first; i <= last; ++i) {
+    v.push_back(static_cast<int16_t>(i));
+    v.push_back(static_cast<int16_t>(-i));
+  }
+  return v;
+}
+
+TEST(RangeWriter, ClipboardImageHoldsTheRangeWithTheOverlayAndSilence) {
+  DocFixture fx;
+  fx.open(WavBuilder().staircase(30000));
+  // Two records on the left, the newer one wins where they overlap; one reaches past the range.
+  fx.block(100, 200, 0, [](int32_t) { return 7; });
+  fx.block(150, 25000, 0, [](int32_t f) { return f % 1000; });
+  fx.block(50, 60, 1, [](int32_t) { return -9; });
+  fx.doc->interps[1]->active = false;  // an undone record stays out of the copy
+
+  ASSERT_TRUE(writeRange(*fx.doc, "", 40, 3, 20039));
+  std::vector<int16_t> want = staircase(40, 20039);
+  for (int32_t f = 100; f <= 200; ++f) want[2 * static_cast<size_t>(f - 40)] = 7;
+  for (int32_t f = 50; f <= 60; ++f) want[2 * static_cast<size_t>(f - 40) + 1] = -9;
+  want.insert(want.end(), 6, 0);
+  ASSERT_TRUE(fx.host.hasClipWave);
+  EXPECT_EQ(fx.host.clipWave, expectedImage(want, 44100));
+  EXPECT_EQ(fx.host.progressCaptions,
+            (std::vector<std::string>{" Copying to Clipboard:", " Updating:"}));
+  EXPECT_EQ(fx.host.progressValues.back(), 100);
+  EXPECT_TRUE(fx.host.messages.empty());
+}
+
+TEST(RangeWriter, FileMatchesTheClipboardImageAndUsesItsNameAsCaption) {
+  DocFixture fx;
+  fx.open(WavBuilder().rate(48000).staircase(500));
+  fx.ctx.sampleRate = 48000;
+  fx.block(10, 20, 1, [](int32_t f) { return 3 * f; });
+  const std::string out = fx.dir.file("part.wav");
+  ASSERT_TRUE(writeRange(*fx.doc, out, 5, 0, 30));
+  std::vector<int16_t> want = staircase(5, 30);
+  for (int32_t f = 10; f <= 20; ++f) want[2 * static_cast<size_t>(f - 5) + 1] = 3 * f;
+  EXPECT_EQ(fileBytes(out), expectedImage(want, 48000));
+  EXPECT_EQ(fx.host.progressCaptions, (std::vector<std::string>{" part.wav:", " Updating:"}));
+  EXPECT_EQ(fx.doc->interps.size(), 1u);  // the document keeps its edit
+  EXPECT_EQ(fx.read(15, 15, false), (std::vector<int16_t>{15, -15}));
+}
+
+TEST(RangeWriter, NamesWithForbiddenCharactersAreRefusedUntouched) {
+  DocFixture fx;
+  fx.open(WavBuilder().staircase(100));
+  const std::string text =
+      "Invalid Filename: \"a?b.wav\"\rA file name may not contain any of these characters:\r"
+      "\\ / : * ? \" < > |";
+  EXPECT_EQ(invalidFileNameText(fx.dir.file("a?b.wav")), text);
+  for (const char* bad :
+       {"a\\b.wav", "a:b.wav", "a*b.wav", "a\"b.wav", "a<b.wav", "a>b.wav", "a|b.wav", "a?b.wav"}) {
+    const std::string path = fx.dir.file(bad);
+    EXPECT_FALSE(validFileName(path)) << bad;
+    EXPECT_FALSE(writeRange(*fx.doc, path, 0, 0, 9)) << bad;
+    EXPECT_FALSE(fs::exists(path)) << bad;
+  }
+  EXPECT_TRUE(validFileName(fx.dir.file("plain name.wav")));
+  ASSERT_EQ(fx.host.messages.size(), 8u);
+  EXPECT_EQ(fx.host.messages.back().text, text);
+  EXPECT_EQ(fx.host.messages.back().kind, MsgKind::Error);
+}
+
+TEST(RangeWriter, FailedOrCancelledFilesAreDeletedAndCancelledImagesNeverReachTheClipboard) {
+  DocFixture fx;
+  fx.open(WavBuilder().staircase(100000));
+  const std::string missingDir = fx.dir.file("no/such/dir/x.wav");
+  EXPECT_FALSE(writeRange(*fx.doc, missingDir, 0, 0, 9));
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].text, "Failed to write to " + missingDir);
+
+  const std::string out = fx.dir.file("cancelled.wav");
+  fx.host.cancelAtPump = 1;
+  EXPECT_FALSE(writeRange(*fx.doc, out, 0, 0, 99999));
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_EQ(fx.host.messages.size(), 1u);  // Cancel is not an error
+
+  fx.host.pumps = 0;
+  fx.host.cancelAtPump = 1;
+  EXPECT_FALSE(writeRange(*fx.doc, "", 0, 0, 99999));
+  EXPECT_FALSE(fx.host.hasClipWave);
+}
+
+}  // namespace
+}  // namespace tolmar::test
