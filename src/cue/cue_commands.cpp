@@ -237,8 +237,9 @@ void CueCommands::DisplayTrack1Click() {
   const size_t k = static_cast<size_t>(model.chosen);
   doc.selStart = std::min(starts[k], doc.lastFrame);
   doc.selEnd = k + 1 < starts.size() ? std::min(starts[k + 1], doc.lastFrame) : doc.lastFrame;
+  // Show the selection: the page runs from its start over its length.
   doc.viewStart = doc.selStart;
-  doc.viewWidth = std::max(doc.selEnd - doc.selStart + 1, 1);
+  doc.viewWidth = std::max(std::min(doc.selEnd - doc.selStart, doc.frameCount), 6);
   e.ctx.host().requestRepaint();
   e.ctx.host().refreshCommands();
 }

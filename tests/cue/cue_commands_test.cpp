@@ -200,6 +200,8 @@ TEST_F(CueCommandsTest, GotoListTextsAndStepping) {
   editor.DisplayTrack1Click();
   EXPECT_EQ(editor.doc->selStart, 60 * 44100);
   EXPECT_EQ(editor.doc->selEnd, 120 * 44100);
+  EXPECT_EQ(editor.doc->viewStart, 60 * 44100);
+  EXPECT_EQ(editor.doc->viewWidth, 60 * 44100);
   host.dialogs["DisplayTrack"] = [](void* m) {
     static_cast<DisplayTrackModel*>(m)->chosen = 2;
     return true;
