@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "core/context.h"
 #include "core/host.h"
 #include "document/wav_format.h"
@@ -35,129 +36,18 @@
 
 namespace {
 
+using namespace tolmar::bench;
+
 using tolmar::Interpolation;
 using tolmar::WaveFile;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kRate = 44100;
-constexpr int64_t kHourFrames = int64_t{3600} * kRate;
 constexpr int32_t kChunkFrames = 9000;  // the chunk size of the editing commands
-constexpr size_t kRawBlock = 128 * 1024;
-
-class SilentHost : public tolmar::Host {
- public:
-  void message(tolmar::MsgKind, const std::string&) override {}
-  tolmar::Answer ask(tolmar::MsgKind, tolmar::Buttons, const std::string&) override {
-    return tolmar::Answer::Yes;
-  }
-  void progressBegin(const std::string&) override {}
-  void progressSet(int) override {}
-  void progressEnd() override {}
-  void pump() override {}
-  std::optional<std::string> openFileDialog(const tolmar::FileDialogSpec&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> saveFileDialog(const tolmar::FileDialogSpec&) override {
-    return std::nullopt;
-  }
-  bool runDialog(tolmar::DialogRequest&) override { return true; }
-};
 
 double secondsSince(Clock::time_point t0) {
   return std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
-// CPU time of this thread, user and system: unlike wall time it does not grow while other
-// processes have the processor, so its ratios stay put on a busy machine.
-double threadCpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-struct Took {
-  double wall;
-  double cpu;
-};
-
-template <class F>
-Took timed(F&& f) {
-  const auto t0 = Clock::now();
-  const double c0 = threadCpuSeconds();
-  f();
-  return {secondsSince(t0), threadCpuSeconds() - c0};
-}
-
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// An hour of a slow chord with a little deterministic noise: nothing the engine cares about,
-// but not all zeros either. Written in one-second blocks.
-void generateHour(const std::string& path) {
-  const std::string tmp = path + ".part";
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) throw std::runtime_error("cannot create " + tmp);
-  const auto header = tolmar::makeWavHeader(static_cast<uint32_t>(kHourFrames * 4), kRate);
-  bool ok = std::fwrite(header.data(), 1, header.size(), f) == header.size();
-  std::vector<uint8_t> block(static_cast<size_t>(kRate) * 4);
-  uint32_t noise = 12345;
-  for (int64_t first = 0; ok && first < kHourFrames; first += kRate) {
-    for (int i = 0; i < kRate; ++i) {
-      const double t = static_cast<double>(first + i) / kRate;
-      noise = noise * 1664525u + 1013904223u;
-      const int n = static_cast<int>(noise >> 26) - 32;
-      const double s = 6000 * std::sin(2 * std::numbers::pi * 110 * t) +
-                       3000 * std::sin(2 * std::numbers::pi * 165 * t);
-      const auto l = static_cast<int16_t>(s + n);
-      const auto r = static_cast<int16_t>(-s + n);
-      tolmar::storeU16(&block[4 * i], static_cast<uint16_t>(l));
-      tolmar::storeU16(&block[4 * i + 2], static_cast<uint16_t>(r));
-    }
-    ok = std::fwrite(block.data(), 1, block.size(), f) == block.size();
-  }
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok) {
-    std::remove(tmp.c_str());
-    throw std::runtime_error("writing " + tmp + " failed");
-  }
-  fs::rename(tmp, path);
-}
-
-const std::string& benchWav() {
-  static const std::string path = [] {
-    if (const char* given = std::getenv("TOLMAR_BENCH_WAV"); given && *given)
-      return std::string(given);
-    const char* dirEnv = std::getenv("TOLMAR_BENCH_DIR");
-    const fs::path dir =
-        dirEnv && *dirEnv ? fs::path(dirEnv) : fs::temp_directory_path() / "tolmar-bench";
-    fs::create_directories(dir);
-    const std::string p = (dir / "hour.wav").string();
-    std::error_code ec;
-    const auto expected = static_cast<uintmax_t>(tolmar::kWavHeaderBytes + kHourFrames * 4);
-    if (fs::file_size(p, ec) != expected || ec) generateHour(p);
-    return p;
-  }();
-  return path;
-}
-
-// One pass over the file with read() in 128 KiB blocks, as cat does. Returns the bytes read.
-int64_t rawRead(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY);
-  if (fd < 0) return -1;
-  static std::vector<char> buf(kRawBlock);
-  int64_t total = 0;
-  for (;;) {
-    const ssize_t n = ::read(fd, buf.data(), buf.size());
-    if (n <= 0) break;
-    total += n;
-  }
-  ::close(fd);
-  return total;
 }
 
 Took timedRawRead(const std::string& path) {
