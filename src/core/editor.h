@@ -9,6 +9,7 @@
 #include "audio/audio_commands.h"
 #include "config/automation_commands.h"
 #include "config/presets.h"
+#include "config/settings_io.h"
 #include "core/context.h"
 #include "core/host.h"
 #include "cue/cue_commands.h"
@@ -57,8 +58,17 @@ class Editor : public EditorCore,
   bool QueryClose();
   void OpenWAVFile1Click();
   void CloseFile1Click();
-  // Main window close: false while playback runs or the close query refuses.
-  bool FormClose();
+  // Main window close: false while playback runs or the close query refuses; otherwise the
+  // document is destroyed and the settings are written with the window's position.
+  bool FormClose(const WindowPosition& window = WindowPosition{});
+
+  // ---- Settings file (editor_settings.cpp) ----
+  // Start-up: VESKOR.INI (migration, presets, settings, macros), then the shortcut table and
+  // the values that live outside the settings record. Returns the saved window position.
+  StartupResult readSettingsAtStartup();
+  // Close: window and dialog positions, every setting, the shortcut table when it changed.
+  // False (with a message) when the file cannot be written.
+  bool writeSettingsAtClose(const WindowPosition& window);
   std::string titleText() const;
   void refreshTitle();
   void TruncateExtraData1Click();

@@ -152,10 +152,11 @@ void Editor::CloseFile1Click() {
   ctx.host().refreshCommands();
 }
 
-bool Editor::FormClose() {
+bool Editor::FormClose(const WindowPosition& window) {
   if (ctx.playing) return false;
   if (!QueryClose()) return false;
   doc.reset();
+  writeSettingsAtClose(window);
   return true;
 }
 

@@ -1,0 +1,35 @@
+// Reading VESKOR.INI at start-up and writing it at close.
+
+#include "config/settings_io.h"
+#include "core/editor.h"
+
+namespace tolmar {
+
+StartupResult Editor::readSettingsAtStartup() {
+  if (iniFile.path().empty()) iniFile.setPath(configFilePath());
+  StartupResult result = readConfigurationAtStartup(ctx, iniFile, presets, macros);
+  shortcuts.read(iniFile);
+  applyStoredDeclick(ctx.settings, params);
+  applyStartupFFTSize();
+  return result;
+}
+
+bool Editor::writeSettingsAtClose(const WindowPosition& window) {
+  // Never read at start-up: load what is there, so that presets, macros and recent files
+  // already in the file survive the write.
+  if (iniFile.path().empty()) {
+    iniFile.setPath(configFilePath());
+    iniFile.load();
+  }
+  storeDeclick(params, ctx.settings);
+  writeConfigurationAtClose(iniFile, ctx.settings, window);
+  shortcuts.write(iniFile, ctx.settings.debugDcp);
+  std::string error;
+  if (!iniFile.save(&error)) {
+    ctx.error("Failed to write " + iniFile.path().string() + (error.empty() ? "" : ": " + error));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tolmar
