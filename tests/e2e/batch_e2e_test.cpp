@@ -52,7 +52,9 @@ struct BatchE2E : ::testing::Test {
     for (int i = 1; i <= count; ++i) {
       const std::string path = (sides / ("side" + std::to_string(i) + ".wav")).string();
       WavBuilder wav;
+      // A gentle ramp with one click on each channel.
       wav.frames(1000 + i * 10, [i](int32_t f) {
+        if (f == 300 + i) return Frame{20000, -20000};
         return Frame{static_cast<int16_t>(f * i), static_cast<int16_t>(-f)};
       });
       if (i % 2 == 1) wav.trailing(std::vector<uint8_t>(static_cast<size_t>(2 * i), 0x5a));
@@ -154,6 +156,21 @@ TEST_F(BatchE2E, ParallelJobsGiveTheSameLogAndOutputsAsOneJob) {
   for (size_t i = 0; i < files.size(); ++i)
     EXPECT_EQ(readFileBytes(files[i]), outputs[i]) << files[i];
   EXPECT_EQ(lines(one.out).size(), 2u + 5u * 6u);
+
+  // A step that rewrites the samples: the clicks are repaired the same way either way.
+  makeSides(5);
+  const std::string declick = "--step 'Declicking | Find and Remove All Clicks [Larger Clicks]'";
+  const std::vector<uint8_t> original = readFileBytes(files[1]);
+  const BatchRun serialDeclick = runBatch(args(declick, files));
+  outputs.clear();
+  for (const std::string& f : files) outputs.push_back(readFileBytes(f));
+  EXPECT_NE(outputs[1], original) << serialDeclick.out;
+  makeSides(5);
+  const BatchRun parallelDeclick = runBatch(args(declick + " --jobs 3", files));
+  EXPECT_EQ(lines(parallelDeclick.out), lines(serialDeclick.out));
+  EXPECT_EQ(parallelDeclick.status, serialDeclick.status);
+  for (size_t i = 0; i < files.size(); ++i)
+    EXPECT_EQ(readFileBytes(files[i]), outputs[i]) << files[i];
 
   // More jobs than files, and a file that cannot be opened, keep file order and the status.
   std::vector<std::string> withBad = files;
