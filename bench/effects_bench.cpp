@@ -30,11 +30,15 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "core/editor.h"
 #include "core/host.h"
 #include "document/wav_format.h"
 
 namespace {
+
+using tolmar::bench::median;
+using tolmar::bench::threadCpuSeconds;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -42,43 +46,15 @@ using Clock = std::chrono::steady_clock;
 constexpr int kRate = 44100;
 constexpr int64_t kHourFrames = int64_t{3600} * kRate;
 
-class SilentHost : public tolmar::Host {
+// Keeps the last message, which the benchmark reports when a command refuses to run.
+class SilentHost : public tolmar::bench::SilentHost {
  public:
   void message(tolmar::MsgKind, const std::string& text) override { last = text; }
-  tolmar::Answer ask(tolmar::MsgKind, tolmar::Buttons, const std::string&) override {
-    return tolmar::Answer::Yes;
-  }
-  void progressBegin(const std::string&) override {}
-  void progressSet(int) override {}
-  void progressEnd() override {}
-  void pump() override {}
-  std::optional<std::string> openFileDialog(const tolmar::FileDialogSpec&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> saveFileDialog(const tolmar::FileDialogSpec&) override {
-    return std::nullopt;
-  }
-  bool runDialog(tolmar::DialogRequest&) override { return true; }
   std::string last;
 };
 
 double secondsSince(Clock::time_point t0) {
   return std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
-// CPU time of this thread: unlike wall time it does not grow while other processes have the
-// processor, so its ratios hold on a busy machine.
-double threadCpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 // Resident set size of this process, in KiB.

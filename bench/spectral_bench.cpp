@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "core/editor.h"
 #include "document/wav_format.h"
 #include "dsp/fft.h"
@@ -32,38 +33,21 @@
 
 namespace {
 
+using tolmar::bench::threadCpuSeconds;
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kRate = 44100;
 constexpr int64_t kHourFrames = int64_t{3600} * kRate;
 
-class SilentHost : public tolmar::Host {
+// Shows messages, so that a refused command is visible in the benchmark's output.
+class SilentHost : public tolmar::bench::SilentHost {
  public:
   void message(tolmar::MsgKind, const std::string& text) override {
     std::fprintf(stderr, "message: %s\n", text.c_str());
   }
-  tolmar::Answer ask(tolmar::MsgKind, tolmar::Buttons, const std::string&) override {
-    return tolmar::Answer::Yes;
-  }
-  void progressBegin(const std::string&) override {}
-  void progressSet(int) override {}
-  void progressEnd() override {}
-  void pump() override {}
-  std::optional<std::string> openFileDialog(const tolmar::FileDialogSpec&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> saveFileDialog(const tolmar::FileDialogSpec&) override {
-    return std::nullopt;
-  }
-  bool runDialog(tolmar::DialogRequest&) override { return true; }
 };
-
-double threadCpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 // Music-like frames: a few decaying partials over hiss; deterministic.
 std::vector<int16_t> musicFrames(int64_t first, int count) {
