@@ -324,7 +324,7 @@ std::vector<Command> buildTable() {
     item(kCu, "Goto &Next Cue Point", "GotoNextCuePoint1Click", "", cues, &Editor::GotoNextCuePoint1Click),
     item(kCu, "Goto &Previous Cue Point", "GotoPreviousCuePoint1Click", "", cues, &Editor::GotoPreviousCuePoint1Click),
     separator(kCu),
-    item(kCu, "Find &Tracks", "FindTracks1Click", "", sel, nullptr),
+    item(kCu, "Find &Tracks", "FindTracks1Click", "", sel, &Editor::FindTracks1Click),
     item(kCu, "Convert &Markers to Cue Points", "ConvertMarkersClick", "", markers, &Editor::ConvertMarkersClick),
     item(kCu, "Displa&y Track...", "DisplayTrack1Click", "", file, &Editor::DisplayTrack1Click),
     separator(kCu),
@@ -332,7 +332,7 @@ std::vector<Command> buildTable() {
     item(kCu, "&Write Cue Sheet...", "CreateDAOCueSheet1Click", "", file, &Editor::CreateDAOCueSheet1Click),
     item(kCu, "Read &Cue Sheet...", "ReadDAOCueSheet1Click", "", file, &Editor::ReadDAOCueSheet1Click),
     separator(kCu),
-    item(kCu, "&Split Tracks...", "SplitTracks1Click", "", file, nullptr),
+    item(kCu, "&Split Tracks...", "SplitTracks1Click", "", file, &Editor::SplitTracks1Click),
 
     item(kDc, "Find &All Clicks", "FindAllClicks1Click", "", sel, &Editor::FindAllClicks1Click),
     item(kDc, "Find and &Remove All Clicks", "FindandRemoveAllClicks1Click", "", direct, &Editor::FindandRemoveAllClicks1Click),

@@ -53,6 +53,10 @@ struct ExistingCueFileModel {
   Choice choice = Append;
 };
 
+// Find Tracks' "open the Options dialog on its Track Splitting tab" (model: the Settings record,
+// edited in place). Anything but OK ends the command.
+inline constexpr char kOptionsTrackSplittingDialogId[] = "OptionsTrackSplitting";
+
 class CueCommands {
  public:
   // Where Goto First / Next / Previous Cue Point stand in the list.
@@ -74,6 +78,9 @@ class CueCommands {
   void CreateDAOCueSheet1Click();
   void ReadDAOCueSheet1Click();
   void ConvertMarkersClick();
+  // Track finding and splitting (track_commands.cpp).
+  void FindTracks1Click();
+  void SplitTracks1Click();
 
   // Go To Cue Point's lines: " track 02, index 1 (mm:ss.mmm)".
   std::vector<std::string> cueListTexts() const;

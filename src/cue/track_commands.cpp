@@ -1,0 +1,127 @@
+// Find Tracks and Split Tracks: the handlers of the Cue Points menu that cut a side into tracks.
+
+#include <algorithm>
+#include <filesystem>
+
+#include "core/editor.h"
+#include "cue/cue_sheet.h"
+#include "cue/track_finder.h"
+#include "cue/track_names.h"
+#include "document/file_copy.h"
+#include "document/range_writer.h"
+
+namespace tolmar {
+
+namespace {
+
+constexpr char kWavFilter[] = "WAV Files (*.wav)|*.wav|All Files (*.*)|*.*";
+
+}  // namespace
+
+void CueCommands::FindTracks1Click() {
+  Editor& e = ed();
+  if (!e.doc || !e.doc->hasSelection()) return;
+  WaveFile& doc = *e.doc;
+  Settings& s = e.ctx.settings;
+  if (s.showonfindtracks && !e.ctx.silentMode) {
+    DialogRequest request{kOptionsTrackSplittingDialogId, &s};
+    if (!e.ctx.host().runDialog(request)) return;
+  }
+  const TrackFinding finding = TrackFinding::fromSettings(s, e.ctx.sampleRate);
+  const int32_t start = doc.selStart;
+  const int32_t end = doc.selEnd;
+  const bool cues = s.findtrackoption == 1;
+  if (s.clearbeforesearch) {
+    if (cues) {
+      if (std::erase_if(doc.cues,
+                        [&](const Cue& c) { return start <= c.position && c.position <= end; }))
+        doc.cuesNotWritten = true;
+    } else {
+      std::erase_if(e.markers.items,
+                    [&](const Marker& m) { return start <= m.position && m.position <= end; });
+      if (start <= e.audibleMarker && e.audibleMarker <= end) e.audibleMarker = -1;
+    }
+  }
+  const bool offset = s.addoffsetonconvert;
+  const TrackFindResult result = findTrackBoundaries(doc, start, end, finding, [&](int32_t at) {
+    if (cues)
+      AddTrackCue(at, true, offset);
+    else
+      e.AddMarkerAt(at);
+  });
+  if (!cues) e.SortMarkers();
+  e.ctx.info(std::to_string(result.found) + " possible track boundaries detected");
+  e.ctx.host().requestRepaint();
+  e.ctx.host().refreshCommands();
+}
+
+void CueCommands::SplitTracks1Click() {
+  namespace fs = std::filesystem;
+  Editor& e = ed();
+  if (!e.doc || e.doc->frameCount <= 0) return;
+  WaveFile& doc = *e.doc;
+  const bool automated = e.ctx.inMacroOrBatch();
+  std::string chosen = doc.path;
+  if (!automated) {
+    FileDialogSpec spec;
+    spec.title = "Split Tracks";
+    spec.directory = fs::path(doc.path).parent_path().string();
+    spec.fileName = fs::path(doc.path).filename().string();
+    spec.filter = kWavFilter;
+    spec.defaultExt = "wav";
+    const auto answer = e.ctx.host().saveFileDialog(spec);
+    if (!answer) return;
+    chosen = *answer;
+  }
+  const TrackNaming naming = TrackNaming::from(chosen, e.ctx.settings);
+  const int32_t cd = cdFrameFrames(e.ctx.sampleRate);
+  bool pad = false;
+  if (!automated && doc.frameCount % cd != 0)
+    pad = e.ctx.askYesNo(
+        "WAV file is not an exact multiple of CD blocks.\rDo you want the last track padded "
+        "with zeros?");
+
+  // Track k runs from its start to the frame before the next track cue; index cues never split.
+  struct Track {
+    int32_t first;
+    TrackText text;
+  };
+  std::vector<Track> tracks{
+      {0, {doc.track1Title, doc.track1Performer, doc.discTitle, doc.discPerformer}}};
+  for (const Cue& cue : doc.cues)
+    if (cue.track)
+      tracks.push_back(
+          {cue.position, {cue.title, cue.performer, doc.discTitle, doc.discPerformer}});
+
+  bool cancelled = false;
+  for (size_t k = 0; k < tracks.size() && !cancelled; ++k) {
+    const bool lastTrack = k + 1 == tracks.size();
+    const int32_t first = tracks[k].first;
+    const int32_t last =
+        lastTrack ? doc.lastFrame : std::min(tracks[k + 1].first - 1, doc.lastFrame);
+    // A cue on frame 0 or past the end leaves nothing to write.
+    if (last < first) continue;
+    const int32_t extra = lastTrack && pad ? cd - (last % cd) - 1 : 0;
+    const std::string name = trackFileName(naming, static_cast<int>(k) + 1, tracks[k].text);
+    // A name that comes out as the document itself would be truncated while it is read.
+    if (sameFile(name, doc.path)) {
+      e.ctx.error("New file same as existing file!");
+      continue;
+    }
+    if (!automated && fileExists(name)) {
+      const Answer a = e.ctx.ask(MsgKind::Warning, Buttons::YesNoCancel, "Overwrite " + name);
+      if (a == Answer::Cancel) {
+        cancelled = true;
+        break;
+      }
+      if (a != Answer::Yes) continue;
+    }
+    if (!writeRange(doc, name, first, extra, last) && !e.ctx.continueFlag) cancelled = true;
+  }
+  // A split that stopped part-way has not used every cue: they still need writing out.
+  if (!cancelled) doc.cuesNotWritten = false;
+  e.ctx.host().requestRepaint();
+  e.ctx.host().refreshCommands();
+}
+
+}  // namespace tolmar
