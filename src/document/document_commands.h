@@ -52,6 +52,15 @@ class DocumentCommands {
   void SaveSelectedSamples1Click();
   // Puts the selection on the clipboard as a complete WAV image.
   void CopySelectedSampletoClipboard1Click();
+  // Replaces frames from the selection start with the clipboard's WAV image, as one undo step.
+  void ReplaceFromClipboardWithUndo1Click();
+  // Replaces frames from the selection start with frames of another WAV file, as one undo step.
+  void ReplaceFromFile1Click();
+  // The same, written straight into the document's file without undo.
+  void ReplaceFromFileDirectOverwrite1Click();
+  // Appends another WAV file's frames to the document's file with a track cue at the join,
+  // then reopens the document. A failed append leaves the file as it was.
+  void AppendOtherFiletoEnd1Click();
 
   void MarkforDeletion1Click();
   void ClearDeletionMarks1Click();
