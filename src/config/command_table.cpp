@@ -393,35 +393,35 @@ std::vector<Command> buildTable() {
     item(kFx, "C&hannel Mix (Direct Overwrite)", "ChannelMixDirectOverwrite1Click", "", direct, &Editor::ChannelMixDirectOverwrite1Click),
     item(kFx, "Channel Mi&x Preview", "ChannelMixPreview1Click", "", sel, nullptr),
 
-    item(kBl, "Copy &Preceding Block (Left)", "CopyPrecedingBlock1Click", "", selL, nullptr),
-    item(kBl, "Copy Preceding Block (Right)", "CopyPrecedingBlockRight1Click", "", selR, nullptr),
+    item(kBl, "Copy &Preceding Block (Left)", "CopyPrecedingBlock1Click", "", selL, &Editor::CopyPrecedingBlock1Click),
+    item(kBl, "Copy Preceding Block (Right)", "CopyPrecedingBlockRight1Click", "", selR, &Editor::CopyPrecedingBlockRight1Click),
     separator(kBl),
-    item(kBl, "Copy &Left to Right", "CopyLefttoRight1Click", "", selR, nullptr),
-    item(kBl, "Copy &Right to Left", "CopyRighttoLeft1Click", "", selL, nullptr),
+    item(kBl, "Copy &Left to Right", "CopyLefttoRight1Click", "", selR, &Editor::CopyLefttoRight1Click),
+    item(kBl, "Copy &Right to Left", "CopyRighttoLeft1Click", "", selL, &Editor::CopyRighttoLeft1Click),
     separator(kBl),
-    item(kBl, "&Spectral Replacement (Left)", "SpectralReplacementLeft1Click", "", spectralL, nullptr),
-    item(kBl, "Spectral Replacement (Right)", "SpectralReplacementRight1Click", "", spectralR, nullptr),
+    item(kBl, "&Spectral Replacement (Left)", "SpectralReplacementLeft1Click", "", spectralL, &Editor::SpectralReplacementLeft1Click),
+    item(kBl, "Spectral Replacement (Right)", "SpectralReplacementRight1Click", "", spectralR, &Editor::SpectralReplacementRight1Click),
     separator(kBl),
-    item(kBl, "Nudge &Up (Left)", "NudgeUpLeft1Click", "", sel, nullptr),
-    item(kBl, "Nudge &Down (Left)", "NudgeDownLeft1Click", "", sel, nullptr),
-    item(kBl, "Nudge Up (Right)", "NudgeUpRight1Click", "", sel, nullptr),
-    item(kBl, "Nudge Down (Right)", "NudgeDownRight1Click", "", sel, nullptr),
+    item(kBl, "Nudge &Up (Left)", "NudgeUpLeft1Click", "", sel, &Editor::NudgeUpLeft1Click),
+    item(kBl, "Nudge &Down (Left)", "NudgeDownLeft1Click", "", sel, &Editor::NudgeDownLeft1Click),
+    item(kBl, "Nudge Up (Right)", "NudgeUpRight1Click", "", sel, &Editor::NudgeUpRight1Click),
+    item(kBl, "Nudge Down (Right)", "NudgeDownRight1Click", "", sel, &Editor::NudgeDownRight1Click),
     separator(kBl),
-    item(kBl, "Set &Compatible Block Params...", "SetCompatibleBlockParams1Click", "", always, nullptr),
-    item(kBl, "&Find Compatible Block", "FindCompatibleBlock1Click", "", sel, nullptr),
-    item(kBl, "Copy Compatible Block (Left)", "CopyCompatibleBlock1Click", "", compatL, nullptr),
-    item(kBl, "Copy Compatible Block (Right)", "CopyCompatibleBlockRight1Click", "", compatR, nullptr),
-    item(kBl, "Reset Compatible Bloc&k", "ResetCompatibleBlock1Click", "", compat, nullptr),
+    item(kBl, "Set &Compatible Block Params...", "SetCompatibleBlockParams1Click", "", always, &Editor::SetCompatibleBlockParams1Click),
+    item(kBl, "&Find Compatible Block", "FindCompatibleBlock1Click", "", sel, &Editor::FindCompatibleBlock1Click),
+    item(kBl, "Copy Compatible Block (Left)", "CopyCompatibleBlock1Click", "", compatL, &Editor::CopyCompatibleBlock1Click),
+    item(kBl, "Copy Compatible Block (Right)", "CopyCompatibleBlockRight1Click", "", compatR, &Editor::CopyCompatibleBlockRight1Click),
+    item(kBl, "Reset Compatible Bloc&k", "ResetCompatibleBlock1Click", "", compat, &Editor::ResetCompatibleBlock1Click),
     separator(kBl),
-    item(kBl, "Setup &Overlay Block", "SetupOverlayBlockClick", "", sel, nullptr),
-    item(kBl, "&Back by Block Width", "BackbyBlockWidthClick", "", overlay, nullptr),
-    item(kBl, "Forward by Block &Width", "ForwardbyBlockWidthClick", "", overlay, nullptr),
-    item(kBl, "Back One Sa&mple", "BackOneSampleClick", "", overlay, nullptr),
-    item(kBl, "Forward One Sample", "ForwardOneSampleClick", "", overlay, nullptr),
-    item(kBl, "Copy Overlay (Left)", "CopyOverlayLeftClick", "", overlayL, nullptr),
-    item(kBl, "Copy Overlay (Right)", "CopyOverlayRightClick", "", overlayR, nullptr),
-    item(kBl, "Reselect Or&iginal Block", "ReselectOriginalBlockClick", "", overlay, nullptr),
-    item(kBl, "Discard Overla&y Block", "DiscardOverlayBlockClick", "", overlay, nullptr),
+    item(kBl, "Setup &Overlay Block", "SetupOverlayBlockClick", "", sel, &Editor::SetupOverlayBlockClick),
+    item(kBl, "&Back by Block Width", "BackbyBlockWidthClick", "", overlay, &Editor::BackbyBlockWidthClick),
+    item(kBl, "Forward by Block &Width", "ForwardbyBlockWidthClick", "", overlay, &Editor::ForwardbyBlockWidthClick),
+    item(kBl, "Back One Sa&mple", "BackOneSampleClick", "", overlay, &Editor::BackOneSampleClick),
+    item(kBl, "Forward One Sample", "ForwardOneSampleClick", "", overlay, &Editor::ForwardOneSampleClick),
+    item(kBl, "Copy Overlay (Left)", "CopyOverlayLeftClick", "", overlayL, &Editor::CopyOverlayLeftClick),
+    item(kBl, "Copy Overlay (Right)", "CopyOverlayRightClick", "", overlayR, &Editor::CopyOverlayRightClick),
+    item(kBl, "Reselect Or&iginal Block", "ReselectOriginalBlockClick", "", overlay, &Editor::ReselectOriginalBlockClick),
+    item(kBl, "Discard Overla&y Block", "DiscardOverlayBlockClick", "", overlay, &Editor::DiscardOverlayBlockClick),
     separator(kBl),
     check(kBl, "Smooth &Edges After Copying", "SmoothEdgesClick", "", file, &Editor::SmoothEdgesClick, [](const Editor& e) { return e.smoothEdges; }),
 
@@ -563,8 +563,8 @@ CommandState computeCommandState(const Editor& ed) {
   s.insertions = !doc.insertions.empty();
   // VIEWS: the document's view history holds more than one view.
   s.remembered = doc.rememberedStart >= 0;
-  // COMPAT: the block-repair part holds a found compatible block.
-  // OVERLAY: the block-repair part has an overlay block set up.
+  s.compat = ed.compatible.found();
+  s.overlay = ed.overlayBlock.active;
   s.fingerprint = ed.fingerprint.present;
   s.clipwave = ctx.host().clipboardHasWave();
   s.readonly = ctx.readOnly;

@@ -17,6 +17,7 @@
 #include "declick/repair_commands.h"
 #include "document/document_commands.h"
 #include "document/wave_file.h"
+#include "dsp/block_commands.h"
 #include "dsp/effect_commands.h"
 #include "dsp/spectral_commands.h"
 #include "view/view_commands.h"
@@ -40,6 +41,7 @@ class Editor : public EditorCore,
                public RepairCommands,
                public EffectCommands,
                public SpectralCommands,
+               public BlockCommands,
                public ViewCommands,
                public CueCommands,
                public AutomationCommands,

@@ -43,6 +43,7 @@ void DeclickCommands::showClick(int32_t position) {
   const int64_t around = static_cast<int64_t>(params.displayWidth) + params.clickWidth / 2;
   doc.selStart = static_cast<int32_t>(std::max<int64_t>(0, p - around));
   doc.selEnd = static_cast<int32_t>(std::min<int64_t>(doc.lastFrame, p + around));
+  ed().resetCompatibleBlock();
 }
 
 void DeclickCommands::ClearStoredClicks1Click() {
