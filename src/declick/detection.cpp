@@ -38,7 +38,46 @@ struct WindowStats {
   // and a * 100 div meanLevel > level threshold.
   int32_t hillMin = 0;
   int32_t meanHalfPeriod = 1;  // Blip only
+  // The smallest |x[0] - x[1]| that passes the jump pre-test.
+  int32_t jumpStepMin = 0;
+  // The largest |x[i] - x[i + 1]| over the jump pre-test's positions, and over the window.
+  int32_t maxScanStep = 0;
+  int32_t maxStep = 0;
 };
+
+// Both channels' sums over steps i = from..to - 1 of interleaved frames x: |x[i] - x[i + 1]|,
+// x[i] and the largest |x[i] - x[i + 1]|. No more than 32768 steps at a time.
+struct StepSums {
+  int32_t steps[2] = {0, 0};
+  int32_t levels[2] = {0, 0};
+  int32_t maxStep[2] = {0, 0};
+};
+
+StepSums sumSteps(const int16_t* x, int32_t from, int32_t to) {
+  int32_t sl = 0, sr = 0, ll = 0, lr = 0, ml = 0, mr = 0;
+  for (int32_t i = from; i < to; ++i) {
+    const int32_t l0 = x[2 * i], r0 = x[2 * i + 1], l1 = x[2 * i + 2], r1 = x[2 * i + 3];
+    const int32_t dl = std::abs(l0 - l1), dr = std::abs(r0 - r1);
+    sl += dl, sr += dr, ll += l0, lr += r0;
+    ml = std::max(ml, dl), mr = std::max(mr, dr);
+  }
+  StepSums s;
+  s.steps[0] = sl, s.steps[1] = sr, s.levels[0] = ll, s.levels[1] = lr;
+  s.maxStep[0] = ml, s.maxStep[1] = mr;
+  return s;
+}
+
+// Positions whose jumps are looked at together before any of them is tested one by one.
+constexpr int32_t kGateRun = 32;
+
+// The largest |buf[j] - buf[j + 2]| for j = 0..count - 1: on interleaved frames, the largest
+// jump of either channel.
+int32_t largestJump(const int16_t* buf, int32_t count) {
+  int32_t m = 0;
+  for (int32_t j = 0; j < count; ++j)
+    m = std::max(m, std::abs(static_cast<int32_t>(buf[j]) - static_cast<int32_t>(buf[j + 2])));
+  return m;
+}
 
 // One FindClicksInBlock call: the block, the parameter values and what to do with a find.
 class BlockScan {
@@ -117,27 +156,47 @@ class BlockScan {
                           smoothEdges_, smoothingCount_);
   }
 
-  WindowStats statistics(int32_t ws, int32_t we, int ch) const {
-    const int16_t* x = at(ws, ch);
+  // Step sums, level sums and the largest step of both channels over steps ws..we - 1, one
+  // pass over the interleaved frames. The largest step is taken separately over the steps
+  // that start at positions ws..lastPos (the jump pre-test's) and over the whole window.
+  void windowStats(int32_t ws, int32_t we, int32_t lastPos, WindowStats* out) const {
     const int32_t n = we - ws;
-    int64_t steps = 0;
-    int64_t sum = 0;
-    for (int32_t i = 0; i < n; ++i) {
-      const int32_t a = x[2 * i];
-      steps += std::abs(a - x[2 * i + 2]);
-      sum += a;
+    const int32_t split = std::clamp(lastPos - ws + 1, 0, n);
+    const int16_t* x = at(ws, 0);
+    int64_t steps[2] = {0, 0}, levels[2] = {0, 0};
+    int32_t maxScan[2] = {0, 0}, maxAll[2] = {0, 0};
+    // 32-bit sums cannot overflow within a stretch of this many steps.
+    constexpr int32_t kStretch = 16384;
+    for (int32_t from = 0; from < n; from += kStretch) {
+      const int32_t to = std::min(from + kStretch, n);
+      const int32_t mid = std::clamp(split, from, to);
+      const StepSums head = sumSteps(x, from, mid);
+      const StepSums tail = sumSteps(x, mid, to);
+      for (int ch = 0; ch < 2; ++ch) {
+        steps[ch] += static_cast<int64_t>(head.steps[ch]) + tail.steps[ch];
+        levels[ch] += static_cast<int64_t>(head.levels[ch]) + tail.levels[ch];
+        maxScan[ch] = std::max(maxScan[ch], head.maxStep[ch]);
+        maxAll[ch] = std::max({maxAll[ch], head.maxStep[ch], tail.maxStep[ch]});
+      }
     }
-    WindowStats st;
-    st.averageStep = static_cast<int32_t>(steps / n);
-    if (st.averageStep == 0) st.averageStep = 1;
-    st.meanLevel = static_cast<int32_t>(std::abs(sum / n));
-    if (st.meanLevel == 0) st.meanLevel = 1;
-    // For d >= 0 and a divisor q >= 1: d div q >= t exactly when d >= t * q.
-    st.jumpMin = clampToInt32(std::max(static_cast<int64_t>(relAmplitude_) * st.averageStep,
-                                       static_cast<int64_t>(levelThreshold_) * st.meanLevel));
-    st.hillMin = clampToInt32(std::max((static_cast<int64_t>(relAmplitude_) + 1) * st.averageStep,
-                                       (static_cast<int64_t>(levelThreshold_) + 1) * st.meanLevel));
-    return st;
+    for (int ch = 0; ch < 2; ++ch) {
+      WindowStats& st = out[ch];
+      st.averageStep = static_cast<int32_t>(steps[ch] / n);
+      if (st.averageStep == 0) st.averageStep = 1;
+      st.meanLevel = static_cast<int32_t>(std::abs(levels[ch] / n));
+      if (st.meanLevel == 0) st.meanLevel = 1;
+      // For d >= 0 and a divisor q >= 1: d div q >= t exactly when d >= t * q.
+      st.jumpMin = clampToInt32(std::max(static_cast<int64_t>(relAmplitude_) * st.averageStep,
+                                         static_cast<int64_t>(levelThreshold_) * st.meanLevel));
+      st.hillMin =
+          clampToInt32(std::max((static_cast<int64_t>(relAmplitude_) + 1) * st.averageStep,
+                                (static_cast<int64_t>(levelThreshold_) + 1) * st.meanLevel));
+      // |x[0] - x[1]| * 100 >= jumpMin exactly when |x[0] - x[1]| >= ceil(jumpMin / 100).
+      st.jumpStepMin =
+          st.jumpMin <= 0 ? 0 : static_cast<int32_t>((static_cast<int64_t>(st.jumpMin) + 99) / 100);
+      st.maxScanStep = maxScan[ch];
+      st.maxStep = maxAll[ch];
+    }
   }
 
   // Mean distance between turning points of the window, for Blip.
@@ -165,8 +224,7 @@ class BlockScan {
   void examineWindow(int32_t ws, int32_t we) {
     if (ws >= we) return;
     WindowStats st[2];
-    for (int ch = 0; ch < 2; ++ch)
-      if (channels_[ch]) st[ch] = statistics(ws, we, ch);
+    windowStats(ws, we, we - (clickWidth_ + 1), st);
     switch (shape_) {
       case ClickShape::InstantRise:
         scanPositions<ClickShape::InstantRise>(ws, we, st);
@@ -185,9 +243,24 @@ class BlockScan {
           if (channels_[ch]) st[ch].meanHalfPeriod = meanHalfPeriod(ws, we, ch);
         // Channel-major: the whole window for the left channel, then for the right.
         for (int ch = 0; ch < 2; ++ch)
-          if (channels_[ch] && keepGoing_) scanBlips(ws, we, ch, st[ch]);
+          if (channels_[ch] && keepGoing_ && blipPossible(st[ch])) scanBlips(ws, we, ch, st[ch]);
         break;
     }
+  }
+
+  // A blip's amplitude spans its half-period h in steps, none larger than the window's
+  // largest, and h * 100 div mean half-period < click width bounds h; when even the longest
+  // such h times the largest step fails the amplitude test, the window holds no blip.
+  bool blipPossible(const WindowStats& st) const {
+    const int64_t longest = (static_cast<int64_t>(clickWidth_) * st.meanHalfPeriod - 1) / 100;
+    if (longest < 1) return false;
+    return longest * st.maxStep * 100 >= (static_cast<int64_t>(relAmplitude_) + 1) * st.averageStep;
+  }
+
+  // A hill's height b spans click width - 2 steps of the window (x[2] to x[click width]), so
+  // when that many of its largest steps fall short, no position of the window holds a hill.
+  bool hillPossible(const WindowStats& st) const {
+    return static_cast<int64_t>(clickWidth_ - 2) * st.maxStep * 100 >= st.hillMin;
   }
 
   // The jump pre-test and the test of InstantRise, Spike or Step at one position of one
@@ -234,6 +307,9 @@ class BlockScan {
   void scanHills(int32_t ws, int32_t we, const WindowStats* st) {
     const int32_t last = we - (clickWidth_ + 1);
     if (clickWidth_ < 2 || last < ws) return;  // no x[2..click width]
+    bool active[2];
+    for (int ch = 0; ch < 2; ++ch) active[ch] = channels_[ch] && hillPossible(st[ch]);
+    if (!active[0] && !active[1]) return;
     // Element i stands for frame ws + 2 + i; pos looks at elements pos - ws .. pos - ws + run - 1.
     const int32_t run = clickWidth_ - 1;
     const int32_t n = we - ws - 2;
@@ -248,7 +324,7 @@ class BlockScan {
       maxSuffix[ch] = area + n;
       minPrefix[ch] = area + 2 * static_cast<ptrdiff_t>(n);
       minSuffix[ch] = area + 3 * static_cast<ptrdiff_t>(n);
-      if (!channels_[ch]) continue;
+      if (!active[ch]) continue;
       const int16_t* x = at(ws + 2, ch);
       // Blocks of `run` elements from element 0; the last one may be shorter.
       for (int32_t start = 0; start < n; start += run) {
@@ -282,7 +358,7 @@ class BlockScan {
       if (!keepGoing_) return;
       const int32_t from = pos - ws, to = from + run - 1;
       for (int ch = 0; ch < 2; ++ch) {
-        if (!channels_[ch] || skipUntil[ch] >= pos) continue;
+        if (!active[ch] || skipUntil[ch] >= pos) continue;
         const int64_t hi = std::max(maxSuffix[ch][from], maxPrefix[ch][to]);
         const int64_t lo = std::min(minSuffix[ch][from], minPrefix[ch][to]);
         const int16_t* x = at(pos, ch);  // x[2 * k] is frame pos + k
@@ -309,17 +385,31 @@ class BlockScan {
   template <ClickShape S>
   void scanPositions(int32_t ws, int32_t we, const WindowStats* st) {
     const int32_t last = we - (clickWidth_ + 1);
+    if (last < ws) return;
+    // Every shape here needs a jump that passes the pre-test: a window, or a run of positions,
+    // without one holds no click. Only the jumps decide; no state is carried past a position
+    // without a click, so skipping them changes nothing.
+    int32_t gate = std::numeric_limits<int32_t>::max();
+    for (int ch = 0; ch < 2; ++ch)
+      if (channels_[ch] && st[ch].maxScanStep >= st[ch].jumpStepMin)
+        gate = std::min(gate, st[ch].jumpStepMin);
+    if (gate == std::numeric_limits<int32_t>::max()) return;
     int32_t skipUntil[2] = {-1, -1};
-    for (int32_t pos = ws; pos <= last; ++pos) {
+    for (int32_t from = ws; from <= last; from += kGateRun) {
       if (!keepGoing_) return;
-      for (int ch = 0; ch < 2; ++ch) {
-        if (!channels_[ch] || skipUntil[ch] >= pos) continue;
-        uint8_t polarity = 0;
-        const int32_t r = test<S>(at(pos, ch), pos == blockStart_, st[ch], polarity);
-        if (r <= 0) continue;
-        // A Spike met at the very start of the file is placed on frame 0.
-        report(std::max(pos + r - 2, 0), polarity, ch);
-        skipUntil[ch] = pos + clickWidth_;
+      const int32_t to = std::min(from + kGateRun - 1, last);
+      if (largestJump(at(from, 0), 2 * (to - from + 1)) < gate) continue;
+      for (int32_t pos = from; pos <= to; ++pos) {
+        if (!keepGoing_) return;
+        for (int ch = 0; ch < 2; ++ch) {
+          if (!channels_[ch] || skipUntil[ch] >= pos) continue;
+          uint8_t polarity = 0;
+          const int32_t r = test<S>(at(pos, ch), pos == blockStart_, st[ch], polarity);
+          if (r <= 0) continue;
+          // A Spike met at the very start of the file is placed on frame 0.
+          report(std::max(pos + r - 2, 0), polarity, ch);
+          skipUntil[ch] = pos + clickWidth_;
+        }
       }
     }
   }
