@@ -1,10 +1,15 @@
 #include "declick/detection.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <exception>
 #include <limits>
+#include <mutex>
 #include <optional>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
 
 #include "core/context.h"
 #include "declick/repair.h"
@@ -106,7 +111,8 @@ class BlockScan {
     channels_[1] = p.processRight;
   }
 
-  int32_t run() {
+  int32_t run(std::vector<Glitch>* into = nullptr) {
+    collect_ = into;
     int32_t ws = blockStart_;
     for (;;) {
       const int32_t we = static_cast<int32_t>(
@@ -147,7 +153,15 @@ class BlockScan {
     return buf_ + 2 * static_cast<ptrdiff_t>(f - blockStart_) + ch;
   }
 
+  // Collect every find, false or not, unfiltered and uncounted, for the caller to report
+  // later in the same order (see SearchCandidates).
+  std::vector<Glitch>* collect_ = nullptr;
+
   void report(int32_t position, uint8_t polarity, int ch) {
+    if (collect_) {
+      collect_->push_back({position, polarity, static_cast<uint8_t>(ch)});
+      return;
+    }
     if (falseClicks_.contains(position, static_cast<uint8_t>(ch))) return;
     ++count_;
     if (store_ && !store_->Add(position, polarity, static_cast<uint8_t>(ch))) --count_;
@@ -441,6 +455,153 @@ class BlockScan {
   }
 };
 
+// ---- Searching a selection on two threads ----
+
+// Blocks read together, scanned on both threads and then reported in order.
+constexpr size_t kStretchBlocks = 8;
+
+struct BlockSpan {
+  int32_t start;
+  int32_t end;
+};
+
+// What a command run from the progress pump could have changed in the sound a search reads:
+// the edit list and the undo history (an edit, undo, redo or save changes one of these).
+struct EditState {
+  size_t records = 0, redoRecords = 0, undoSteps = 0, redoSteps = 0;
+  const void* newestRecord = nullptr;
+  const void* newestStep = nullptr;
+  int32_t frameCount = 0;
+  int64_t dataOffset = 0;
+
+  static EditState of(const WaveFile& doc) {
+    EditState e;
+    e.records = doc.interps.size();
+    e.redoRecords = doc.redoRecords.size();
+    e.undoSteps = doc.undoSteps.size();
+    e.redoSteps = doc.redoSteps.size();
+    e.newestRecord = doc.interps.empty() ? nullptr : doc.interps.back().get();
+    e.newestStep = doc.undoSteps.empty() ? nullptr : doc.undoSteps.back().get();
+    e.frameCount = doc.frameCount;
+    e.dataOffset = doc.dataOffset;
+    return e;
+  }
+  bool operator==(const EditState&) const = default;
+};
+
+// A run of consecutive blocks and their frames, read with one call, and what each block found.
+struct Stretch {
+  std::vector<BlockSpan> blocks;
+  std::vector<int16_t> frames;  // frames blocks.front().start .. blocks.back().end
+  std::vector<std::vector<Glitch>> finds;
+  EditState readFrom;
+  // Guarded by the scanner's mutex.
+  size_t claimed = 0;
+  size_t finished = 0;
+};
+
+// Scans the blocks of an open stretch on the calling thread and on one worker; each block's
+// finds are kept apart, so that they can be reported in block order whoever scanned them.
+// The scan of a block depends on its frames and the parameters alone.
+class StretchScanner {
+ public:
+  explicit StretchScanner(const DeclickParams& params) : params_(params) {
+    if (std::thread::hardware_concurrency() == 1) return;
+    try {
+      worker_ = std::thread([this] { work(); });
+    } catch (const std::system_error&) {
+      // No second thread: the calling thread scans everything.
+    }
+  }
+  ~StretchScanner() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    wake_.notify_all();
+    if (worker_.joinable()) worker_.join();
+  }
+  StretchScanner(const StretchScanner&) = delete;
+  StretchScanner& operator=(const StretchScanner&) = delete;
+
+  // Lets the worker start on `st`; the previous stretch must be finished or abandoned.
+  void open(Stretch& st) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      st.claimed = st.finished = 0;
+      open_ = &st;
+    }
+    wake_.notify_all();
+  }
+
+  // Scans what is left of `st` on this thread and waits for the worker's blocks.
+  void finish(Stretch& st) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (st.claimed < st.blocks.size()) {
+      const size_t i = st.claimed++;
+      lock.unlock();
+      scan(st, i, scratch_);
+      lock.lock();
+      ++st.finished;
+    }
+    settled_.wait(lock, [&] { return st.finished == st.claimed; });
+    if (open_ == &st) open_ = nullptr;
+    if (workerFailed_) throw std::runtime_error("click scan failed");
+  }
+
+  // No further blocks of `st` are started; returns once none is being scanned.
+  void abandon(Stretch& st) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (open_ == &st) open_ = nullptr;
+    settled_.wait(lock, [&] { return st.finished == st.claimed; });
+  }
+
+ private:
+  const DeclickParams& params_;
+  const GlitchList noFalseClicks_;
+  const FalseClickIndex unfiltered_{noFalseClicks_};
+  const bool go_ = true;  // the caller tests the continue flag between blocks
+  std::vector<int64_t> scratch_;
+  std::vector<int64_t> workerScratch_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable settled_;
+  Stretch* open_ = nullptr;
+  bool quit_ = false;
+  bool workerFailed_ = false;
+  std::thread worker_;
+
+  void scan(Stretch& st, size_t i, std::vector<int64_t>& scratch) {
+    const BlockSpan b = st.blocks[i];
+    int16_t* buf = st.frames.data() + 2 * static_cast<size_t>(b.start - st.blocks.front().start);
+    st.finds[i].clear();
+    BlockScan blockScan(params_, unfiltered_, go_, buf, b.start, b.end, nullptr, false, false,
+                        scratch);
+    blockScan.run(&st.finds[i]);
+  }
+
+  void work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [&] {
+        return quit_ || (open_ && open_->claimed < open_->blocks.size() && !workerFailed_);
+      });
+      if (quit_) return;
+      Stretch& st = *open_;
+      const size_t i = st.claimed++;
+      lock.unlock();
+      bool ok = true;
+      try {
+        scan(st, i, workerScratch_);
+      } catch (...) {
+        ok = false;
+      }
+      lock.lock();
+      if (!ok) workerFailed_ = true;
+      if (++st.finished == st.claimed) settled_.notify_all();
+    }
+  }
+};
 }  // namespace
 
 bool FalseClickIndex::contains(int32_t position, uint8_t channel) const {
@@ -510,42 +671,117 @@ int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists
   int64_t chunkShown = 0;
   const int32_t clickWidth = std::max<int32_t>(params.clickWidth, 1);
 
-  std::vector<int16_t> work(2 * static_cast<size_t>(kDetectBlockFrames));
   int32_t count = 0;
   bool failed = false;
+  // The progress chunk, counter, pump and continue test that come before a block ending at
+  // blockEnd is read; false when the search is to stop there.
+  const auto beforeBlock = [&](int32_t blockEnd) {
+    if (!progress) return ctx.continueFlag;
+    // Blocks are shorter than a chunk, so their ends meet every chunk in turn.
+    const int64_t chunk = (static_cast<int64_t>(blockEnd) - selStart) / chunkFrames + 1;
+    if (chunk <= chunkShown) return true;
+    chunkShown = chunk;
+    ctx.host().progressDetail(clicksFoundText(count));
+    if (!progress->step(static_cast<int>(chunk * 100 / chunks))) return false;
+    // A command run from the pump may have discarded the list being filled.
+    if (!repair) {
+      if (!lists.stored) lists.stored.emplace();
+      store = &*lists.stored;
+    }
+    return true;
+  };
+  // Blocks overlap by click width - 1 frames.
+  const auto nextBlockStart = [&](int32_t s, int32_t blockEnd) {
+    const int32_t next = blockEnd - clickWidth + 1;
+    return next > s ? next : s + 1;
+  };
+  const auto blockEndFrom = [&](int32_t s) {
+    return static_cast<int32_t>(
+        std::min<int64_t>(static_cast<int64_t>(s) + kDetectBlockFrames - 1, selEnd));
+  };
   try {
-    int32_t s = selStart;
-    for (;;) {
-      const int32_t blockEnd = static_cast<int32_t>(
-          std::min<int64_t>(static_cast<int64_t>(s) + kDetectBlockFrames - 1, selEnd));
-      if (progress) {
-        // Blocks are shorter than a chunk, so their ends meet every chunk in turn.
-        const int64_t chunk = (static_cast<int64_t>(blockEnd) - selStart) / chunkFrames + 1;
-        if (chunk > chunkShown) {
-          chunkShown = chunk;
-          ctx.host().progressDetail(clicksFoundText(count));
-          if (!progress->step(static_cast<int>(chunk * 100 / chunks))) break;
-          // A command run from the pump may have discarded the list being filled.
-          if (!repair) {
-            if (!lists.stored) lists.stored.emplace();
-            store = &*lists.stored;
+    if (repair) {
+      // Each block is written back before the next, overlapping one is read.
+      std::vector<int16_t> work(2 * static_cast<size_t>(kDetectBlockFrames));
+      for (int32_t s = selStart;;) {
+        const int32_t blockEnd = blockEndFrom(s);
+        if (!beforeBlock(blockEnd)) break;
+        doc.ReadFrames(file, includeUpdates, work.data(), s, blockEnd);
+        const int32_t found =
+            detector.FindClicksInBlock(work.data(), kDetectBlockFrames, s, blockEnd, store, true);
+        if (!doc.WriteFramesDirect(file, s, blockEnd, work.data())) {
+          failed = true;
+          break;
+        }
+        count += found;
+        if (blockEnd == selEnd || !ctx.continueFlag) break;
+        s = nextBlockStart(s, blockEnd);
+      }
+    } else {
+      // A stretch of blocks is read with one call and scanned on both threads while the
+      // next is read; the finds are then reported block by block in order, each after that
+      // block's progress step, exactly as when every block is read and scanned in turn. The
+      // stretch is read again from the current block when a command run from the pump has
+      // changed the sound.
+      FalseClickIndex falseClicks(lists.falseClicks);
+      Stretch stretches[2];
+      StretchScanner scanner(effective);
+      int32_t nextStart = selStart;
+      bool more = true;
+      const auto fill = [&](Stretch& st, int32_t from) {
+        st.blocks.clear();
+        for (int32_t s = from; st.blocks.size() < kStretchBlocks;) {
+          const int32_t blockEnd = blockEndFrom(s);
+          st.blocks.push_back({s, blockEnd});
+          if (blockEnd == selEnd) break;
+          s = nextBlockStart(s, blockEnd);
+        }
+        const BlockSpan last = st.blocks.back();
+        more = last.end != selEnd;
+        nextStart = more ? nextBlockStart(last.start, last.end) : last.end;
+        st.frames.resize(2 * static_cast<size_t>(last.end - from + 1));
+        st.finds.resize(st.blocks.size());
+        st.readFrom = EditState::of(doc);
+        doc.ReadFrames(file, includeUpdates, st.frames.data(), from, last.end);
+      };
+      Stretch* cur = &stretches[0];
+      Stretch* next = &stretches[1];
+      fill(*cur, nextStart);
+      scanner.open(*cur);
+      for (bool done = false; !done;) {
+        const bool nextRead = more;
+        if (nextRead) fill(*next, nextStart);
+        scanner.finish(*cur);
+        if (nextRead) scanner.open(*next);
+        int32_t restartAt = -1;
+        for (size_t i = 0; i < cur->blocks.size(); ++i) {
+          const BlockSpan b = cur->blocks[i];
+          if (!beforeBlock(b.end)) {
+            done = true;
+            break;
+          }
+          if (!(EditState::of(doc) == cur->readFrom)) {
+            restartAt = b.start;
+            break;
+          }
+          for (const Glitch& g : cur->finds[i]) {
+            if (falseClicks.contains(g.position, g.channel)) continue;
+            ++count;
+            if (!store->Add(g.position, g.polarity, g.channel)) --count;
+          }
+          if (b.end == selEnd || !ctx.continueFlag) {
+            done = true;
+            break;
           }
         }
-      } else if (!ctx.continueFlag) {
-        break;
+        if (nextRead && (done || restartAt >= 0)) scanner.abandon(*next);
+        if (restartAt >= 0) {
+          fill(*cur, restartAt);
+          scanner.open(*cur);
+        } else {
+          std::swap(cur, next);
+        }
       }
-      doc.ReadFrames(file, includeUpdates, work.data(), s, blockEnd);
-      const int32_t found =
-          detector.FindClicksInBlock(work.data(), kDetectBlockFrames, s, blockEnd, store, repair);
-      if (repair && !doc.WriteFramesDirect(file, s, blockEnd, work.data())) {
-        failed = true;
-        break;
-      }
-      count += found;
-      if (blockEnd == selEnd || !ctx.continueFlag) break;
-      // Blocks overlap by click width - 1 frames.
-      const int32_t next = blockEnd - clickWidth + 1;
-      s = next > s ? next : s + 1;
     }
   } catch (const std::exception&) {
     failed = true;

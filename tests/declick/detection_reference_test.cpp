@@ -504,7 +504,7 @@ TEST_F(SearchTest, SearchesMatchTheReferenceScan) {
 // at 44100 and at 48000 frames per second (other chunk seams), with false clicks in the list.
 TEST_F(SearchTest, CancelKeepsExactlyTheBlocksBeforeIt) {
   for (uint32_t rate : {44100u, 48000u}) {
-    const int32_t frames = 70001;
+    const int32_t frames = 200001;  // more than one stretch of blocks read together
     std::vector<int32_t> clicks;
     for (int32_t at = 100; at < frames; at += 997) clicks.push_back(at);
     open(musicWithClicks(frames, clicks, rate), rate);
@@ -518,7 +518,7 @@ TEST_F(SearchTest, CancelKeepsExactlyTheBlocksBeforeIt) {
       for (size_t i = 1; i < all.stored.size(); i += 4)
         lists.falseClicks.items.push_back(all.stored.items[i]);
     }
-    for (int cancelAt = 1; cancelAt <= 8; ++cancelAt) {
+    for (int cancelAt : {1, 2, 3, 6, 7, 8, 9, 12, 15, 16, 17}) {
       fx.host.progressDetails.clear();
       fx.host.pumps = 0;
       fx.host.cancelAtPump = cancelAt;
@@ -537,32 +537,42 @@ TEST_F(SearchTest, CancelKeepsExactlyTheBlocksBeforeIt) {
 }
 
 // An edit made by a command run from the progress pump is seen by the blocks read after it,
-// as it would be when every block is read just before it is scanned.
+// as it would be when every block is read just before it is scanned: once inside the first
+// stretch of blocks read together, once in a later one.
 TEST_F(SearchTest, AnEditMadeDuringTheSearchIsSeenByTheBlocksAfterIt) {
-  const int32_t frames = 60000;
-  open(musicWithClicks(frames, {}, 5));
+  const int32_t frames = 200000;
   DeclickParams p;
   p.shape = ClickShape::Step;
-  int32_t editedFrom = -1;
-  fx.host.onPump = [&](int pump) {
-    if (pump != 3) return;
-    // A step of 20 000 in the left channel at 40 000, far ahead of the scan.
-    editedFrom = 40000;
-    fx.block(40000, 59999, 0, [&](int32_t f) {
-      return std::clamp<int32_t>(signal[2 * static_cast<size_t>(f)] + 20000, -32768, 32767);
-    });
-  };
-  const int32_t n = search(0, frames - 1, p, true);
-  ASSERT_EQ(editedFrom, 40000);
-  std::vector<int16_t> edited = signal;
-  for (int32_t f = 40000; f < frames; ++f)
-    edited[2 * static_cast<size_t>(f)] = static_cast<int16_t>(
-        std::clamp<int32_t>(signal[2 * static_cast<size_t>(f)] + 20000, -32768, 32767));
-  const RefSearch want = referenceSearch(edited, 0, frames - 1, p, lists.falseClicks, 44100, true);
-  EXPECT_EQ(n, want.count);
-  EXPECT_EQ(itemsOf(*lists.stored), itemsOf(want.stored));
-  EXPECT_TRUE(std::any_of(want.stored.items.begin(), want.stored.items.end(),
-                          [](const Glitch& g) { return g.position == 40000 && g.channel == 0; }));
+  for (auto [atPump, from] : {std::pair{3, 42017}, std::pair{12, 150017}}) {
+    open(musicWithClicks(frames, {}, 5));
+    // A step of 20 000 in the left channel, well ahead of the scan.
+    const auto raised = [&](int32_t f) {
+      return static_cast<int16_t>(
+          std::clamp<int32_t>(signal[2 * static_cast<size_t>(f)] + 20000, -32768, 32767));
+    };
+    bool edited = false;
+    fx.host.pumps = 0;
+    fx.host.onPump = [&](int pump) {
+      if (pump != atPump) return;
+      fx.block(from, frames - 1, 0, raised);
+      edited = true;
+    };
+    const int32_t n = search(0, frames - 1, p, true);
+    fx.host.onPump = nullptr;
+    ASSERT_TRUE(edited);
+    std::vector<int16_t> after = signal;
+    for (int32_t f = from; f < frames; ++f) after[2 * static_cast<size_t>(f)] = raised(f);
+    const auto hasStep = [&](const GlitchList& l) {
+      return std::any_of(l.items.begin(), l.items.end(),
+                         [&](const Glitch& g) { return g.position == from && g.channel == 0; });
+    };
+    const RefSearch before = referenceSearch(signal, 0, frames - 1, p, {}, 44100, true);
+    const RefSearch want = referenceSearch(after, 0, frames - 1, p, {}, 44100, true);
+    ASSERT_FALSE(hasStep(before.stored));
+    ASSERT_TRUE(hasStep(want.stored));
+    EXPECT_EQ(n, want.count);
+    EXPECT_EQ(itemsOf(*lists.stored), itemsOf(want.stored));
+  }
 }
 
 }  // namespace
