@@ -340,13 +340,7 @@ class BlockScan {
     int64_t* maxSuffix[2];
     int64_t* minPrefix[2];
     int64_t* minSuffix[2];
-    for (int ch = 0; ch < 2; ++ch) {
-      int64_t* area = scratch_.data() + 4 * static_cast<size_t>(ch) * static_cast<size_t>(n);
-      maxPrefix[ch] = area;
-      maxSuffix[ch] = area + n;
-      minPrefix[ch] = area + 2 * static_cast<ptrdiff_t>(n);
-      minSuffix[ch] = area + 3 * static_cast<ptrdiff_t>(n);
-      if (!active[ch]) continue;
+    const auto build = [&](int ch) {
       const int16_t* x = at(ws + 2, ch);
       // Blocks of `run` elements from element 0; the last one may be shorter.
       for (int32_t start = 0; start < n; start += run) {
@@ -374,6 +368,14 @@ class BlockScan {
           minSuffix[ch][i] = lo;
         }
       }
+    };
+    for (int ch = 0; ch < 2; ++ch) {
+      int64_t* area = scratch_.data() + 4 * static_cast<size_t>(ch) * static_cast<size_t>(n);
+      maxPrefix[ch] = area;
+      maxSuffix[ch] = area + n;
+      minPrefix[ch] = area + 2 * static_cast<ptrdiff_t>(n);
+      minSuffix[ch] = area + 3 * static_cast<ptrdiff_t>(n);
+      if (active[ch]) build(ch);
     }
     int32_t skipUntil[2] = {-1, -1};
     for (int32_t pos = ws; pos <= last; ++pos) {
@@ -400,6 +402,8 @@ class BlockScan {
         // The click sits on the extreme.
         report(pos + k, polarity, ch);
         skipUntil[ch] = pos + clickWidth_;
+        // The later positions are tested on the repaired sound.
+        if (repair_) build(ch);
       }
     }
   }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "declick/detection.h"
+#include "declick/repair.h"
 #include "support/doc_fixture.h"
 
 namespace tolmar::test {
@@ -37,9 +38,19 @@ class ReferenceScan {
 
   // Frames blockStart..blockEnd are buf[0..]; returns the count, storing into `store`.
   int32_t block(const int16_t* buf, int32_t blockStart, int32_t blockEnd, GlitchList& store) {
+    return scanBlock(const_cast<int16_t*>(buf), blockStart, blockEnd, &store);
+  }
+  // The same, repairing each click in the buffer instead of storing it.
+  int32_t repairBlock(int16_t* buf, int32_t blockStart, int32_t blockEnd) {
+    return scanBlock(buf, blockStart, blockEnd, nullptr);
+  }
+
+ private:
+  int32_t scanBlock(int16_t* buf, int32_t blockStart, int32_t blockEnd, GlitchList* store) {
     buf_ = buf;
     bs_ = blockStart;
-    store_ = &store;
+    be_ = blockEnd;
+    store_ = store;
     count_ = 0;
     int32_t ws = blockStart;
     for (;;) {
@@ -52,13 +63,13 @@ class ReferenceScan {
     return count_;
   }
 
- private:
   const DeclickParams& p_;
   const GlitchList& falseClicks_;
   int32_t windowSize_;
   int32_t clickWidth_;
-  const int16_t* buf_ = nullptr;
+  int16_t* buf_ = nullptr;
   int32_t bs_ = 0;
+  int32_t be_ = 0;
   GlitchList* store_ = nullptr;
   int32_t count_ = 0;
 
@@ -68,7 +79,10 @@ class ReferenceScan {
   void report(int32_t position, uint8_t polarity, int ch) {
     if (falseClicks_.Contains(position, static_cast<uint8_t>(ch))) return;
     ++count_;
-    if (!store_->Add(position, polarity, static_cast<uint8_t>(ch))) --count_;
+    if (store_ && !store_->Add(position, polarity, static_cast<uint8_t>(ch))) --count_;
+    if (!store_)
+      RepairClickInBuffer(buf_, bs_, be_, position, ch, p_.repairMethod, p_.repairWidth, false,
+                          p_.smoothingCount);
   }
 
   RefStats stats(int32_t ws, int32_t we, int ch) const {
@@ -446,6 +460,40 @@ TEST(DetectionReference, RandomBlocksMatchTheReferenceScan) {
         << describe(p) << " round " << round;
     ASSERT_EQ(itemsOf(got), itemsOf(want)) << describe(p) << " round " << round;
     ASSERT_EQ(copy, signal) << "a search without repair changed the buffer";
+  }
+}
+
+// Repairing in the buffer: later positions are tested on the repaired sound, so the buffer,
+// not only the count, must come out as the reference leaves it; every repair method.
+TEST(DetectionReference, RepairsInTheBufferMatchTheReferenceScan) {
+  std::mt19937 rng(77);
+  const std::vector<DeclickParams> sets = parameterSets();
+  const bool keepGoing = true;
+  const RepairMethod methods[] = {RepairMethod::Linear, RepairMethod::Bezier,
+                                  RepairMethod::CopyPreceding, RepairMethod::Smooth};
+  for (int round = 0; round < 200; ++round) {
+    DeclickParams p = sets[rng() % sets.size()];
+    p.repairMethod = methods[round % 4];
+    p.repairWidth = static_cast<int16_t>(std::max<int>(p.clickWidth, 4 + round % 60));
+    const int32_t length = 2000 + static_cast<int32_t>(rng() % 7001);
+    const int32_t start = static_cast<int32_t>(rng() % 50000);
+    std::vector<int32_t> clicks;
+    for (int32_t at = 50; at < length; at += 150 + static_cast<int32_t>(rng() % 400))
+      clicks.push_back(at);
+    const std::vector<int16_t> signal = round % 3 == 2
+                                            ? harshSignal(length, static_cast<uint32_t>(round))
+                                            : musicWithClicks(length, clicks, round);
+    GlitchList noFalse;
+    std::vector<int16_t> got = signal, want = signal;
+    ClickDetector detector(p, noFalse, keepGoing);
+    const int32_t n = detector.FindClicksInBlock(got.data(), got.size() / 2, start,
+                                                 start + length - 1, nullptr, true);
+    ASSERT_EQ(n, ReferenceScan(p, noFalse).repairBlock(want.data(), start, start + length - 1))
+        << describe(p) << " round " << round;
+    ASSERT_EQ(got, want) << describe(p) << " round " << round;
+    if (n > 0) {
+      EXPECT_NE(got, signal);
+    }
   }
 }
 
