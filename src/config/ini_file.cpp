@@ -10,6 +10,8 @@
 #include <random>
 #include <system_error>
 
+#include "document/storage_sync.h"
+
 namespace tolmar {
 
 namespace fs = std::filesystem;
@@ -320,6 +322,11 @@ bool IniFile::save(std::string* error) const {
       fs::remove(tmp, ec);
       return fail("Cannot write \"" + tmp.string() + "\"");
     }
+  }
+  // Committed before the rename, so the name never points at a file the disk has not got.
+  if (!syncFileToStorage(tmp.string())) {
+    fs::remove(tmp, ec);
+    return fail("Cannot write \"" + tmp.string() + "\"");
   }
   fs::rename(tmp, path_, ec);
   if (ec) {

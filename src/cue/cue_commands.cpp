@@ -12,6 +12,7 @@
 #include "config/settings_io.h"
 #include "core/editor.h"
 #include "cue/cue_sheet.h"
+#include "document/storage_sync.h"
 #include "document/time_text.h"
 
 namespace tolmar {
@@ -295,8 +296,8 @@ bool CueCommands::writeCueSheetFile(const std::string& path, bool append) {
   std::ofstream out(path,
                     append ? std::ios::binary | std::ios::app : std::ios::binary | std::ios::trunc);
   out << text;
-  out.flush();
-  if (!out) {
+  out.close();
+  if (!out || !syncFileToStorage(path)) {
     e.ctx.error("Failed to write file " + path);
     return false;
   }

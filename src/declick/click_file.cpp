@@ -104,7 +104,7 @@ void writeClickFile(const std::string& path, const GlitchList* stored,
   const std::vector<uint8_t> image = clickFileImage(stored, falseClicks);
   BinaryFile file;
   file.openOrThrow(path, BinaryFile::Mode::Create);
-  if (!file.writeExact(image.data(), image.size()) || !file.flush())
+  if (!file.writeExact(image.data(), image.size()) || !file.sync())
     throw FileError("Cannot write file \"" + path + "\"");
 }
 

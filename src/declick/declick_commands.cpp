@@ -46,9 +46,14 @@ void DeclickCommands::FindandRemoveAllClicks1Click() {
   if (!e.doc) return;
   // Declicking is normally run over a whole side, and what it removes cannot be put back.
   if (!e.VerifyDirectOverwrite(/*wholeFile=*/true, /*strong=*/true)) return;
-  const int32_t count = FindClicks(*e.doc, params, clicks, /*includeUpdates=*/false,
-                                   /*showProgress=*/true, /*repair=*/true, e.smoothEdges);
-  e.ctx.info(std::to_string(count) + " Clicks Removed");
+  int32_t count = 0;
+  {
+    DirectWriteScope scope(*e.doc);
+    count = FindClicks(*e.doc, params, clicks, /*includeUpdates=*/false,
+                       /*showProgress=*/true, /*repair=*/true, e.smoothEdges);
+  }
+  // Repairs that did not reach the disk are not reported as removed.
+  if (e.doc->finishDirectWrite()) e.ctx.info(std::to_string(count) + " Clicks Removed");
   e.ctx.host().requestRepaint();
 }
 

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <utility>
 
+#include "document/storage_sync.h"
+
 namespace tolmar {
 
 BinaryFile::BinaryFile(BinaryFile&& other) noexcept
@@ -91,6 +93,10 @@ size_t BinaryFile::write(const void* src, size_t bytes) {
 
 bool BinaryFile::flush() {
   return f_ && std::fflush(f_) == 0;
+}
+
+bool BinaryFile::sync() {
+  return f_ && syncStreamToStorage(f_);
 }
 
 bool BinaryFile::readU16(uint16_t& v) {

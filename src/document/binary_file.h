@@ -44,6 +44,8 @@ class BinaryFile {
   bool readExact(void* dst, size_t bytes) { return read(dst, bytes) == bytes; }
   bool writeExact(const void* src, size_t bytes) { return write(src, bytes) == bytes; }
   bool flush();
+  // Flush and commit to storage: the only proof that the bytes survive a power cut.
+  bool sync();
 
   bool readU16(uint16_t& v);
   bool readU32(uint32_t& v);

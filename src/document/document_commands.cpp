@@ -11,6 +11,7 @@
 #include "document/deletions.h"
 #include "document/file_copy.h"
 #include "document/file_names.h"
+#include "document/storage_sync.h"
 #include "document/time_text.h"
 #include "document/wav_format.h"
 
@@ -263,7 +264,7 @@ void DocumentCommands::ExecuteDeletions1Click() {
   if (e.clicks.stored) newStored = movedClicks(*e.clicks.stored);
   GlitchList newFalse = movedClicks(e.clicks.falseClicks);
 
-  // The rebuilt file is complete and flushed before the original is touched at all.
+  // The rebuilt file is complete and on disk before the original is touched at all.
   bool written = false;
   {
     BinaryFile src;
@@ -280,7 +281,7 @@ void DocumentCommands::ExecuteDeletions1Click() {
       ctx.error("Failed to write to " + tempPath);
     } else {
       written = writeRebuiltFrames(ctx, plan, src, doc.dataOffset, doc.path, dst, tempPath);
-      if (written && !dst.flush()) {
+      if (written && !dst.sync()) {
         ctx.error("Failed to write to " + tempPath);
         written = false;
       }
@@ -351,6 +352,8 @@ bool DocumentCommands::replaceWithRebuilt(const std::string& tempPath) {
     ctx.error("Failed to move new file, code = " + std::to_string(ec.value()));
     return false;
   }
+  // The new name must survive a power cut as well as the new bytes.
+  syncDirectoryOf(path);
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "document/file_names.h"
+#include "document/storage_sync.h"
 #include "document/wave_file.h"
 
 namespace tolmar {
@@ -203,6 +204,13 @@ bool WaveFile::WriteFramesDirectRaw(BinaryFile& f, int32_t first, int32_t last,
     for (size_t i = 0; i < frames * 2; ++i) storeU16(&le[2 * i], static_cast<uint16_t>(buf[i]));
     return f.writeExact(le.data(), le.size());
   }
+}
+
+bool WaveFile::finishDirectWrite() {
+  invalidateReadStream();
+  if (syncFileToStorage(path)) return true;
+  ctx_.error("Failed to write to " + path);
+  return false;
 }
 
 bool WaveFile::WriteFramesDirect(BinaryFile& f, int32_t first, int32_t last, const int16_t* buf) {

@@ -100,7 +100,7 @@ bool copyFileWithProgress(Context& ctx, const std::string& source, const std::st
       done += static_cast<int64_t>(n);
       progress.step(percentOf(done, total));
     }
-    if (ok && !out.flush()) {
+    if (ok && !out.sync()) {
       ctx.error("Failed to write file " + destination);
       ok = false;
     }

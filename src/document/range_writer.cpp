@@ -179,7 +179,7 @@ bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, in
         const std::string caption = " " + fileNamePart(destination) + ":";
         ok = fillRange(doc, sink, caption, first, extra, last);
         if (!ok && ctx.continueFlag) ctx.error("Failed to write to " + destination);
-        ok = ok && out.flush();
+        ok = ok && out.sync();
       } else {
         ctx.error("Failed to write to " + destination);
       }

@@ -62,7 +62,8 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
     done += r.end - r.start;
     progress.step(percentOf(done, total));
   }
-  f.flush();
+  // A save that has not reached the disk is not reported as done.
+  if (!f.sync()) ok = false;
   if (!ok) {
     ctx_.error("Failed to write to " + path);
     return false;

@@ -88,7 +88,7 @@ void swapPeaks(std::vector<uint16_t>& doc, std::vector<uint16_t>& saved, int32_t
 }  // namespace
 
 bool WaveFile::Undo() {
-  if (painting || organising || undoSteps.empty()) return false;
+  if (painting || organising || directWriting || undoSteps.empty()) return false;
   std::unique_ptr<UndoCount> step = std::move(undoSteps.back());
   undoSteps.pop_back();
   swapPeaks(peakLeft, step->savedLeft, step->firstBlock);
@@ -114,7 +114,7 @@ bool WaveFile::Undo() {
 }
 
 bool WaveFile::Redo() {
-  if (painting || organising || redoSteps.empty()) return false;
+  if (painting || organising || directWriting || redoSteps.empty()) return false;
   std::unique_ptr<UndoCount> step = std::move(redoSteps.back());
   redoSteps.pop_back();
   swapPeaks(peakLeft, step->savedLeft, step->firstBlock);

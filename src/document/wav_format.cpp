@@ -189,7 +189,7 @@ bool rewriteDamagedHeader(const std::string& path, int rate) {
   if (length < kWavHeaderBytes || length - kWavHeaderBytes > kMaxWavDataBytes) return false;
   if (!f.seek(0)) return false;
   if (!writeWavHeader(f, static_cast<uint32_t>(length - kWavHeaderBytes), rate)) return false;
-  return f.flush();
+  return f.sync();
 }
 
 TruncateInfo inspectSpuriousBytes(const std::string& path, int32_t frameCount, int64_t dataOffset) {
@@ -226,7 +226,7 @@ bool truncateSpuriousBytes(const std::string& path, int64_t expectedRiffSize) {
   if (ec) return false;
   BinaryFile f;
   if (!f.open(path, BinaryFile::Mode::ReadWrite) || !f.seek(4)) return false;
-  return f.writeU32(static_cast<uint32_t>(expectedRiffSize)) && f.flush();
+  return f.writeU32(static_cast<uint32_t>(expectedRiffSize)) && f.sync();
 }
 
 std::vector<std::string> unsupportedFormatLines(const HeaderCopy& c) {

@@ -124,6 +124,11 @@ class WaveFile {
 
   bool painting = false;
   bool organising = false;
+  // Set while a command writes straight into the file: the records and the file must not be
+  // changed under it by an Undo, Redo or Close that the message pump delivers meanwhile.
+  bool directWriting = false;
+  // Ends a direct write: commits the file to storage; false (and an error message) if that fails.
+  bool finishDirectWrite();
 
   std::vector<uint16_t> peakLeft;
   std::vector<uint16_t> peakRight;
@@ -145,6 +150,18 @@ class WaveFile {
   void spill(Interpolation& rec);
   bool WriteFramesDirectRaw(BinaryFile& f, int32_t first, int32_t last, const int16_t* buf);
   void applyRecord(const Interpolation& rec, int16_t* buf, int32_t first, int32_t last);
+};
+
+// Marks a direct write for its duration; the flag is cleared on every exit path.
+class DirectWriteScope {
+ public:
+  explicit DirectWriteScope(WaveFile& doc) : doc_(doc) { doc_.directWriting = true; }
+  ~DirectWriteScope() { doc_.directWriting = false; }
+  DirectWriteScope(const DirectWriteScope&) = delete;
+  DirectWriteScope& operator=(const DirectWriteScope&) = delete;
+
+ private:
+  WaveFile& doc_;
 };
 
 }  // namespace tolmar

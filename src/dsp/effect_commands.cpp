@@ -21,14 +21,23 @@ const Editor& EffectCommands::ed() const {
 bool EffectCommands::beginEffect(bool direct) {
   Editor& e = ed();
   if (!e.doc || !e.doc->hasSelection()) return false;
-  if (direct) return e.VerifyDirectOverwrite(false, false);
+  if (direct) {
+    if (!e.VerifyDirectOverwrite(false, false)) return false;
+    e.doc->directWriting = true;
+    return true;
+  }
   return e.doc->BeginLargeEdit(e.doc->selStart, e.doc->selEnd, kEffectChunkFrames);
 }
 
 void EffectCommands::endEffect(bool direct) {
   Editor& e = ed();
   if (!e.doc) return;
-  if (!direct) e.doc->EndLargeEdit();
+  if (direct) {
+    e.doc->directWriting = false;
+    e.doc->finishDirectWrite();
+  } else {
+    e.doc->EndLargeEdit();
+  }
   e.ctx.host().requestRepaint();
   e.ctx.host().refreshCommands();
 }

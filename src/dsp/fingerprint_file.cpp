@@ -86,7 +86,7 @@ void writeFingerprintFile(const std::string& path, int n, const double* left, co
   const std::vector<uint8_t> image = fingerprintFileImage(n, left, right);
   BinaryFile f;
   f.openOrThrow(path, BinaryFile::Mode::Create);
-  if (!f.writeExact(image.data(), image.size()) || !f.flush())
+  if (!f.writeExact(image.data(), image.size()) || !f.sync())
     throw FileError("Cannot write file \"" + path + "\"");
 }
 

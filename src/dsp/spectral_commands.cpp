@@ -1,6 +1,7 @@
 #include "dsp/spectral_commands.h"
 
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "core/editor.h"
@@ -88,6 +89,8 @@ void SpectralCommands::reduceNoise(bool direct) {
   } else if (!doc.BeginLargeEdit(doc.selStart, doc.selEnd, spectral.N())) {
     return;
   }
+  std::optional<DirectWriteScope> directScope;
+  if (direct) directScope.emplace(doc);
   bool go = true;
   if (!ctx.silentMode) {
     ReduceNoiseModel model = ReduceNoiseModel::forNoise(ctx.settings);
@@ -105,7 +108,12 @@ void SpectralCommands::reduceNoise(bool direct) {
   if (go)
     reduceNoiseSelection(doc, spectral, fingerprint, NoiseParams::fromSettings(ctx.settings),
                          direct);
-  if (!direct) doc.EndLargeEdit();
+  if (direct) {
+    directScope.reset();
+    doc.finishDirectWrite();
+  } else {
+    doc.EndLargeEdit();
+  }
   ctx.host().requestRepaint();
   ctx.host().refreshCommands();
 }
@@ -130,6 +138,8 @@ void SpectralCommands::decrackle(bool direct) {
   } else if (!doc.BeginLargeEdit(doc.selStart, doc.selEnd, spectral.N())) {
     return;
   }
+  std::optional<DirectWriteScope> directScope;
+  if (direct) directScope.emplace(doc);
   bool go = true;
   if (!ctx.silentMode) {
     ReduceNoiseModel model = ReduceNoiseModel::forCrackle(ctx.settings);
@@ -147,7 +157,12 @@ void SpectralCommands::decrackle(bool direct) {
   if (go)
     decrackleSelection(doc, spectral, fingerprint, e.params, e.clicks.falseClicks,
                        DecrackleParams::fromSettings(ctx.settings), direct, e.smoothEdges);
-  if (!direct) doc.EndLargeEdit();
+  if (direct) {
+    directScope.reset();
+    doc.finishDirectWrite();
+  } else {
+    doc.EndLargeEdit();
+  }
   ctx.host().requestRepaint();
   ctx.host().refreshCommands();
 }

@@ -96,7 +96,7 @@ bool ViewCommands::saveMarkerFile(const std::string& path) {
     ctx.error(err.what());
     return false;
   }
-  if (!markers.Write(f) || !f.flush()) {
+  if (!markers.Write(f) || !f.sync()) {
     ctx.error("Failed to write file " + path);
     return false;
   }

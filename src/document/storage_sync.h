@@ -1,0 +1,19 @@
+#pragma once
+// Pushing written bytes down to the storage device. A save is reported as done only after
+// this succeeds, so a power cut right after "saved" cannot leave the old or a torn file.
+// The implementation is the one platform call of the core and lives in src/platform/.
+
+#include <cstdio>
+#include <string>
+
+namespace tolmar {
+
+// Flushes the stream's buffer and asks the system to commit the file's data to storage.
+bool syncStreamToStorage(std::FILE* f);
+// The same for a file that is not open (opened, committed, closed).
+bool syncFileToStorage(const std::string& path);
+// Commits the directory entry of `path` (after a rename or a new file), so the name survives
+// too. Filesystems that cannot sync directories count as success.
+bool syncDirectoryOf(const std::string& path);
+
+}  // namespace tolmar
