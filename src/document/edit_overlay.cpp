@@ -172,15 +172,17 @@ void WaveFile::ReadFrames(BinaryFile& f, bool applyEdits, int16_t* buf, int32_t 
   const int32_t from = std::max(first, 0);
   const int32_t to = std::min(last, frameCount - 1);
   size_t got = 0;
-  int16_t* dst = buf + 2 * static_cast<size_t>(from - first);
   if (from <= to) {
+    int16_t* dst = buf + 2 * static_cast<size_t>(from - first);
     const size_t want = static_cast<size_t>(to - from + 1) * 4;
     if (f.seek(dataOffset + static_cast<int64_t>(from) * 4)) got = f.read(dst, want) / 4;
     samplesFromLittleEndian(dst, got * 2);
   }
-  // Zero whatever was not read: before the file, a short read, after the file.
-  if (from > first) std::memset(buf, 0, static_cast<size_t>(from - first) * 4);
-  const size_t filled = static_cast<size_t>(from - first) + got;
+  // Zero whatever was not read: before the file, a short read, after the file. A range wholly
+  // before the file has fewer frames than it lies before frame 0.
+  const size_t before = std::min(static_cast<size_t>(int64_t{from} - first), total);
+  if (before > 0) std::memset(buf, 0, before * 4);
+  const size_t filled = before + got;
   if (filled < total) std::memset(buf + 2 * filled, 0, (total - filled) * 4);
 
   if (!applyEdits || interps.empty()) return;

@@ -29,6 +29,15 @@ TEST_F(OverlayTest, ReadsTheFileAndSilenceOutsideIt) {
   EXPECT_EQ(tail[0], 4998);
   EXPECT_EQ(tail[2], 4999);
   for (size_t i = 4; i < tail.size(); ++i) EXPECT_EQ(tail[i], 0) << i;
+  // Ranges wholly before or after the file: silence, and nothing written past the buffer
+  // (the guard frames around it must survive).
+  for (auto [first, last] : {std::pair{-300, -200}, std::pair{6000, 6100}}) {
+    const size_t frames = static_cast<size_t>(last - first + 1);
+    std::vector<int16_t> guarded(2 * (frames + 2), 7);
+    doc().ReadFrames(false, guarded.data() + 2, first, last);
+    for (size_t i = 0; i < guarded.size(); ++i)
+      EXPECT_EQ(guarded[i], i < 2 || i >= guarded.size() - 2 ? 7 : 0) << first << " " << i;
+  }
 }
 
 TEST_F(OverlayTest, NewerRecordWinsInTheOverlapAndOtherChannelIsUntouched) {
