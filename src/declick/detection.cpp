@@ -469,9 +469,6 @@ class BlockScan {
 
 // ---- Searching a selection on two threads ----
 
-// Blocks read together, scanned on both threads and then reported in order.
-constexpr size_t kStretchBlocks = 8;
-
 struct BlockSpan {
   int32_t start;
   int32_t end;
@@ -742,7 +739,7 @@ int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists
       bool more = true;
       const auto fill = [&](Stretch& st, int32_t from) {
         st.blocks.clear();
-        for (int32_t s = from; st.blocks.size() < kStretchBlocks;) {
+        for (int32_t s = from; st.blocks.size() < kSearchStretchBlocks;) {
           const int32_t blockEnd = blockEndFrom(s);
           st.blocks.push_back({s, blockEnd});
           if (blockEnd == selEnd) break;

@@ -19,6 +19,8 @@ class WaveFile;
 
 // Frames read and scanned at a time by FindClicks.
 inline constexpr int32_t kDetectBlockFrames = 9000;
+// Blocks that a search without repair reads with one call and scans on two threads.
+inline constexpr size_t kSearchStretchBlocks = 32;
 
 // Membership test over a false-click list (position and channel; polarity not compared). The
 // list is scanned directly while it is short; a longer one gets a sorted key table, built on

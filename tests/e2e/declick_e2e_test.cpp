@@ -1,7 +1,7 @@
 // Declicking through tolmar-batch: Find All Clicks finds one-frame clicks at known frames of a
-// ten-second side (block and chunk seams among them, long enough for several stretches of
-// blocks read together), the click file holds exactly them, and Remove All Clicks followed by
-// Save repairs those frames and leaves every other sample of the file as it was.
+// ten-second side (some at block, chunk and stretch seams), the click file holds exactly
+// them, and Remove All Clicks followed by Save repairs those frames and leaves every other
+// sample of the file as it was.
 
 #include <gtest/gtest.h>
 
@@ -49,11 +49,12 @@ TEST(DeclickE2E, FindAllClicksThenRemoveAllClicksAndSave) {
   const std::string wav = dir.file("side.wav");
   const int32_t frames = 441000;
   // 8999: the last frame of the first block; 11025: the first frame of the second progress
-  // chunk; 71957 and 71962: either side of the seam of the eighth and ninth blocks (the first
-  // stretch's end); one click in both channels.
+  // chunk; 71957 and 71962: either side of the seam of the eighth and ninth blocks; 287790
+  // and 287842: either side of the seam of the 32nd and 33rd blocks, where the first stretch
+  // of blocks read together ends; one click in both channels.
   const std::vector<Click> clicks = {{5000, 0},   {8999, 0},   {11025, 1},  {71957, 0},
                                      {71962, 1},  {100000, 0}, {200000, 0}, {200000, 1},
-                                     {300007, 1}, {439000, 0}};
+                                     {287790, 0}, {287842, 1}, {300007, 1}, {439000, 0}};
   const auto isClick = [&](int32_t f, int ch) {
     for (const Click& c : clicks)
       if (c.frame == f && c.channel == ch) return true;
@@ -77,10 +78,10 @@ TEST(DeclickE2E, FindAllClicksThenRemoveAllClicksAndSave) {
                               " --step 'File | Save' '" +
                               wav + "'");
   ASSERT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_NE(r.out.find("      10 potential clicks found\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("      10 Clicks Removed\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("      12 potential clicks found\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("      12 Clicks Removed\n"), std::string::npos) << r.out;
 
-  // The click file: the ten clicks in scan order (by frame, left before right), upwards.
+  // The click file: the twelve clicks in scan order (by frame, left before right), upwards.
   std::vector<std::tuple<int32_t, int, int>> want, got;
   for (const Click& c : clicks) want.emplace_back(c.frame, 1, c.channel);
   const std::vector<uint8_t> clk = readFileBytes(dir.path() / "side.clk");
