@@ -755,11 +755,26 @@ int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists
       };
       Stretch* cur = &stretches[0];
       Stretch* next = &stretches[1];
-      fill(*cur, nextStart);
-      scanner.open(*cur);
-      for (bool done = false; !done;) {
-        const bool nextRead = more;
-        if (nextRead) fill(*next, nextStart);
+      // The first block's progress step comes before anything is read, as do a later
+      // stretch's read errors before its first block's step: an error ends the run where the
+      // block-by-block scan would meet it.
+      bool done = !beforeBlock(blockEndFrom(selStart));
+      if (!done) {
+        fill(*cur, nextStart);
+        scanner.open(*cur);
+      }
+      while (!done) {
+        bool nextRead = more;
+        const int32_t nextFrom = nextStart;
+        std::exception_ptr readError;
+        if (nextRead) {
+          try {
+            fill(*next, nextFrom);
+          } catch (const std::exception&) {
+            readError = std::current_exception();
+            nextRead = false;
+          }
+        }
         scanner.finish(*cur);
         if (nextRead) scanner.open(*next);
         int32_t restartAt = -1;
@@ -787,6 +802,9 @@ int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists
         if (restartAt >= 0) {
           fill(*cur, restartAt);
           scanner.open(*cur);
+        } else if (readError && !done) {
+          if (!beforeBlock(blockEndFrom(nextFrom))) break;
+          std::rethrow_exception(readError);
         } else {
           std::swap(cur, next);
         }
