@@ -51,8 +51,18 @@ struct WindowStats {
 };
 
 // The two loops every window runs are also built for wider vectors where the processor has
-// them; integer arithmetic gives the same sums either way.
-#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__)
+// them; integer arithmetic gives the same sums either way. The choice is made by the dynamic
+// loader before ThreadSanitizer or MemorySanitizer can run, and they crash in it.
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define TOLMAR_NARROW_VECTORS_ONLY
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__)
+#define TOLMAR_NARROW_VECTORS_ONLY
+#endif
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && \
+    !defined(TOLMAR_NARROW_VECTORS_ONLY)
 #define TOLMAR_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
 #else
 #define TOLMAR_WIDE_VECTORS
