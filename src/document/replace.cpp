@@ -146,7 +146,7 @@ class AppendUndo {
     if (ok && coveredBytes_ > 0) ok = copyBytes(backup_, 0, f, coveredFrom_, coveredBytes_);
     ok = ok && f.seek(4) && f.writeU32(riffSize_);
     ok = ok && f.seek(doc_.dataOffset - 4) && f.writeU32(dataSize_);
-    ok = ok && f.flush();
+    ok = ok && f.sync();
     f.close();
     std::error_code ec;
     fs::resize_file(doc_.path, static_cast<uintmax_t>(fileBytes_), ec);
@@ -198,6 +198,7 @@ bool appendToFile(Context& ctx, WaveFile& doc, WaveFile& source) {
   bool ok = true;
   bool readFailed = false;
   {
+    DirectWriteScope scope(doc);
     Progress progress(ctx, " Appending:");
     std::vector<uint8_t> buf(static_cast<size_t>(kDirectBlockFrames) * kWavFrameBytes);
     const int32_t total = source.frameCount;
@@ -216,11 +217,12 @@ bool appendToFile(Context& ctx, WaveFile& doc, WaveFile& source) {
   }
   const bool cancelled = ok ? false : !ctx.continueFlag && !readFailed;
   if (ok) {
-    // The data size counts the frames the file now holds, whatever the old field claimed.
+    // The frames are on disk before the header claims them. The data size counts the frames
+    // the file now holds, whatever the old field claimed.
     const int64_t newData = end - doc.dataOffset + addedBytes;
-    ok = out.flush() && out.seek(doc.dataOffset - 4) &&
+    ok = out.sync() && out.seek(doc.dataOffset - 4) &&
          out.writeU32(static_cast<uint32_t>(newData)) && out.seek(4) &&
-         out.writeU32(static_cast<uint32_t>(newData + doc.dataOffset - 8)) && out.flush();
+         out.writeU32(static_cast<uint32_t>(newData + doc.dataOffset - 8)) && out.sync();
   }
   out.close();
   if (ok) return true;
@@ -353,6 +355,7 @@ void DocumentCommands::ReplaceFromFileDirectOverwrite1Click() {
   std::vector<int16_t> frames(static_cast<size_t>(kDirectBlockFrames) * 2);
   std::vector<int16_t> old(frames.size());
   {
+    DirectWriteScope scope(doc);
     Progress progress(ctx, " Replacing:");
     const int32_t blocks = (r.frames - 1) / kDirectBlockFrames + 1;
     for (int32_t k = 0; k < blocks; ++k) {
@@ -383,7 +386,8 @@ void DocumentCommands::ReplaceFromFileDirectOverwrite1Click() {
   }
   out.close();
   r.source.reset();
-  doc.invalidateReadStream();
+  // What was written is committed to storage also after a failure.
+  doc.finishDirectWrite();
   doc.ProcessRescanQueue();
   doc.displayOutOfDate = true;
   ctx.host().requestRepaint();

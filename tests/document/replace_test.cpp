@@ -354,6 +354,32 @@ TEST_F(ReplaceTest, DirectOverwriteKeepsTheChannelThatIsNotEdited) {
   EXPECT_TRUE(framesAre(2600, 2601, stair));
 }
 
+TEST_F(ReplaceTest, RedoIsRefusedWhileAReplacementOrAppendWritesTheFile) {
+  openDoc(WavBuilder().staircase(10000));
+  select(10, 20);
+  host.hasClipWave = true;
+  host.clipWave = sourceImage(5);
+  editor.ReplaceFromClipboardWithUndo1Click();
+  editor.Undo1Click();
+  ASSERT_TRUE(editor.doc->canRedo());
+  host.pumps = 0;
+  int tries = 0;
+  host.onPump = [&](int) {
+    if (!editor.doc->directWriting) return;
+    editor.Redo1Click();
+    ++tries;
+  };
+  select(0, 4999);
+  chooseSource(writeSource(5000), 1, std::nullopt);
+  editor.ReplaceFromFileDirectOverwrite1Click();
+  host.openAnswers = {writeSource(5000)};
+  editor.AppendOtherFiletoEnd1Click();
+  EXPECT_GE(tries, 4);  // both commands write in several blocks
+  EXPECT_TRUE(editor.doc->interps.empty());
+  EXPECT_TRUE(framesAre(0, 4999, [](int32_t f) { return sourceFrame(f); }));
+  EXPECT_TRUE(framesAre(10000, 14999, [](int32_t f) { return sourceFrame(f - 10000); }));
+}
+
 TEST_F(ReplaceTest, DirectOverwriteWithinTheSameFileCopiesOverlappingRanges) {
   openDoc(WavBuilder().staircase(10000));
   // Onto a later range that overlaps the source range.
