@@ -132,7 +132,7 @@ std::string invalidFileNameText(const std::string& path) {
 }
 
 bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, int32_t extra,
-                int32_t last) {
+                int32_t last, bool commit) {
   Context& ctx = doc.ctx();
   if (first < 0 || last < first || extra < 0) return false;
   const uint64_t frames = static_cast<uint64_t>(last - first + 1) + static_cast<uint64_t>(extra);
@@ -179,7 +179,7 @@ bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, in
         const std::string caption = " " + fileNamePart(destination) + ":";
         ok = fillRange(doc, sink, caption, first, extra, last);
         if (!ok && ctx.continueFlag) ctx.error("Failed to write to " + destination);
-        ok = ok && out.sync();
+        ok = ok && (commit ? out.sync() : out.flush());
       } else {
         ctx.error("Failed to write to " + destination);
       }

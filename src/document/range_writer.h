@@ -18,7 +18,9 @@ std::string invalidFileNameText(const std::string& path);
 // Writes frames first..last (inclusive) followed by `extra` silent frames. An empty
 // `destination` puts the image on the clipboard. Shows its own errors; a file that could not be
 // completed (failure or Cancel) is deleted, and a cancelled image never reaches the clipboard.
+// A file is committed to storage before success is reported, unless `commit` is false: then
+// the caller commits it (syncFileToStorage) and reports and deletes it when that fails.
 bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, int32_t extra,
-                int32_t last);
+                int32_t last, bool commit = true);
 
 }  // namespace tolmar
