@@ -95,6 +95,10 @@ bool BinaryFile::flush() {
   return f_ && std::fflush(f_) == 0;
 }
 
+void BinaryFile::startWriteback() {
+  if (f_) ::tolmar::startWriteback(f_);
+}
+
 bool BinaryFile::sync() {
   return f_ && syncStreamToStorage(f_);
 }

@@ -46,6 +46,8 @@ class BinaryFile {
   bool flush();
   // Flush and commit to storage: the only proof that the bytes survive a power cut.
   bool sync();
+  // Starts writing what was written so far to storage, without waiting for it.
+  void startWriteback();
 
   bool readU16(uint16_t& v);
   bool readU32(uint32_t& v);

@@ -54,7 +54,10 @@ class FileSink : public RangeSink {
   explicit FileSink(BinaryFile& f) : f_(f) {}
   bool write(int64_t frame, const int16_t* buf, int32_t count) override {
     const size_t bytes = static_cast<size_t>(count) * kWavFrameBytes;
-    return f_.seek(kWavHeaderBytes + frame * kWavFrameBytes) && f_.writeExact(buf, bytes);
+    if (!f_.seek(kWavHeaderBytes + frame * kWavFrameBytes) || !f_.writeExact(buf, bytes))
+      return false;
+    written(bytes);
+    return true;
   }
   bool read(int64_t frame, int16_t* buf, int32_t count) override {
     const size_t bytes = static_cast<size_t>(count) * kWavFrameBytes;
@@ -62,7 +65,18 @@ class FileSink : public RangeSink {
   }
 
  private:
+  // The disk writes while the copy goes on; the commit at the end then waits for little.
+  void written(size_t bytes) {
+    unstarted_ += bytes;
+    if (unstarted_ >= kWritebackBytes) {
+      f_.startWriteback();
+      unstarted_ = 0;
+    }
+  }
+
+  static constexpr size_t kWritebackBytes = size_t{8} << 20;
   BinaryFile& f_;
+  size_t unstarted_ = 0;
 };
 
 // The raw copy, the overlay laid over it, then the silent frames. False on a failed write or

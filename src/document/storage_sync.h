@@ -10,6 +10,9 @@ namespace tolmar {
 
 // Flushes the stream's buffer and asks the system to commit the file's data to storage.
 bool syncStreamToStorage(std::FILE* f);
+// Flushes the stream and asks the system to start writing its data to storage now, without
+// waiting. Long writes call it as they go, so that the final commit finds little left to do.
+void startWriteback(std::FILE* f);
 // The same for a file that is not open (opened, committed, closed).
 bool syncFileToStorage(const std::string& path);
 // Commits the directory entry of `path` (after a rename or a new file), so the name survives

@@ -24,6 +24,13 @@ bool syncStreamToStorage(std::FILE* f) {
   return syncDescriptor(::fileno(f));
 }
 
+void startWriteback(std::FILE* f) {
+  if (!f || std::fflush(f) != 0) return;
+#if defined(__linux__)
+  ::sync_file_range(::fileno(f), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 bool syncFileToStorage(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
