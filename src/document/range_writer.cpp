@@ -1,10 +1,14 @@
 #include "document/range_writer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <new>
+#include <system_error>
 #include <vector>
 
 #include "document/wav_format.h"
@@ -31,6 +35,14 @@ class RangeSink {
   virtual ~RangeSink() = default;
   virtual bool write(int64_t frame, const int16_t* buf, int32_t count) = 0;
   virtual bool read(int64_t frame, int16_t* buf, int32_t count) = 0;
+  // Copies the raw frames begin..end-1 of the range (range frame 0 = file frame `first`) on
+  // another thread, through handles of its own, counting into `done`; false when it cannot.
+  virtual bool copyOnWorker(const WaveFile& /*doc*/, int32_t /*first*/, int64_t /*begin*/,
+                            int64_t /*end*/, std::atomic<int64_t>& /*done*/,
+                            const std::atomic<bool>& /*stop*/) {
+    return false;
+  }
+  virtual bool canCopyOnWorker() const { return false; }
 };
 
 class MemorySink : public RangeSink {
@@ -63,6 +75,38 @@ class FileSink : public RangeSink {
     const size_t bytes = static_cast<size_t>(count) * kWavFrameBytes;
     return f_.seek(kWavHeaderBytes + frame * kWavFrameBytes) && f_.readExact(buf, bytes);
   }
+  bool canCopyOnWorker() const override { return true; }
+  bool copyOnWorker(const WaveFile& doc, int32_t first, int64_t begin, int64_t end,
+                    std::atomic<int64_t>& done, const std::atomic<bool>& stop) override {
+    BinaryFile src;
+    BinaryFile dst;
+    if (!src.open(doc.path, BinaryFile::Mode::Read) ||
+        !dst.open(f_.path(), BinaryFile::Mode::ReadWrite))
+      return false;
+    std::vector<uint8_t> buf(static_cast<size_t>(kCopyFrames) * kWavFrameBytes);
+    size_t unstarted = 0;
+    for (int64_t at = begin; at < end && !stop.load();) {
+      const int64_t n = std::min<int64_t>(kCopyFrames, end - at);
+      const int64_t frame = first + at;
+      const size_t bytes = static_cast<size_t>(n) * kWavFrameBytes;
+      // Byte for byte: both files are little-endian. Frames past the file read as silence.
+      size_t got = 0;
+      const int64_t present = std::clamp<int64_t>(doc.frameCount - frame, 0, n);
+      if (present > 0 && src.seek(doc.dataOffset + frame * kWavFrameBytes))
+        got = src.read(buf.data(), static_cast<size_t>(present) * kWavFrameBytes);
+      std::memset(buf.data() + got, 0, bytes - got);
+      if (!dst.seek(kWavHeaderBytes + at * kWavFrameBytes) || !dst.writeExact(buf.data(), bytes))
+        return false;
+      unstarted += bytes;
+      if (unstarted >= kWritebackBytes) {
+        dst.startWriteback();
+        unstarted = 0;
+      }
+      at += n;
+      done.fetch_add(n);
+    }
+    return dst.flush();
+  }
 
  private:
   // The disk writes while the copy goes on; the commit at the end then waits for little.
@@ -79,6 +123,42 @@ class FileSink : public RangeSink {
   size_t unstarted_ = 0;
 };
 
+// The second thread of a raw copy. It is always stopped and joined before the range's frames
+// are touched again, on every way out of the copy.
+class RawCopyWorker {
+ public:
+  std::atomic<int64_t> done{0};
+
+  RawCopyWorker() = default;
+  RawCopyWorker(const RawCopyWorker&) = delete;
+  RawCopyWorker& operator=(const RawCopyWorker&) = delete;
+  ~RawCopyWorker() {
+    stop_.store(true);
+    if (result_.valid()) result_.wait();
+  }
+
+  bool start(RangeSink& sink, const WaveFile& doc, int32_t first, int64_t begin, int64_t end) {
+    try {
+      result_ = std::async(std::launch::async, [this, &sink, &doc, first, begin, end] {
+        return sink.copyOnWorker(doc, first, begin, end, done, stop_);
+      });
+      return true;
+    } catch (const std::system_error&) {
+      return false;  // no thread to be had: the calling thread copies it all
+    }
+  }
+  // Waits a little; true while the worker is still copying.
+  bool running() {
+    return result_.valid() &&
+           result_.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready;
+  }
+  bool succeeded() { return !result_.valid() || result_.get(); }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::future<bool> result_;
+};
+
 // The raw copy, the overlay laid over it, then the silent frames. False on a failed write or
 // Cancel (the continue flag tells which).
 bool fillRange(WaveFile& doc, RangeSink& sink, const std::string& caption, int32_t first,
@@ -89,14 +169,26 @@ bool fillRange(WaveFile& doc, RangeSink& sink, const std::string& caption, int32
   {
     std::vector<int16_t> copy(static_cast<size_t>(std::min<int64_t>(kCopyFrames, total)) * 2);
     Progress progress(ctx, caption);
-    for (int64_t done = 0; done < total;) {
-      const int32_t n = static_cast<int32_t>(std::min<int64_t>(kCopyFrames, total - done));
+    // A long copy is shared with a second thread: the copying is memory-bound work for the
+    // processor, and a machine with two cores does it in about half the time.
+    RawCopyWorker worker;
+    int64_t mainEnd = total;
+    if (sink.canCopyOnWorker() && total >= 4 * int64_t{kCopyFrames}) {
+      const int64_t half = total / 2 / kCopyFrames * kCopyFrames;
+      if (worker.start(sink, doc, first, half, total)) mainEnd = half;
+    }
+    for (int64_t done = 0; done < mainEnd;) {
+      const int32_t n = static_cast<int32_t>(std::min<int64_t>(kCopyFrames, mainEnd - done));
       const int32_t from = static_cast<int32_t>(first + done);
       doc.ReadFrames(false, copy.data(), from, from + n - 1);
       if (!sink.write(done, copy.data(), n)) return false;
       done += n;
-      if (!progress.step(percentOf(done, total))) return false;
+      if (!progress.step(percentOf(done + worker.done.load(), total))) return false;
     }
+    while (worker.running()) {
+      if (!progress.step(percentOf(mainEnd + worker.done.load(), total))) return false;
+    }
+    if (!worker.succeeded()) return false;
   }
   std::vector<int16_t> buf(static_cast<size_t>(kChunkFrames) * 2);
   {

@@ -117,5 +117,32 @@ TEST(RangeWriter, FailedOrCancelledFilesAreDeletedAndCancelledImagesNeverReachTh
   EXPECT_FALSE(fx.host.hasClipWave);
 }
 
+// Long ranges are copied by two threads, the second one through handles of its own: the file
+// must still be the same frames in the same places, the overlay laid over both halves, and a
+// Cancel must stop both before the file is removed.
+TEST(RangeWriter, LongRangesSplitAcrossThreadsMatchFrameForFrame) {
+  DocFixture fx;
+  const int32_t frames = 1'200'000;  // several 1 MiB pieces on each side of the split
+  fx.open(WavBuilder().staircase(frames));
+  fx.block(520'000, 700'000, 0, [](int32_t f) { return f % 977; });  // across the split
+  fx.block(1'150'000, 1'150'100, 1, [](int32_t) { return 5; });
+  const std::string out = fx.dir.file("long.wav");
+  ASSERT_TRUE(writeRange(*fx.doc, out, 3, 11, frames - 1));
+  std::vector<int16_t> want = staircase(3, frames - 1);
+  for (int32_t f = 520'000; f <= 700'000; ++f) want[2 * static_cast<size_t>(f - 3)] = f % 977;
+  for (int32_t f = 1'150'000; f <= 1'150'100; ++f) want[2 * static_cast<size_t>(f - 3) + 1] = 5;
+  want.insert(want.end(), 22, 0);
+  EXPECT_TRUE(fileBytes(out) == expectedImage(want, 44100));
+  EXPECT_TRUE(fx.host.messages.empty());
+  EXPECT_EQ(fx.host.progressValues.back(), 100);
+
+  for (int pump = 1; pump <= 3; ++pump) {
+    fx.host.progressValues.clear();
+    fx.host.cancelAtPump = fx.host.pumps + pump;
+    EXPECT_FALSE(writeRange(*fx.doc, out, 0, 0, frames - 1)) << pump;
+    EXPECT_FALSE(fs::exists(out)) << pump;
+  }
+}
+
 }  // namespace
 }  // namespace tolmar::test
