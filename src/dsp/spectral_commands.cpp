@@ -77,9 +77,10 @@ void SpectralCommands::GetFingerprint1Click() {
   e.ctx.host().refreshCommands();
 }
 
-// ---- Reduce Noise ----
+// ---- Reduce Noise and Decrackle ----
 
-void SpectralCommands::reduceNoise(bool direct) {
+// The two share everything but their dialog fields, their keep question and the pass itself.
+void SpectralCommands::residualCommand(bool direct, bool crackle) {
   Editor& e = ed();
   if (!e.doc || !e.doc->hasSelection() || !fingerprint.present) return;
   WaveFile& doc = *e.doc;
@@ -93,19 +94,26 @@ void SpectralCommands::reduceNoise(bool direct) {
   if (direct) directScope.emplace(doc);
   bool go = true;
   if (!ctx.silentMode) {
-    ReduceNoiseModel model = ReduceNoiseModel::forNoise(ctx.settings);
+    ReduceNoiseModel model = crackle ? ReduceNoiseModel::forCrackle(ctx.settings)
+                                     : ReduceNoiseModel::forNoise(ctx.settings);
     DialogRequest req{kReduceNoiseDialogId, &model};
-    if (ctx.host().runDialog(req)) {
-      model.storeNoise(ctx.settings);
-    } else {
+    if (!ctx.host().runDialog(req)) {
       ctx.abortFlag = true;
       go = false;
+    } else if (crackle) {
+      model.storeCrackle(ctx.settings);
+    } else {
+      model.storeNoise(ctx.settings);
     }
   }
   if (go && ctx.settings.keepnoise && direct && !ctx.silentMode &&
-      ctx.ask(MsgKind::Warning, Buttons::YesNo, kKeepNoiseDirectQuestion) == Answer::Yes)
+      ctx.ask(MsgKind::Warning, Buttons::YesNo,
+              crackle ? kKeepCrackleDirectQuestion : kKeepNoiseDirectQuestion) == Answer::Yes)
     go = false;
-  if (go)
+  if (go && crackle)
+    decrackleSelection(doc, spectral, fingerprint, e.params, e.clicks.falseClicks,
+                       DecrackleParams::fromSettings(ctx.settings), direct, e.smoothEdges);
+  else if (go)
     reduceNoiseSelection(doc, spectral, fingerprint, NoiseParams::fromSettings(ctx.settings),
                          direct);
   if (direct) {
@@ -119,60 +127,19 @@ void SpectralCommands::reduceNoise(bool direct) {
 }
 
 void SpectralCommands::RemoveNoise1Click() {
-  reduceNoise(false);
+  residualCommand(false, false);
 }
 
 void SpectralCommands::ReduceNoise1Click() {
-  reduceNoise(true);
-}
-
-// ---- Decrackle ----
-
-void SpectralCommands::decrackle(bool direct) {
-  Editor& e = ed();
-  if (!e.doc || !e.doc->hasSelection() || !fingerprint.present) return;
-  WaveFile& doc = *e.doc;
-  Context& ctx = e.ctx;
-  if (direct) {
-    if (!e.VerifyDirectOverwrite(false, false)) return;
-  } else if (!doc.BeginLargeEdit(doc.selStart, doc.selEnd, spectral.N())) {
-    return;
-  }
-  std::optional<DirectWriteScope> directScope;
-  if (direct) directScope.emplace(doc);
-  bool go = true;
-  if (!ctx.silentMode) {
-    ReduceNoiseModel model = ReduceNoiseModel::forCrackle(ctx.settings);
-    DialogRequest req{kReduceNoiseDialogId, &model};
-    if (ctx.host().runDialog(req)) {
-      model.storeCrackle(ctx.settings);
-    } else {
-      ctx.abortFlag = true;
-      go = false;
-    }
-  }
-  if (go && ctx.settings.keepnoise && direct && !ctx.silentMode &&
-      ctx.ask(MsgKind::Warning, Buttons::YesNo, kKeepCrackleDirectQuestion) == Answer::Yes)
-    go = false;
-  if (go)
-    decrackleSelection(doc, spectral, fingerprint, e.params, e.clicks.falseClicks,
-                       DecrackleParams::fromSettings(ctx.settings), direct, e.smoothEdges);
-  if (direct) {
-    directScope.reset();
-    doc.finishDirectWrite();
-  } else {
-    doc.EndLargeEdit();
-  }
-  ctx.host().requestRepaint();
-  ctx.host().refreshCommands();
+  residualCommand(true, false);
 }
 
 void SpectralCommands::Decrackle1Click() {
-  decrackle(false);
+  residualCommand(false, true);
 }
 
 void SpectralCommands::DecrackleDirectOverwrite1Click() {
-  decrackle(true);
+  residualCommand(true, true);
 }
 
 // ---- Fingerprint files ----

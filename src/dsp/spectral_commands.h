@@ -49,8 +49,8 @@ class SpectralCommands {
   const Editor& ed() const;
 
  private:
-  void reduceNoise(bool direct);
-  void decrackle(bool direct);
+  // Reduce Noise (crackle false) or Decrackle, with undo or by direct overwrite.
+  void residualCommand(bool direct, bool crackle);
   // The file dialogs' start: the WAV file's directory and name with ".fpr".
   std::string proposedFingerprintFileName() const;
 };
