@@ -1,7 +1,6 @@
 #include "dsp/decrackle.h"
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 #include "core/context.h"
@@ -55,24 +54,6 @@ class ParamsSwap {
   const DeclickParams saved_;
 };
 
-// One linked record per channel over first … last; returns how many were accepted. A record
-// that cannot be begun skips the block's storing.
-int32_t storeBlock(WaveFile& doc, const int16_t* buf, int32_t first, int32_t last) {
-  std::unique_ptr<Interpolation> recs[2] = {std::make_unique<Interpolation>(),
-                                            std::make_unique<Interpolation>()};
-  if (!doc.BeginBlock(*recs[0], first, last, 0) || !doc.BeginBlock(*recs[1], first, last, 1))
-    return 0;
-  for (int c = 0; c < 2; ++c) {
-    const int16_t* src = buf + c;
-    for (int32_t f = first; f <= last; ++f, src += 2) doc.PutSample(*recs[c], f, *src);
-    doc.FinishBlock(*recs[c]);
-  }
-  Interpolation* added[2] = {nullptr, nullptr};
-  for (int c = 0; c < 2; ++c) added[c] = doc.AddEdit(std::move(recs[c]), c);
-  if (added[0] && added[1]) WaveFile::LinkChannels(added[0], added[1]);
-  return (added[0] ? 1 : 0) + (added[1] ? 1 : 0);
-}
-
 }  // namespace
 
 DecrackleOutcome decrackleSelection(WaveFile& doc, SpectralEngine& engine,
@@ -89,20 +70,15 @@ DecrackleOutcome decrackleSelection(WaveFile& doc, SpectralEngine& engine,
   const int h = n / 2;
   const int64_t blocks = (static_cast<int64_t>(E) - S) / n + 1;
 
-  BinaryFile own;
-  BinaryFile* stream = &doc.readStream();
-  if (direct) {
-    if (!own.open(doc.path, BinaryFile::Mode::ReadWrite)) {
-      ctx.error("Cannot open file \"" + doc.path + "\" for writing");
-      out.failed = out.stopped = true;
-      return out;
-    }
-    stream = &own;
+  SpectralOutput output(doc, direct);
+  if (!output.open()) {
+    out.failed = out.stopped = true;
+    return out;
   }
+  BinaryFile* stream = &output.stream();
   // A is taken from the previous block's C as read, so reads never meet this run's own edits:
   // those lie before the block being read.
   const bool throughOverlay = direct || ctx.overlayNonEmpty;
-  const bool writable[2] = {ctx.editLeft, ctx.editRight};
   const size_t samples = static_cast<size_t>(n) * 2;
   std::vector<int16_t> a(samples), b(samples), c(samples), d(samples), cAsRead(samples);
   ClickDetector detector(declick, falseClicks, ctx.continueFlag);
@@ -153,36 +129,16 @@ DecrackleOutcome decrackleSelection(WaveFile& doc, SpectralEngine& engine,
       } else {
         for (size_t i = 0; i < samples; ++i) b[i] = limited(int32_t{d[i]} + c[i] - b[i]);
       }
-      const int32_t frames = last - s + 1;
-      if (direct) {
-        if (!writable[0] && !writable[1]) {
-          ++out.blocks;
-          continue;
-        }
-        for (int ch = 0; ch < 2; ++ch) {
-          if (writable[ch]) continue;
-          for (int32_t i = 0; i < frames; ++i)
-            b[2 * static_cast<size_t>(i) + ch] = d[2 * static_cast<size_t>(i) + ch];
-        }
-        if (!doc.WriteFramesDirect(*stream, s, last, b.data())) {
-          ctx.error("Failed to write to file \"" + doc.path + "\"");
-          out.failed = out.stopped = true;
-          break;
-        }
-      } else {
-        out.records += storeBlock(doc, b.data(), s, last);
+      if (!output.put(b.data(), d.data(), s, last)) {
+        out.failed = out.stopped = true;
+        break;
       }
       ++out.blocks;
     }
     out.stopped = out.stopped || !ctx.continueFlag;
   }
-  if (direct) {
-    own.close();
-    doc.ProcessRescanQueue();
-    doc.displayOutOfDate = true;
-  } else if (out.records > 0) {
-    doc.CommitEdit(out.records, "Decrackle");
-  }
+  out.records = output.records();
+  output.finish("Decrackle");
   return out;
 }
 

@@ -116,6 +116,10 @@ inline int16_t addLimited(int16_t a, int16_t b) {
   return static_cast<int16_t>(std::clamp(static_cast<int32_t>(a) + b, -32768, 32767));
 }
 
+}  // namespace
+
+namespace {
+
 // The selection's frames as records: one per channel over first … last, linked. Returns how
 // many records were accepted; a record that cannot be begun skips the block's storing.
 int32_t storeBlock(WaveFile& doc, const int16_t* buf, int32_t first, int32_t last) {
@@ -136,6 +140,49 @@ int32_t storeBlock(WaveFile& doc, const int16_t* buf, int32_t first, int32_t las
 
 }  // namespace
 
+SpectralOutput::SpectralOutput(WaveFile& doc, bool direct)
+    : doc_(doc), direct_(direct), stream_(&doc.readStream()) {}
+
+bool SpectralOutput::open() {
+  if (!direct_) return true;
+  own_ = std::make_unique<BinaryFile>();
+  if (!own_->open(doc_.path, BinaryFile::Mode::ReadWrite)) {
+    doc_.ctx().error("Cannot open file \"" + doc_.path + "\" for writing");
+    return false;
+  }
+  stream_ = own_.get();
+  return true;
+}
+
+bool SpectralOutput::put(int16_t* buf, const int16_t* asRead, int32_t first, int32_t last) {
+  if (!direct_) {
+    records_ += storeBlock(doc_, buf, first, last);
+    return true;
+  }
+  Context& ctx = doc_.ctx();
+  const bool writable[2] = {ctx.editLeft, ctx.editRight};
+  if (!writable[0] && !writable[1]) return true;
+  const int32_t frames = last - first + 1;
+  for (int ch = 0; ch < 2; ++ch) {
+    if (writable[ch]) continue;
+    for (int32_t i = 0; i < frames; ++i)
+      buf[2 * static_cast<size_t>(i) + ch] = asRead[2 * static_cast<size_t>(i) + ch];
+  }
+  if (doc_.WriteFramesDirect(*stream_, first, last, buf)) return true;
+  ctx.error("Failed to write to file \"" + doc_.path + "\"");
+  return false;
+}
+
+void SpectralOutput::finish(const std::string& step) {
+  if (direct_) {
+    if (own_) own_->close();
+    doc_.ProcessRescanQueue();
+    doc_.displayOutOfDate = true;
+  } else if (records_ > 0) {
+    doc_.CommitEdit(records_, step);
+  }
+}
+
 NoiseOutcome reduceNoiseSelection(WaveFile& doc, SpectralEngine& engine,
                                   const NoiseFingerprint& fingerprint, const NoiseParams& params,
                                   bool direct) {
@@ -148,19 +195,14 @@ NoiseOutcome reduceNoiseSelection(WaveFile& doc, SpectralEngine& engine,
   const int h = n / 2;
   const int64_t blocks = (static_cast<int64_t>(E) - S) / n + 1;
 
-  BinaryFile own;
-  BinaryFile* stream = &doc.readStream();
-  if (direct) {
-    if (!own.open(doc.path, BinaryFile::Mode::ReadWrite)) {
-      ctx.error("Cannot open file \"" + doc.path + "\" for writing");
-      out.failed = out.stopped = true;
-      return out;
-    }
-    stream = &own;
+  SpectralOutput output(doc, direct);
+  if (!output.open()) {
+    out.failed = out.stopped = true;
+    return out;
   }
+  BinaryFile* stream = &output.stream();
   // Reads never meet this run's own records: those lie before the block being read.
   const bool throughOverlay = direct || ctx.overlayNonEmpty;
-  const bool writable[2] = {ctx.editLeft, ctx.editRight};
   const size_t samples = static_cast<size_t>(n) * 2;
   std::vector<int16_t> a(samples), b(samples), c(samples), cAsRead(samples), asRead(samples);
   uint64_t generationOfA = 0;
@@ -221,36 +263,16 @@ NoiseOutcome reduceNoiseSelection(WaveFile& doc, SpectralEngine& engine,
         // What the reduction removed, in 16-bit arithmetic: it wraps.
         for (size_t i = 0; i < samples; ++i) b[i] = static_cast<int16_t>(asRead[i] - b[i]);
       }
-      const int32_t frames = last - s + 1;
-      if (direct) {
-        if (!writable[0] && !writable[1]) {
-          ++out.blocks;
-          continue;
-        }
-        for (int ch = 0; ch < 2; ++ch) {
-          if (writable[ch]) continue;
-          for (int32_t i = 0; i < frames; ++i)
-            b[2 * static_cast<size_t>(i) + ch] = asRead[2 * static_cast<size_t>(i) + ch];
-        }
-        if (!doc.WriteFramesDirect(*stream, s, last, b.data())) {
-          ctx.error("Failed to write to file \"" + doc.path + "\"");
-          out.failed = out.stopped = true;
-          break;
-        }
-      } else {
-        out.records += storeBlock(doc, b.data(), s, last);
+      if (!output.put(b.data(), asRead.data(), s, last)) {
+        out.failed = out.stopped = true;
+        break;
       }
       ++out.blocks;
     }
     out.stopped = out.stopped || !ctx.continueFlag;
   }
-  if (direct) {
-    own.close();
-    doc.ProcessRescanQueue();
-    doc.displayOutOfDate = true;
-  } else if (out.records > 0) {
-    doc.CommitEdit(out.records, "Reduce Noise");
-  }
+  out.records = output.records();
+  output.finish("Reduce Noise");
   return out;
 }
 

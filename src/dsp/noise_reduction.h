@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 
 namespace tolmar {
 
+class BinaryFile;
 class WaveFile;
 
 // The mean magnitude spectrum of a passage that holds only noise, per channel, all N bins.
@@ -63,6 +65,34 @@ struct NoiseParams {
   bool window = true;  // 50 % overlap-add of Hann-windowed blocks
 
   static NoiseParams fromSettings(const Settings& s);
+};
+
+// Where the blocks of a spectral pass go. Direct Overwrite writes them into the file, a channel
+// whose editing is off left as it was read; With Undo stores two linked records per block and
+// commits them as one undo step when the pass ends.
+class SpectralOutput {
+ public:
+  SpectralOutput(WaveFile& doc, bool direct);
+  SpectralOutput(const SpectralOutput&) = delete;
+  SpectralOutput& operator=(const SpectralOutput&) = delete;
+
+  // False, with the message shown, when the file cannot be opened for writing.
+  bool open();
+  // The stream the pass reads through (its own read-write one when writing directly).
+  BinaryFile& stream() { return *stream_; }
+  // Frames first … last of `buf` (N frames as read in `asRead`); false, with the message
+  // shown, when the file could not be written.
+  bool put(int16_t* buf, const int16_t* asRead, int32_t first, int32_t last);
+  int32_t records() const { return records_; }
+  // Brings the peaks up to date (direct), or commits the records as the undo step `step`.
+  void finish(const std::string& step);
+
+ private:
+  WaveFile& doc_;
+  bool direct_;
+  std::unique_ptr<BinaryFile> own_;
+  BinaryFile* stream_ = nullptr;
+  int32_t records_ = 0;
 };
 
 struct NoiseOutcome {
