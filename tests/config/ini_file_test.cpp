@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <random>
 
-#include "config/temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 

@@ -6,7 +6,7 @@
 
 #include "config/macro_store.h"
 #include "config/presets.h"
-#include "config/temp_dir.h"
+#include "support/temp_dir.h"
 #include "support/scripted_host.h"
 
 namespace fs = std::filesystem;

@@ -4,10 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "core/context.h"
 #include "support/scripted_host.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -16,19 +16,10 @@ namespace {
 
 class FileNames : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("tolmar_names_" + std::to_string(rd()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(dir_, ec);
-  }
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
-  void touch(const std::string& name) const { std::ofstream(dir_ / name) << "x"; }
-  fs::path dir_;
+  std::string path(const std::string& name) const { return tmp_.file(name); }
+  void touch(const std::string& name) const { tmp_.write(name, "x"); }
+  test::TempDir tmp_;
+  const fs::path& dir_ = tmp_.path();
 };
 
 TEST_F(FileNames, TempNameIsTheFirstFreeTqNameAndLeavesNothingBehind) {

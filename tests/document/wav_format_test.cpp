@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "support/temp_dir.h"
 #include "support/wav_builder.h"
 
 namespace tolmar {
@@ -12,7 +13,7 @@ namespace {
 
 using test::bytesOf;
 using test::readFileBytes;
-using test::ScratchDir;
+using test::TempDir;
 using test::WavBuilder;
 using test::writeFileBytes;
 
@@ -43,7 +44,7 @@ std::string str(const std::array<char, 4>& id) {
 // ---- Parsing ----
 
 TEST(WavParse, CanonicalFileFromFileAndMemoryAgree) {
-  ScratchDir dir;
+  TempDir dir;
   const auto wav = WavBuilder().rate(48000).staircase(1000);
   wav.write(dir.file("a.wav"));
   for (const Parsed& p : {parseFile(dir.file("a.wav")), parseBytes(wav.bytes())}) {
@@ -249,7 +250,7 @@ TEST(WavWrite, CanonicalHeaderBytesAreExact) {
 }
 
 TEST(WavWrite, FileHeaderWithFramesParsesBack) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string path = dir.file("w.wav");
   {
     BinaryFile f(path, BinaryFile::Mode::Create);
@@ -266,7 +267,7 @@ TEST(WavWrite, FileHeaderWithFramesParsesBack) {
 // ---- Rewrite Damaged WAV Header ----
 
 TEST(WavRewrite, HeaderClaimsEveryByteAfterIt) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string path = dir.file("d.wav");
   std::vector<uint8_t> bytes(44 + 4 * 100 + 3);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7);
@@ -290,7 +291,7 @@ TEST(WavRewrite, HeaderClaimsEveryByteAfterIt) {
 }
 
 TEST(WavRewrite, ShortFilesAndOtherRatesAreRefusedUntouched) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string path = dir.file("s.wav");
   const std::vector<uint8_t> shortFile(43, 'z');
   writeFileBytes(path, shortFile);
@@ -339,7 +340,7 @@ TEST(WavReport, ElevenLinesShowTheHeaderCopy) {
 // ---- Spurious bytes ----
 
 TEST(WavTruncate, RiffSizeEqualToExpectedHasNoSpuriousBytes) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string path = dir.file("t.wav");
   WavBuilder().chunk("LIST", bytesOf("abc")).staircase(50).write(path);
   Parsed p = parseFile(path);
@@ -352,7 +353,7 @@ TEST(WavTruncate, RiffSizeEqualToExpectedHasNoSpuriousBytes) {
 }
 
 TEST(WavTruncate, TrailingChunksAreCountedShownAndRemoved) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string path = dir.file("t.wav");
   std::vector<uint8_t> tail = bytesOf("LIST");
   tail.insert(tail.end(), {22, 0, 0, 0, 0x00, 0x7F, 0xFF});
@@ -380,7 +381,7 @@ TEST(WavTruncate, TrailingChunksAreCountedShownAndRemoved) {
 }
 
 TEST(WavTruncate, ReadsOnlyWhatTheFileHolds) {
-  ScratchDir dir;
+  TempDir dir;
   const std::string path = dir.file("t.wav");
   // More than 255 spurious bytes: only 255 are shown.
   WavBuilder().staircase(4).trailing(std::vector<uint8_t>(1000, 'q')).write(path);

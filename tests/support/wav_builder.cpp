@@ -1,13 +1,9 @@
 #include "support/wav_builder.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-
-#include <unistd.h>
 
 namespace tolmar::test {
 
@@ -166,20 +162,6 @@ std::vector<uint8_t> readFileBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path.string());
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-ScratchDir::ScratchDir() {
-  static std::atomic<int> serial{0};
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  dir_ = std::filesystem::temp_directory_path() /
-         ("tolmar-test-" + std::to_string(::getpid()) + "-" + std::to_string(stamp) + "-" +
-          std::to_string(serial++));
-  std::filesystem::create_directories(dir_);
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(dir_, ec);
 }
 
 }  // namespace tolmar::test

@@ -92,20 +92,4 @@ std::vector<uint8_t> bytesOf(const std::string& s);
 void writeFileBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> readFileBytes(const std::filesystem::path& path);
 
-// A fresh directory under the system temporary directory, removed with everything in it when
-// the object goes.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::filesystem::path& path() const { return dir_; }
-  // The path of `name` inside the directory, as a string for the file APIs.
-  std::string file(const std::string& name) const { return (dir_ / name).string(); }
-
- private:
-  std::filesystem::path dir_;
-};
-
 }  // namespace tolmar::test
