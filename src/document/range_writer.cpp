@@ -285,7 +285,11 @@ bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, in
         const std::string caption = " " + fileNamePart(destination) + ":";
         ok = fillRange(doc, sink, caption, first, extra, last);
         if (!ok && ctx.continueFlag) ctx.error("Failed to write to " + destination);
-        ok = ok && (commit ? out.sync() : out.flush());
+        // The last buffered bytes (a full disk among them) fail only here.
+        if (ok && !(commit ? out.sync() : out.flush())) {
+          ok = false;
+          ctx.error("Failed to write to " + destination);
+        }
       } else {
         ctx.error("Failed to write to " + destination);
       }

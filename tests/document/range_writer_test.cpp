@@ -1,7 +1,9 @@
 #include "document/range_writer.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -115,6 +117,28 @@ TEST(RangeWriter, FailedOrCancelledFilesAreDeletedAndCancelledImagesNeverReachTh
   fx.host.cancelAtPump = 1;
   EXPECT_FALSE(writeRange(*fx.doc, "", 0, 0, 99999));
   EXPECT_FALSE(fx.host.hasClipWave);
+}
+
+// The file-size limit lets every buffered write succeed and fails the last flush, as a full
+// disk can: the file is gone, so the user must be told, with and without the commit.
+TEST(RangeWriter, AFileThatFailsAtTheFinalFlushIsReported) {
+  DocFixture fx;
+  fx.open(WavBuilder().staircase(100));
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = old;
+  limited.rlim_cur = 60;  // the header fits, the ten frames after it do not
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const std::string out = fx.dir.file("short.wav");
+  const bool committed = writeRange(*fx.doc, out, 0, 0, 9);
+  const bool flushed = writeRange(*fx.doc, out, 0, 0, 9, false);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(committed);
+  EXPECT_FALSE(flushed);
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_EQ(fx.host.texts(), std::vector<std::string>(2, "Failed to write to " + out));
 }
 
 // Long ranges are copied by two threads, the second one through handles of its own: the file
