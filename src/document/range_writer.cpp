@@ -277,9 +277,13 @@ bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, in
     return false;
   }
   bool ok = false;
+  // Only what this writer made may be deleted: a name it could not open (a read-only file, a
+  // folder) still holds what the user had there.
+  bool created = false;
   {
     BinaryFile out;
     if (out.open(destination, BinaryFile::Mode::Create)) {
+      created = true;
       if (writeWavHeader(out, dataBytes, ctx.sampleRate)) {
         FileSink sink(out);
         const std::string caption = " " + fileNamePart(destination) + ":";
@@ -297,7 +301,7 @@ bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, in
       ctx.error("Failed to write to " + destination);
     }
   }
-  if (!ok) {
+  if (!ok && created) {
     std::error_code ec;
     std::filesystem::remove(destination, ec);
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -117,6 +118,27 @@ TEST(RangeWriter, FailedOrCancelledFilesAreDeletedAndCancelledImagesNeverReachTh
   fx.host.cancelAtPump = 1;
   EXPECT_FALSE(writeRange(*fx.doc, "", 0, 0, 99999));
   EXPECT_FALSE(fx.host.hasClipWave);
+}
+
+// Only a file the writer made is deleted on failure: what stood under the name before and
+// could not be opened for writing (a read-only file, a folder) stays as it was.
+TEST(RangeWriter, WhatCouldNotBeOpenedIsNeverDeleted) {
+  DocFixture fx;
+  fx.open(WavBuilder().staircase(100));
+  const std::string folder = fx.dir.file("taken.wav");
+  fs::create_directory(folder);
+  EXPECT_FALSE(writeRange(*fx.doc, folder, 0, 0, 9));
+  EXPECT_TRUE(fs::is_directory(folder));
+
+  const std::string locked = fx.dir.file("locked.wav");
+  WavBuilder().staircase(5).write(locked);
+  const auto before = fileBytes(locked);
+  fs::permissions(locked, fs::perms::owner_read, fs::perm_options::replace);
+  if (geteuid() != 0) {  // root may write any file
+    EXPECT_FALSE(writeRange(*fx.doc, locked, 0, 0, 9));
+    EXPECT_EQ(fileBytes(locked), before);
+  }
+  EXPECT_EQ(fx.host.messages.size(), geteuid() != 0 ? 2u : 1u);
 }
 
 // The file-size limit lets every buffered write succeed and fails the last flush, as a full
