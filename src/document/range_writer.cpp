@@ -249,6 +249,9 @@ bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, in
     return false;
   }
   const auto dataBytes = static_cast<uint32_t>(dataBytes64);
+  // Undo and Redo, reachable while the progress panel pumps messages, would take records from
+  // under the overlay being laid, and the copy must show one state of the document anyway.
+  DirectWriteScope busy(doc);
 
   if (destination.empty()) {
     std::vector<uint8_t> image;

@@ -120,6 +120,30 @@ TEST(RangeWriter, FailedOrCancelledFilesAreDeletedAndCancelledImagesNeverReachTh
   EXPECT_FALSE(fx.host.hasClipWave);
 }
 
+// The window stays alive while the range is written; an Undo pressed then must not pull the
+// records from under the overlay being laid.
+TEST(RangeWriter, UndoIsRefusedWhileTheRangeIsWritten) {
+  DocFixture fx;
+  fx.open(WavBuilder().staircase(1000));
+  for (int32_t k = 0; k < 3; ++k) {
+    fx.block(100 * k, 100 * k + 9, 0, [](int32_t) { return 1234; });
+    fx.doc->CommitEdit(1, "Interpolate");
+  }
+  int undone = 0;
+  fx.host.onPump = [&](int) { undone += fx.doc->Undo() ? 1 : 0; };
+  const std::string out = fx.dir.file("during.wav");
+  ASSERT_TRUE(writeRange(*fx.doc, out, 0, 0, 999));
+  ASSERT_TRUE(writeRange(*fx.doc, "", 0, 0, 999));
+  EXPECT_EQ(undone, 0);
+  std::vector<int16_t> want = staircase(0, 999);
+  for (int32_t k = 0; k < 3; ++k)
+    for (int32_t f = 100 * k; f <= 100 * k + 9; ++f) want[2 * static_cast<size_t>(f)] = 1234;
+  EXPECT_EQ(fileBytes(out), expectedImage(want, 44100));
+  EXPECT_EQ(fx.host.clipWave, expectedImage(want, 44100));
+  fx.host.onPump = nullptr;
+  EXPECT_TRUE(fx.doc->Undo());  // and allowed again afterwards
+}
+
 // Only a file the writer made is deleted on failure: what stood under the name before and
 // could not be opened for writing (a read-only file, a folder) stays as it was.
 TEST(RangeWriter, WhatCouldNotBeOpenedIsNeverDeleted) {
