@@ -157,6 +157,9 @@ void CueCommands::SplitTracks1Click() {
       }
       if (a != Answer::Yes) continue;
     }
+    // A write refused before its copy starts leaves the flag as it was; a stale Cancel from an
+    // earlier command must not read as this one's.
+    e.ctx.continueFlag = true;
     if (writeRange(doc, name, first, extra, last, false)) {
       commits.finish();
       commits.start(name);

@@ -205,6 +205,18 @@ TEST_F(TrackCommandsTest, SplitNamesTracksFromTheCdText) {
   EXPECT_TRUE(fs::exists(dir.file("01 Intro - Various.wav")));
   EXPECT_EQ(trackSamples(dir.file("02 Song - Band.wav")), stairs(588 * 40, 588 * 70 - 1));
   EXPECT_TRUE(fs::exists(dir.file("03 named.wav")));
+  // A name no file may have is reported and skipped, even when an earlier command was
+  // cancelled: that failure is not a Cancel of this split.
+  editor.doc->track1Title = "Intro: Live";
+  editor.doc->cuesNotWritten = true;
+  fs::remove(dir.file("02 Song - Band.wav"));
+  editor.ctx.continueFlag = false;
+  split(dir.file("named.wav"));
+  EXPECT_TRUE(
+      host.said("Invalid Filename: \"01 Intro: Live - Various.wav\"\rA file name may not "
+                "contain any of these characters:\r\\ / : * ? \" < > |"));
+  EXPECT_TRUE(fs::exists(dir.file("02 Song - Band.wav")));
+  EXPECT_FALSE(editor.doc->cuesNotWritten);
   // Cancel in the save dialog writes nothing.
   host.saveAnswers.push_back(std::nullopt);
   editor.ctx.settings.splitcdtexttype = 2;
