@@ -301,6 +301,8 @@ void DocumentCommands::ReplaceFromFile1Click() {
   const int32_t first = doc.selStart;
   // Long replacements keep their samples in the big-edit store, not in memory.
   if (!doc.BeginLargeEdit(first, first + r.frames - 1, kUndoChunkFrames)) return;
+  // Undo or Redo between chunks would move records under the ones not yet committed.
+  DirectWriteScope busy(doc);
   int32_t records = 0;
   {
     Progress progress(ctx, " Replacing:");

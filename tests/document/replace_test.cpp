@@ -279,6 +279,28 @@ TEST_F(ReplaceTest, FileReplacementRunsInChunksAndKeepsWhatWasDoneBeforeCancel) 
   EXPECT_EQ(editor.doc->undoSteps[0]->recordCount, 2);
 }
 
+// Undo pressed while the chunks are made would take the replacement's own uncommitted records
+// as the earlier step's; the replacement must end as one step above the earlier one.
+TEST_F(ReplaceTest, FileReplacementRefusesUndoWhileItRuns) {
+  openDoc(WavBuilder().staircase(30000));
+  select(10, 10);
+  host.hasClipWave = true;
+  host.clipWave = sourceImage(5);
+  editor.ReplaceFromClipboardWithUndo1Click();
+  select(1000, 21999);
+  chooseSource(writeSource(25000), 1, std::nullopt);
+  host.onPump = [&](int) { editor.Undo1Click(); };
+  editor.ReplaceFromFile1Click();
+  host.onPump = nullptr;
+  ASSERT_EQ(editor.doc->undoSteps.size(), 2u);
+  EXPECT_EQ(editor.doc->undoCaption(), "Undo Replace From File");
+  EXPECT_TRUE(framesAre(1000, 21999, [](int32_t f) { return sourceFrame(f - 1000); }));
+  EXPECT_TRUE(framesAre(10, 14, [](int32_t f) { return sourceFrame(f - 10); }));
+  editor.Undo1Click();
+  EXPECT_TRUE(framesAre(995, 22005, stair));
+  EXPECT_TRUE(framesAre(10, 14, [](int32_t f) { return sourceFrame(f - 10); }));
+}
+
 TEST_F(ReplaceTest, FileWithOnlyEditRightTakesTheSourcesRightChannel) {
   openDoc(WavBuilder().staircase(1000));
   select(100, 149);
