@@ -280,6 +280,7 @@ bool CueCommands::writeCueSheetFile(const std::string& path, bool append) {
   Editor& e = ed();
   WaveFile& doc = *e.doc;
   int firstTrack = 1;
+  bool lineBreak = false;
   if (append) {
     std::ifstream in(path, std::ios::binary);
     std::error_code ec;
@@ -290,8 +291,11 @@ bool CueCommands::writeCueSheetFile(const std::string& path, bool append) {
     }
     const std::string existing{std::istreambuf_iterator<char>(in), {}};
     firstTrack = lastTrackNumber(existing) + 1;
+    // A sheet written elsewhere may end without a line break: its last line must stay its own.
+    if (!existing.empty() && existing.back() != '\n') lineBreak = true;
   }
   const std::string text =
+      (lineBreak ? "\n" : "") +
       cueSheetText(sheetDataOf(doc), doc.path, e.ctx.sampleRate, append, firstTrack);
   std::ofstream out(path,
                     append ? std::ios::binary | std::ios::app : std::ios::binary | std::ios::trunc);

@@ -277,6 +277,16 @@ TEST_F(CueCommandsTest, WriteNewOverwriteAppendAndReadBack) {
   EXPECT_FALSE(editor.doc->cuesNotWritten);
 }
 
+TEST_F(CueCommandsTest, AppendingLeavesTheExistingSheetWhole) {
+  // A sheet from elsewhere whose last line has no line break keeps that line as it was.
+  const std::string sheet = dir.file("side.cue");
+  const std::string old = "FILE side.wav WAVE\n  TRACK 01 AUDIO\n    PERFORMER Band";
+  std::ofstream(sheet, std::ios::binary) << old;
+  editor.ctx.batchRunning = true;
+  editor.CreateDAOCueSheet1Click();
+  EXPECT_EQ(slurp(sheet).rfind(old + "\nREM Cue Sheet appended to by Tolmar\n", 0), 0u);
+}
+
 TEST_F(CueCommandsTest, ReadChecksTheFileLineAndQuotesPathsWithSpaces) {
   const std::string spaced = (dir.path() / "my side.wav").string();
   fs::copy_file(wav, spaced);
