@@ -12,6 +12,7 @@
 #include "config/settings_io.h"
 #include "core/editor.h"
 #include "cue/cue_sheet.h"
+#include "document/file_copy.h"
 #include "document/storage_sync.h"
 #include "document/time_text.h"
 
@@ -324,6 +325,11 @@ void CueCommands::CreateDAOCueSheet1Click() {
     const auto chosen = e.ctx.host().saveFileDialog(spec);
     if (!chosen) return;
     target = *chosen;
+  }
+  // Overwriting the recording with its own sheet would destroy it.
+  if (sameFile(target, e.doc->path)) {
+    e.ctx.error("New file same as existing file!");
+    return;
   }
   std::error_code ec;
   bool append = false;

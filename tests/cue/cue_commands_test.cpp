@@ -285,6 +285,20 @@ TEST_F(CueCommandsTest, AppendingLeavesTheExistingSheetWhole) {
   editor.ctx.batchRunning = true;
   editor.CreateDAOCueSheet1Click();
   EXPECT_EQ(slurp(sheet).rfind(old + "\nREM Cue Sheet appended to by Tolmar\n", 0), 0u);
+
+  // The WAV itself picked as the sheet is neither overwritten nor appended to.
+  editor.ctx.batchRunning = false;
+  const std::string side = slurp(wav);
+  for (auto choice : {ExistingCueFileModel::Overwrite, ExistingCueFileModel::Append}) {
+    host.saveAnswers = {wav};
+    host.dialogs["ExistingCueFile"] = [=](void* m) {
+      static_cast<ExistingCueFileModel*>(m)->choice = choice;
+      return true;
+    };
+    editor.CreateDAOCueSheet1Click();
+    EXPECT_EQ(slurp(wav), side);
+  }
+  EXPECT_TRUE(host.said("New file same as existing file!"));
 }
 
 TEST_F(CueCommandsTest, ReadChecksTheFileLineAndQuotesPathsWithSpaces) {
