@@ -46,9 +46,8 @@ const Editor& CueCommands::ed() const {
   return static_cast<const Editor&>(*this);
 }
 
-int32_t CueCommands::safetyMarginFrames(int marginMs) const {
-  return static_cast<int32_t>(
-      std::lround(static_cast<double>(marginMs) * ed().ctx.sampleRate / 1000.0));
+int64_t CueCommands::safetyMarginFrames(int marginMs) const {
+  return std::llround(static_cast<double>(marginMs) * ed().ctx.sampleRate / 1000.0);
 }
 
 bool CueCommands::AddTrackCue(int32_t position, bool snapDown, bool applyOffset) {

@@ -97,7 +97,8 @@ class CueCommands {
   const Editor& ed() const;
 
  private:
-  int32_t safetyMarginFrames(int marginMs) const;
+  // Wider than a position: a margin from the INI file may span more than the 32-bit range.
+  int64_t safetyMarginFrames(int marginMs) const;
   void showCue(int32_t position, bool setStart);
   std::string proposedCueSheetName() const;
 };

@@ -97,6 +97,11 @@ TEST_F(CueCommandsTest, AddCuePointInAMacroRunUsesTheMarginWithoutADialog) {
   editor.AddCue1Click();
   EXPECT_EQ(positions().size(), 1u);
   EXPECT_TRUE(host.said("A cue point already exists on this frame"));
+  // A margin of 1000 minutes from the INI file also reaches before the file, not past its end.
+  editor.ctx.settings.safetymargin = 60'000'000;
+  editor.doc->selStart = 88200;
+  editor.AddCue1Click();
+  EXPECT_EQ(positions().size(), 1u);
 }
 
 TEST_F(CueCommandsTest, AddTrackCueAt48kAndConvertMarkers) {
