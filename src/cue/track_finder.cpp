@@ -42,7 +42,9 @@ TrackFinding TrackFinding::fromSettings(const Settings& s, int rate) {
   TrackFinding f;
   f.threshold = silenceAmplitude(s.silencelevel);
   f.minSilenceBlocks = static_cast<int32_t>(int64_t{rate} * s.silencelength / 1000 / 9000);
-  f.minTrackFrames = static_cast<int32_t>(int64_t{rate / 100} * s.mintracklen / 10);
+  // Not narrowed: a length from the INI file may pass the 32-bit range, and wrapped it would
+  // let every gap through.
+  f.minTrackFrames = int64_t{rate / 100} * s.mintracklen / 10;
   f.place = s.placetrackoption;
   return f;
 }

@@ -18,7 +18,7 @@ int silenceAmplitude(double db);
 struct TrackFinding {
   int threshold = 512;           // T: both channels' RMS below it is silence
   int32_t minSilenceBlocks = 7;  // G: a gap needs more silent blocks than this
-  int32_t minTrackFrames = 0;    // M: a boundary at least this far past the previous one
+  int64_t minTrackFrames = 0;    // M: a boundary at least this far past the previous one
   int place = 0;                 // 0 end of the gap, 1 its middle, 2 its start
 
   // T, G and M from silencelevel, silencelength, mintracklen and placetrackoption.

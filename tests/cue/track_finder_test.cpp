@@ -97,6 +97,10 @@ TEST_F(TrackFinderTest, ABoundaryTooCloseToThePreviousOneIsPassedOver) {
   EXPECT_EQ(placed, (std::vector<int32_t>{1034884}));
   // Nor within 10 s of the selection start.
   EXPECT_EQ(find(f, 700000, 1200000).found, 0);
+  // Nor within 14 hours, a minimum track length beyond the 32-bit frame range.
+  Settings s;
+  s.mintracklen = 50'000'000;
+  EXPECT_EQ(find(TrackFinding::fromSettings(s, 44100)).found, 0);
 }
 
 TEST_F(TrackFinderTest, ReadsThroughTheOverlayAndStopsOnCancel) {
