@@ -144,6 +144,15 @@ void CueCommands::SplitTracks1Click() {
     if (last < first) continue;
     const int32_t extra = lastTrack && pad ? cd - (last % cd) - 1 : 0;
     const std::string name = trackFileName(naming, static_cast<int>(k) + 1, tracks[k].text);
+    // A '/' from the CD-Text would lead out of the chosen directory, and the writer only checks
+    // what follows the last one.
+    const std::string fileName = name.substr(naming.directory.size());
+    if (fileName.find('/') != std::string::npos) {
+      std::string text = invalidFileNameText("");
+      text.insert(text.find('"') + 1, fileName);
+      e.ctx.error(text);
+      continue;
+    }
     // A name that comes out as the document itself would be truncated while it is read.
     if (sameFile(name, doc.path)) {
       e.ctx.error("New file same as existing file!");

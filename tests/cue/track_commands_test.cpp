@@ -222,6 +222,16 @@ TEST_F(TrackCommandsTest, SplitNamesTracksFromTheCdText) {
   editor.ctx.settings.splitcdtexttype = 2;
   editor.SplitTracks1Click();
   EXPECT_FALSE(fs::exists(dir.file("01 Intro.wav")));
+  // A '/' in the CD-Text is no way out of the chosen directory.
+  fs::create_directory(dir.file("out"));
+  editor.doc->track1Title = "../escaped";
+  editor.ctx.settings.splittrackno = false;
+  split(dir.file("out/named.wav"));
+  EXPECT_FALSE(fs::exists(dir.file("escaped.wav")));
+  EXPECT_TRUE(
+      host.said("Invalid Filename: \"../escaped.wav\"\rA file name may not contain any "
+                "of these characters:\r\\ / : * ? \" < > |"));
+  EXPECT_TRUE(fs::exists(dir.file("out/Song.wav")));
 }
 
 TEST_F(TrackCommandsTest, OverwriteQuestionSkipsOnNoWritesOnYesStopsOnCancel) {
