@@ -89,12 +89,14 @@ class FileSink : public RangeSink {
       const int64_t n = std::min<int64_t>(kCopyFrames, end - at);
       const int64_t frame = first + at;
       const size_t bytes = static_cast<size_t>(n) * kWavFrameBytes;
-      // Byte for byte: both files are little-endian. Frames past the file read as silence.
-      size_t got = 0;
+      // Byte for byte: both files are little-endian. Frames past the file read as silence;
+      // frames the document holds but that cannot be read are a failure, not silence.
       const int64_t present = std::clamp<int64_t>(doc.frameCount - frame, 0, n);
-      if (present > 0 && src.seek(doc.dataOffset + frame * kWavFrameBytes))
-        got = src.read(buf.data(), static_cast<size_t>(present) * kWavFrameBytes);
-      std::memset(buf.data() + got, 0, bytes - got);
+      const size_t want = static_cast<size_t>(present) * kWavFrameBytes;
+      if (want > 0 &&
+          (!src.seek(doc.dataOffset + frame * kWavFrameBytes) || !src.readExact(buf.data(), want)))
+        return false;
+      std::memset(buf.data() + want, 0, bytes - want);
       if (!dst.seek(kWavHeaderBytes + at * kWavFrameBytes) || !dst.writeExact(buf.data(), bytes))
         return false;
       unstarted += bytes;
@@ -122,6 +124,20 @@ class FileSink : public RangeSink {
   BinaryFile& f_;
   size_t unstarted_ = 0;
 };
+
+// The raw frames from..from + n - 1 of the document's file, as the worker reads them: frames
+// past the file read as silence, frames the document holds must all be read.
+bool readRawFrames(WaveFile& doc, int16_t* buf, int64_t from, int32_t n) {
+  const int64_t present = std::clamp<int64_t>(doc.frameCount - from, 0, n);
+  const size_t want = static_cast<size_t>(present) * kWavFrameBytes;
+  if (want > 0) {
+    BinaryFile& in = doc.readStream();
+    if (!in.seek(doc.dataOffset + from * kWavFrameBytes) || !in.readExact(buf, want)) return false;
+    samplesFromLittleEndian(buf, static_cast<size_t>(present) * 2);
+  }
+  std::memset(buf + 2 * present, 0, static_cast<size_t>(n) * kWavFrameBytes - want);
+  return true;
+}
 
 // The second thread of a raw copy. It is always stopped and joined before the range's frames
 // are touched again, on every way out of the copy.
@@ -179,9 +195,8 @@ bool fillRange(WaveFile& doc, RangeSink& sink, const std::string& caption, int32
     }
     for (int64_t done = 0; done < mainEnd;) {
       const int32_t n = static_cast<int32_t>(std::min<int64_t>(kCopyFrames, mainEnd - done));
-      const int32_t from = static_cast<int32_t>(first + done);
-      doc.ReadFrames(false, copy.data(), from, from + n - 1);
-      if (!sink.write(done, copy.data(), n)) return false;
+      if (!readRawFrames(doc, copy.data(), first + done, n) || !sink.write(done, copy.data(), n))
+        return false;
       done += n;
       if (!progress.step(percentOf(done + worker.done.load(), total))) return false;
     }
@@ -267,7 +282,10 @@ bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, in
     uint8_t* p = image.data();
     writeWavHeader(p, dataBytes, ctx.sampleRate);
     MemorySink sink(p);
-    if (!fillRange(doc, sink, " Copying to Clipboard:", first, extra, last)) return false;
+    if (!fillRange(doc, sink, " Copying to Clipboard:", first, extra, last)) {
+      if (ctx.continueFlag) ctx.error("Failed to write to " + name);
+      return false;
+    }
     if (!ctx.host().setClipboardWave(image)) {
       ctx.error("Failed to write to " + name);
       return false;

@@ -187,6 +187,30 @@ TEST(RangeWriter, AFileThatFailsAtTheFinalFlushIsReported) {
   EXPECT_EQ(fx.host.texts(), std::vector<std::string>(2, "Failed to write to " + out));
 }
 
+// Frames the document holds but that can no longer be read (the file cut short under the
+// program, a failing disk) must fail the write, not come out as silence.
+TEST(RangeWriter, ADocumentThatRunsShortFailsTheWrite) {
+  DocFixture fx;
+  const int32_t frames = 1'200'000;
+  fx.open(WavBuilder().staircase(frames));
+  const std::string out = fx.dir.file("short.wav");
+  // First the calling thread's share runs short (600000 frames go by it alone), then only the
+  // second thread's (the whole file is split at frame 524288).
+  for (int64_t kept : {100'000, 524'288}) {
+    WavBuilder().staircase(frames).write(fx.wavPath);
+    fs::resize_file(fx.wavPath, 44 + 4 * kept);
+    fx.doc->invalidateReadStream();
+    fx.host.messages.clear();
+    EXPECT_FALSE(writeRange(*fx.doc, out, 0, 0, kept == 100'000 ? 599'999 : frames - 1)) << kept;
+    EXPECT_FALSE(fs::exists(out)) << kept;
+    EXPECT_EQ(fx.host.texts(), std::vector<std::string>{"Failed to write to " + out}) << kept;
+  }
+  fx.host.messages.clear();
+  EXPECT_FALSE(writeRange(*fx.doc, "", 0, 0, 599'999));
+  EXPECT_FALSE(fx.host.hasClipWave);
+  EXPECT_EQ(fx.host.texts(), std::vector<std::string>{"Failed to write to clipboard"});
+}
+
 // Long ranges are copied by two threads, the second one through handles of its own: the file
 // must still be the same frames in the same places, the overlay laid over both halves, and a
 // Cancel must stop both before the file is removed.
