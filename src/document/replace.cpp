@@ -285,6 +285,8 @@ void DocumentCommands::ReplaceFromClipboardWithUndo1Click() {
   const int32_t records = replaceFromSource(doc, image->data() + clip.dataOffset, first, end - 1);
   if (records > 0) {
     doc.displayOutOfDate = true;
+    // The commit pumps messages while it rescans; an Undo then would pop this step's records.
+    DirectWriteScope busy(doc);
     doc.CommitEdit(records, "Replace From Clipboard");
   }
   ctx.host().requestRepaint();

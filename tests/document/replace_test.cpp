@@ -119,6 +119,24 @@ TEST_F(ReplaceTest, ClipboardReplacementIsExactAndUndoable) {
   EXPECT_TRUE(framesAre(100, 129, [](int32_t f) { return sourceFrame(f - 100); }));
 }
 
+// Committing the step rescans the overview under a progress panel; an Undo pressed then took
+// the new records for the earlier step's and the replacement vanished.
+TEST_F(ReplaceTest, ClipboardReplacementRefusesUndoWhileItCommits) {
+  openDoc(WavBuilder().staircase(100000), /*peaks=*/true);
+  select(10, 10);
+  host.hasClipWave = true;
+  host.clipWave = sourceImage(5);
+  editor.ReplaceFromClipboardWithUndo1Click();
+  select(5000, 5000);
+  host.clipWave = sourceImage(5000);
+  host.onPump = [&](int) { editor.Undo1Click(); };
+  editor.ReplaceFromClipboardWithUndo1Click();
+  host.onPump = nullptr;
+  ASSERT_EQ(editor.doc->undoSteps.size(), 2u);
+  EXPECT_TRUE(framesAre(5000, 9999, [](int32_t f) { return sourceFrame(f - 5000); }));
+  EXPECT_TRUE(framesAre(10, 14, [](int32_t f) { return sourceFrame(f - 10); }));
+}
+
 TEST_F(ReplaceTest, ClipboardLongerThanTheRestStopsAtTheLastFrame) {
   openDoc(WavBuilder().staircase(1000));
   select(990, 995);
