@@ -24,6 +24,9 @@ void WaveFile::DiscardRedoData() {
 
 void WaveFile::CommitEdit(int32_t recordCount, const std::string& caption) {
   if (recordCount < 1) return;
+  // Both progress panels below pump messages while the step's records are on the list but the
+  // step is not: an Undo or Redo then would pair records with the wrong step.
+  DirectWriteScope busy(*this);
   DiscardRedoData();
   auto step = std::make_unique<UndoCount>(recordCount, caption, ctx_.bigEditMode);
   const size_t n = std::min(static_cast<size_t>(recordCount), interps.size());

@@ -152,16 +152,20 @@ class WaveFile {
   void applyRecord(const Interpolation& rec, int16_t* buf, int32_t first, int32_t last);
 };
 
-// Marks a direct write for its duration; the flag is cleared on every exit path.
+// Marks a direct write for its duration. Scopes nest (a command that holds one commits its
+// step, which holds another), so each puts back what it found, on every exit path.
 class DirectWriteScope {
  public:
-  explicit DirectWriteScope(WaveFile& doc) : doc_(doc) { doc_.directWriting = true; }
-  ~DirectWriteScope() { doc_.directWriting = false; }
+  explicit DirectWriteScope(WaveFile& doc) : doc_(doc), before_(doc.directWriting) {
+    doc_.directWriting = true;
+  }
+  ~DirectWriteScope() { doc_.directWriting = before_; }
   DirectWriteScope(const DirectWriteScope&) = delete;
   DirectWriteScope& operator=(const DirectWriteScope&) = delete;
 
  private:
   WaveFile& doc_;
+  bool before_;
 };
 
 }  // namespace tolmar

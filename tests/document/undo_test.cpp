@@ -62,6 +62,38 @@ TEST(UndoTest, UndoIsRefusedWhilePaintingOrOrganising) {
   EXPECT_FALSE(doc.Undo());
 }
 
+// Committing a step pumps messages twice (discarding the redo side, rescanning the overview)
+// between the records going on the list and their step going on the undo side.
+TEST(UndoTest, UndoAndRedoDeliveredWhileAStepIsCommittedAreRefused) {
+  DocFixture fx;
+  WaveFile& doc = fx.open(flat(), true);
+  fx.block(10, 20, 0, [](int32_t) { return 1; });
+  doc.CommitEdit(1, "Interpolate");
+  fx.block(30, 40, 0, [](int32_t) { return 2; });
+  doc.CommitEdit(1, "Silence");
+  ASSERT_TRUE(doc.Undo());  // leaves a redo side to discard
+  int refused = 0;
+  fx.host.onPump = [&](int) { refused += !doc.Undo() + !doc.Redo(); };
+  fx.block(50, 60, 0, [](int32_t) { return 3; });
+  doc.CommitEdit(1, "Fade");
+  fx.host.onPump = nullptr;
+  EXPECT_GT(refused, 0);
+  EXPECT_FALSE(doc.directWriting);
+  EXPECT_EQ(doc.undoCaption(), "Undo Fade");
+  ASSERT_TRUE(doc.Undo());
+  EXPECT_EQ(fx.read(55, 55)[0], 55 % 2 ? 100 : -100);
+  EXPECT_EQ(fx.read(15, 15)[0], 1);
+
+  // A command that holds the flag around its commit still holds it afterwards.
+  {
+    DirectWriteScope command(doc);
+    fx.block(50, 60, 0, [](int32_t) { return 4; });
+    doc.CommitEdit(1, "Fade");
+    EXPECT_TRUE(doc.directWriting);
+  }
+  EXPECT_FALSE(doc.directWriting);
+}
+
 TEST(UndoTest, StepCountingMoreRecordsThanExistSaysBadUndo) {
   DocFixture fx;
   WaveFile& doc = fx.open(flat());
