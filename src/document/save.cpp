@@ -17,6 +17,9 @@ bool isZeroLine(const Interpolation& r, int channel) {
 }  // namespace
 
 bool WaveFile::WriteEditsToFile(BinaryFile& f) {
+  // The progress panel pumps messages: an Undo or Redo then would change the records under
+  // the walk, and what it took back might already be in the file.
+  DirectWriteScope busy(*this);
   invalidateReadStream();
   int64_t total = 0;
   for (const auto& r : interps)

@@ -94,6 +94,31 @@ TEST(UndoTest, UndoAndRedoDeliveredWhileAStepIsCommittedAreRefused) {
   EXPECT_FALSE(doc.directWriting);
 }
 
+// A save pumps messages after every record it writes. An Undo taken then would leave the
+// step's already written samples in the file while the save ends the history that could
+// have taken them back.
+TEST(UndoTest, UndoAndRedoDeliveredWhileSavingAreRefused) {
+  DocFixture fx;
+  WaveFile& doc = fx.open(flat());
+  fx.block(10, 20, 0, [](int32_t) { return 1; });
+  doc.CommitEdit(1, "Interpolate");
+  fx.block(30, 40, 0, [](int32_t) { return 2; });
+  doc.CommitEdit(1, "Silence");
+  fx.block(50, 60, 0, [](int32_t) { return 3; });
+  doc.CommitEdit(1, "Fade");
+  ASSERT_TRUE(doc.Undo());  // a redo side too
+  int taken = 0;
+  fx.host.onPump = [&](int) { taken += doc.Undo() + doc.Redo(); };
+  BinaryFile f(fx.wavPath, BinaryFile::Mode::ReadWrite);
+  ASSERT_TRUE(doc.WriteEditsToFile(f));
+  fx.host.onPump = nullptr;
+  EXPECT_EQ(taken, 0);
+  EXPECT_FALSE(doc.directWriting);
+  EXPECT_EQ(fx.read(15, 15, false)[0], 1);
+  EXPECT_EQ(fx.read(35, 35, false)[0], 2);
+  EXPECT_EQ(fx.read(55, 55, false)[0], 55 % 2 ? 100 : -100);
+}
+
 TEST(UndoTest, StepCountingMoreRecordsThanExistSaysBadUndo) {
   DocFixture fx;
   WaveFile& doc = fx.open(flat());
