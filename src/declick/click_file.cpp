@@ -1,8 +1,11 @@
 #include "declick/click_file.h"
 
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "document/binary_file.h"
+#include "document/file_names.h"
 
 namespace tolmar {
 
@@ -101,11 +104,29 @@ std::vector<uint8_t> clickFileImage(const GlitchList* stored, const GlitchList& 
 
 void writeClickFile(const std::string& path, const GlitchList* stored,
                     const GlitchList& falseClicks) {
+  namespace fs = std::filesystem;
   const std::vector<uint8_t> image = clickFileImage(stored, falseClicks);
+  // Written under a scratch name beside the file and renamed over it once complete, so a failed
+  // write leaves the previous file whole. Where no scratch file can be made, in place.
+  const fs::path target(path);
+  const std::string scratch =
+      makeTempFileName(target.has_parent_path() ? target.parent_path().string() : ".", "", "");
   BinaryFile file;
-  file.openOrThrow(path, BinaryFile::Mode::Create);
-  if (!file.writeExact(image.data(), image.size()) || !file.sync())
+  if (scratch.empty())
+    file.openOrThrow(path, BinaryFile::Mode::Create);
+  else if (!file.open(scratch, BinaryFile::Mode::Create))
     throw FileError("Cannot write file \"" + path + "\"");
+  bool ok = file.writeExact(image.data(), image.size()) && file.sync();
+  file.close();
+  std::error_code ec;
+  if (ok && !scratch.empty()) {
+    fs::rename(scratch, path, ec);
+    ok = !ec;
+  }
+  if (!ok) {
+    if (!scratch.empty()) fs::remove(scratch, ec);
+    throw FileError("Cannot write file \"" + path + "\"");
+  }
 }
 
 }  // namespace tolmar

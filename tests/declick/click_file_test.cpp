@@ -1,7 +1,11 @@
 #include "declick/click_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
+#include <filesystem>
+#include <iterator>
 #include <tuple>
 #include <vector>
 
@@ -90,6 +94,30 @@ TEST(ClickFile, WrittenFileReadsBackThroughTheStream) {
   EXPECT_EQ(clicksOf(back.falseClicks), clicksOf(falseClicks));
 
   EXPECT_THROW(writeClickFile(dir.file("no/such/dir.clk"), &stored, falseClicks), FileError);
+}
+
+TEST(ClickFile, AFailedWriteLeavesThePreviousFileWhole) {
+  TempDir dir;
+  const std::string path = dir.file("side.clk");
+  GlitchList stored, falseClicks;
+  stored.Add(441, 1, 0);
+  writeClickFile(path, &stored, falseClicks);
+  const std::vector<uint8_t> before = readFileBytes(path);
+  for (int32_t i = 1; i < 1000; ++i) stored.Add(i * 441, 0, 1);
+
+  // A file-size limit makes the write fail part way, as a full disk would.
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = old;
+  limited.rlim_cur = 100;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  EXPECT_THROW(writeClickFile(path, &stored, falseClicks), FileError);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ(readFileBytes(path), before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 // ---- Files that do not hold what they say ----
