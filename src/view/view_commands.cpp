@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <system_error>
 
 #include "core/editor.h"
 #include "document/binary_file.h"
+#include "document/file_names.h"
 
 namespace fs = std::filesystem;
 
@@ -89,14 +91,30 @@ std::string ViewCommands::proposedMarkerFileName() const {
 
 bool ViewCommands::saveMarkerFile(const std::string& path) {
   Context& ctx = ed().ctx;
+  // Written under a scratch name beside the file and renamed over it once complete, so a failed
+  // write leaves the previous file whole. Where no scratch file can be made, in place.
+  const fs::path target(path);
+  const std::string scratch =
+      makeTempFileName(target.has_parent_path() ? target.parent_path().string() : ".", "", "");
   BinaryFile f;
-  try {
-    f.openOrThrow(path, BinaryFile::Mode::Create);
-  } catch (const FileError& err) {
-    ctx.error(err.what());
-    return false;
+  if (scratch.empty()) {
+    try {
+      f.openOrThrow(path, BinaryFile::Mode::Create);
+    } catch (const FileError& err) {
+      ctx.error(err.what());
+      return false;
+    }
   }
-  if (!markers.Write(f) || !f.sync()) {
+  bool ok = (scratch.empty() || f.open(scratch, BinaryFile::Mode::Create)) && markers.Write(f) &&
+            f.sync();
+  f.close();
+  std::error_code ec;
+  if (ok && !scratch.empty()) {
+    fs::rename(scratch, path, ec);
+    ok = !ec;
+  }
+  if (!ok) {
+    if (!scratch.empty()) fs::remove(scratch, ec);
     ctx.error("Failed to write file " + path);
     return false;
   }

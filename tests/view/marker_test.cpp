@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <filesystem>
+#include <iterator>
 
 #include "core/editor.h"
 #include "document/binary_file.h"
@@ -167,6 +170,30 @@ TEST_F(MarkerCommandsTest, SaveAndLoadThroughTheDialogsAndInBatch) {
   EXPECT_EQ(host.fileDialogs.size(), dialogs);
   EXPECT_EQ(host.questions.size(), asked);
   EXPECT_EQ(positions(editor.markers), (std::vector<int32_t>{7, 100, 300}));
+}
+
+TEST_F(MarkerCommandsTest, AFailedSaveLeavesThePreviousFileWhole) {
+  const std::string path = dir.file("side.mkr");
+  editor.AddMarkerAt(300);
+  ASSERT_TRUE(editor.saveMarkerFile(path));
+  const std::vector<uint8_t> before = readFileBytes(path);
+  for (int32_t p = 1; p <= 100; ++p) editor.AddMarkerAt(p * 1000);
+
+  // A file-size limit makes the write fail part way, as a full disk would.
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = old;
+  limited.rlim_cur = 100;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const bool saved = editor.saveMarkerFile(path);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(host.messages.back().text, "Failed to write file " + path);
+  EXPECT_EQ(readFileBytes(path), before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(path).parent_path()), {}), 2);
 }
 
 TEST_F(MarkerCommandsTest, OpeningAnotherFileForgetsTheMarkers) {
