@@ -2,8 +2,11 @@
 
 #include <bit>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "document/binary_file.h"
+#include "document/file_names.h"
 #include "dsp/fft.h"
 
 namespace tolmar {
@@ -83,11 +86,29 @@ std::vector<uint8_t> fingerprintFileImage(int n, const double* left, const doubl
 }
 
 void writeFingerprintFile(const std::string& path, int n, const double* left, const double* right) {
+  namespace fs = std::filesystem;
   const std::vector<uint8_t> image = fingerprintFileImage(n, left, right);
+  // Written under a scratch name beside the file and renamed over it once complete, so a failed
+  // write leaves the previous file whole. Where no scratch file can be made, in place.
+  const fs::path target(path);
+  const std::string scratch =
+      makeTempFileName(target.has_parent_path() ? target.parent_path().string() : ".", "", "");
   BinaryFile f;
-  f.openOrThrow(path, BinaryFile::Mode::Create);
-  if (!f.writeExact(image.data(), image.size()) || !f.sync())
+  if (scratch.empty())
+    f.openOrThrow(path, BinaryFile::Mode::Create);
+  else if (!f.open(scratch, BinaryFile::Mode::Create))
     throw FileError("Cannot write file \"" + path + "\"");
+  bool ok = f.writeExact(image.data(), image.size()) && f.sync();
+  f.close();
+  std::error_code ec;
+  if (ok && !scratch.empty()) {
+    fs::rename(scratch, path, ec);
+    ok = !ec;
+  }
+  if (!ok) {
+    if (!scratch.empty()) fs::remove(scratch, ec);
+    throw FileError("Cannot write file \"" + path + "\"");
+  }
 }
 
 }  // namespace tolmar

@@ -1,9 +1,12 @@
 #include "dsp/fingerprint_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cmath>
+#include <csignal>
 #include <filesystem>
+#include <iterator>
 #include <limits>
 
 #include "document/binary_file.h"
@@ -81,6 +84,28 @@ TEST(FingerprintFile, ReadsAndWritesFilesAndChecksTheSizeBeforeReading) {
   EXPECT_THROW(writeFingerprintFile(dir.file("no/such/dir.fpr"), 128, l.data(), r.data()),
                FileError);
   EXPECT_EQ(invalidFingerprintText("/x/y.fpr"), "/x/y.fpr is not a valid noise fingerprint file");
+}
+
+TEST(FingerprintFile, AFailedWriteLeavesThePreviousFileWhole) {
+  TempDir dir;
+  const std::string path = dir.file("a.fpr");
+  std::vector<double> l(4096, 1.0), r(4096, 2.0);
+  writeFingerprintFile(path, 128, l.data(), r.data());
+  const std::vector<uint8_t> before = readFileBytes(path);
+
+  // A file-size limit makes the write fail part way, as a full disk would.
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = old;
+  limited.rlim_cur = 10000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  EXPECT_THROW(writeFingerprintFile(path, 4096, l.data(), r.data()), FileError);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ(readFileBytes(path), before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 }  // namespace
