@@ -44,7 +44,9 @@ void ViewCommands::forgetMarkers() {
 void ViewCommands::showMarkerPosition(int32_t position) {
   Editor& e = ed();
   if (!e.doc) return;
-  e.doc->viewStart = std::max(position - e.doc->viewWidth / 4, 0);
+  // 64-bit: a position read from a marker file may lie anywhere in the 32-bit range.
+  e.doc->viewStart =
+      static_cast<int32_t>(std::max<int64_t>(int64_t{position} - e.doc->viewWidth / 4, 0));
   e.ctx.host().requestRepaint();
 }
 

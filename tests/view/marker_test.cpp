@@ -111,6 +111,17 @@ TEST_F(MarkerCommandsTest, GotoFirstAndNextWalkTheListInItsOrder) {
   EXPECT_EQ(host.beeps, 1);
 }
 
+TEST_F(MarkerCommandsTest, AFileMarkerFarBeforeTheStartShowsFrameZero) {
+  const std::string path = dir.file("far.mkr");
+  MarkerList far;
+  far.Add(Marker::Both, INT32_MIN, 0);
+  writeFileBytes(path, far.toBytes());
+  ASSERT_TRUE(editor.loadMarkerFile(path));
+  editor.doc->viewStart = 777;
+  editor.GotoFirstMarker1Click();
+  EXPECT_EQ(editor.doc->viewStart, 0);
+}
+
 TEST_F(MarkerCommandsTest, ClearingBySelectionAndAll) {
   for (int32_t p : {10, 100, 200, 300}) editor.AddMarkerAt(p);
   editor.AddMarkerAt(-50);  // limited to frame 0
