@@ -32,7 +32,19 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
   int64_t done = 0;
   bool ok = true;
 
-  for (size_t i = 0; i < interps.size() && ctx_.continueFlag && ok; ++i) {
+  // Where each undo step's records begin, oldest step first. A cancel is honoured only there:
+  // undo cannot take back what is in the file, so every step goes in whole or not at all.
+  std::vector<size_t> stepStart(undoSteps.size());
+  size_t at = interps.size();
+  for (size_t k = undoSteps.size(); k-- > 0;) {
+    at -= std::min(at, static_cast<size_t>(std::max(undoSteps[k]->recordCount, 0)));
+    stepStart[k] = at;
+  }
+
+  size_t i = 0;
+  for (; i < interps.size() && ok; ++i) {
+    if (!ctx_.continueFlag && (i == 0 || std::binary_search(stepStart.begin(), stepStart.end(), i)))
+      break;
     Interpolation& r = *interps[i];
     if (!r.active || r.written) continue;
     // Records never reach past the data, whatever they claim.
@@ -71,7 +83,14 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
     ctx_.error("Failed to write to " + path);
     return false;
   }
-  if (!ctx_.continueFlag) return false;
+  if (i < interps.size()) {
+    // Cancelled: the steps already written are saved, so they leave the history.
+    const auto saved = std::lower_bound(stepStart.begin(), stepStart.end(), i) - stepStart.begin();
+    interps.erase(interps.begin(), interps.begin() + static_cast<std::ptrdiff_t>(i));
+    undoSteps.erase(undoSteps.begin(), undoSteps.begin() + saved);
+    index_.invalidate();
+    return false;
+  }
   interps.clear();
   index_.invalidate();
   return true;

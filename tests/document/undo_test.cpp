@@ -119,6 +119,52 @@ TEST(UndoTest, UndoAndRedoDeliveredWhileSavingAreRefused) {
   EXPECT_EQ(fx.read(55, 55, false)[0], 55 % 2 ? 100 : -100);
 }
 
+// A save cancelled part-way has written the oldest steps into the file already. Undo can no
+// longer take those back, so they leave the history; every step that stays must undo exactly.
+// A cancel that comes too late to spare a step is a completed save.
+TEST(UndoTest, CancelledSaveTakesTheStepsItWroteOutOfTheHistory) {
+  DocFixture fx;
+  WaveFile& doc = fx.open(flat());
+  const auto original = fx.read(0, 99, false);
+  fx.block(10, 20, 0, [](int32_t) { return 1; });
+  doc.CommitEdit(1, "Interpolate");
+  auto* l = fx.block(30, 40, 0, [](int32_t) { return 2; });
+  auto* r = fx.block(30, 40, 1, [](int32_t) { return 2; });
+  WaveFile::LinkChannels(l, r);
+  doc.CommitEdit(2, "Silence");
+  fx.block(50, 60, 0, [](int32_t) { return 3; });
+  fx.block(70, 80, 1, [](int32_t) { return 4; });
+  doc.CommitEdit(2, "Fade");
+
+  fx.host.cancelAtPump = fx.host.pumps + 1;  // after the Interpolate record
+  {
+    BinaryFile f(fx.wavPath, BinaryFile::Mode::ReadWrite);
+    EXPECT_FALSE(doc.WriteEditsToFile(f));
+  }
+  EXPECT_EQ(fx.read(15, 15, false)[0], 1);                 // in the file now
+  EXPECT_EQ(fx.read(35, 35, false)[0], original[2 * 35]);  // the rest is not
+  ASSERT_EQ(doc.undoSteps.size(), 2u);
+  EXPECT_EQ(doc.interps.size(), 4u);
+  ASSERT_TRUE(doc.Undo());
+  ASSERT_TRUE(doc.Undo());
+  EXPECT_FALSE(doc.Undo());
+  auto undone = fx.read(0, 99);
+  auto expected = original;
+  for (int32_t i = 10; i <= 20; ++i) expected[2 * i] = 1;
+  EXPECT_EQ(undone, expected);
+
+  ASSERT_TRUE(doc.Redo());
+  ASSERT_TRUE(doc.Redo());
+  const auto edited = fx.read(0, 99);
+  fx.host.cancelAtPump = fx.host.pumps + 2;  // after the first Fade record
+  {
+    BinaryFile f(fx.wavPath, BinaryFile::Mode::ReadWrite);
+    EXPECT_TRUE(doc.WriteEditsToFile(f));
+  }
+  EXPECT_TRUE(doc.interps.empty());
+  EXPECT_EQ(fx.read(0, 99, false), edited);
+}
+
 TEST(UndoTest, StepCountingMoreRecordsThanExistSaysBadUndo) {
   DocFixture fx;
   WaveFile& doc = fx.open(flat());
