@@ -141,27 +141,28 @@ bool WaveFile::EditedSampleAt(int32_t frame, int channel, int16_t& value) {
   return false;
 }
 
-void WaveFile::applyRecord(const Interpolation& rec, int16_t* buf, int32_t first, int32_t last) {
+bool WaveFile::applyRecord(const Interpolation& rec, int16_t* buf, int32_t first, int32_t last) {
   const int32_t from = std::max(rec.start, first);
   const int32_t to = std::min(rec.end, last);
-  if (from > to) return;
+  if (from > to) return true;
   int16_t* out = buf + 2 * static_cast<size_t>(from - first) + rec.channel;
   const size_t n = static_cast<size_t>(to - from + 1);
   if (rec.kind == Interpolation::Line) {
     for (int32_t f = from; f <= to; ++f, out += 2) *out = rec.lineValueAt(f);
-    return;
+    return true;
   }
   const int16_t* src;
   if (rec.spilled) {
     spillBuf_.resize(n);
     if (!store.read(rec.storePos + static_cast<int64_t>(from - rec.start) * 2, spillBuf_.data(),
                     static_cast<int64_t>(n)))
-      return;
+      return false;
     src = spillBuf_.data();
   } else {
     src = rec.samples.data() + (from - rec.start);
   }
   for (size_t i = 0; i < n; ++i) out[2 * i] = src[i];
+  return true;
 }
 
 void WaveFile::ReadFrames(BinaryFile& f, bool applyEdits, int16_t* buf, int32_t first,

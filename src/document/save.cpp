@@ -31,6 +31,8 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
   std::vector<int16_t> buf(static_cast<size_t>(kSaveChunkFrames) * 2);
   int64_t done = 0;
   bool ok = true;
+  // What could not be read is never written: the buffer would hold silence or stale samples.
+  std::string unreadable;
 
   // Where each undo step's records begin, oldest step first. A cancel is honoured only there:
   // undo cannot take back what is in the file, so every step goes in whole or not at all.
@@ -63,11 +65,25 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
       if (silencePair) {
         std::fill(buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(frames * 2), 0);
       } else {
-        if (!partner) ReadFrames(f, false, buf.data(), a, b);
-        applyRecord(r, buf.data(), a, b);
-        if (partner) applyRecord(*partner, buf.data(), a, b);
+        if (!partner) {
+          if (!f.seek(dataOffset + static_cast<int64_t>(a) * 4) ||
+              !f.readExact(buf.data(), frames * 4)) {
+            unreadable = path;
+            break;
+          }
+          samplesFromLittleEndian(buf.data(), frames * 2);
+        }
+        if (!applyRecord(r, buf.data(), a, b) ||
+            (partner && !applyRecord(*partner, buf.data(), a, b))) {
+          unreadable = store.path();
+          break;
+        }
       }
       ok = WriteFramesDirectRaw(f, a, b, buf.data());
+    }
+    if (!unreadable.empty()) {
+      ok = false;
+      break;
     }
     if (silencePair) {
       interps[i + 1]->written = true;
@@ -80,7 +96,8 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
   // A save that has not reached the disk is not reported as done.
   if (!f.sync()) ok = false;
   if (!ok) {
-    ctx_.error("Failed to write to " + path);
+    ctx_.error(unreadable.empty() ? "Failed to write to " + path
+                                  : "Failed to read from " + unreadable);
     return false;
   }
   if (i < interps.size()) {

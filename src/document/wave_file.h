@@ -149,7 +149,8 @@ class WaveFile {
   void buildRecordPeaks(Interpolation& rec);
   void spill(Interpolation& rec);
   bool WriteFramesDirectRaw(BinaryFile& f, int32_t first, int32_t last, const int16_t* buf);
-  void applyRecord(const Interpolation& rec, int16_t* buf, int32_t first, int32_t last);
+  // False when a spilled record's samples could not be read (the buffer keeps what it held).
+  bool applyRecord(const Interpolation& rec, int16_t* buf, int32_t first, int32_t last);
 };
 
 // Marks a direct write for its duration. Scopes nest (a command that holds one commits its
