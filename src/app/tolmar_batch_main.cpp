@@ -22,6 +22,7 @@
 #include "config/macro_runner.h"
 #include "config/settings_io.h"
 #include "core/editor.h"
+#include "document/file_copy.h"
 #include "document/wav_format.h"
 
 extern char** environ;
@@ -358,8 +359,15 @@ int runParallel(const Options& o, const std::string& exe, const std::string& lis
   std::size_t next = 0, printed = 0, finished = 0;
   int running = 0;
   bool failed = false;
+  // A list may name one file twice (spelled alike or not): its runs must follow each other as
+  // in one job, never edit the file from two processes at once.
+  auto heldByRunningJob = [&](std::size_t k) {
+    for (std::size_t j = 0; j < k; ++j)
+      if (jobs[j].fd >= 0 && tolmar::sameFile(files[j], files[k])) return true;
+    return false;
+  };
   while (printed < files.size()) {
-    while (running < o.jobs && next < files.size()) {
+    while (running < o.jobs && next < files.size() && !heldByRunningJob(next)) {
       Job& job = jobs[next];
       if (startJob(job, exe, o, files[next])) {
         ++running;

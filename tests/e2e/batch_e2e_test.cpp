@@ -182,6 +182,23 @@ TEST_F(BatchE2E, ParallelJobsGiveTheSameLogAndOutputsAsOneJob) {
   EXPECT_EQ(wide.status, 1);
 }
 
+TEST_F(BatchE2E, ParallelJobsRunAFileListedTwiceOneAfterTheOther) {
+  // Each run adds silence around the file, so two runs grow it twice. Run at once, both would
+  // start from the original and the later rename would throw the earlier run's work away.
+  const std::string side = (sides / "long.wav").string();
+  const std::string again = (sides / "." / "long.wav").string();
+  const std::string plan =
+      "--step 'Edit | Add Surrounding Silence' --step 'Edit | Execute Deletions/Insertions'";
+  WavBuilder().staircase(1000000).write(side);
+  const BatchRun serial = runBatch(args(plan + " --jobs 1", {side, again}));
+  const auto twice = fs::file_size(side);
+  WavBuilder().staircase(1000000).write(side);
+  const BatchRun parallel = runBatch(args(plan + " --jobs 2", {side, again}));
+  EXPECT_EQ(lines(parallel.out), lines(serial.out));
+  EXPECT_EQ(parallel.status, 0);
+  EXPECT_EQ(fs::file_size(side), twice);
+}
+
 TEST_F(BatchE2E, PlansNamingNothingAreRefusedBeforeAnyFileIsTouched) {
   const auto files = makeSides(1);
   const auto before = fs::file_size(files[0]);
