@@ -14,6 +14,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/batch_host.h"
@@ -420,7 +421,13 @@ int runParallel(const Options& o, const std::string& exe, const std::string& lis
 int runBatch(const Options& o, const char* argv0) {
   // Paths are taken before the run moves the current directory from file to file.
   std::vector<std::string> files;
-  for (const std::string& f : o.files) files.push_back(std::filesystem::absolute(f).string());
+  for (const std::string& f : o.files) {
+    // A name that cannot be made absolute ("" among them) stays as given: its open fails and
+    // is logged like that of any other file that cannot be opened.
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(f, ec);
+    files.push_back(ec ? f : absolute.string());
+  }
 
   const bool progress = !o.child && isatty(STDERR_FILENO) != 0;
   tolmar::BatchHost host(progress);

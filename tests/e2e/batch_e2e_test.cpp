@@ -220,6 +220,12 @@ TEST_F(BatchE2E, PlansNamingNothingAreRefusedBeforeAnyFileIsTouched) {
       runBatch(args("--step 'Declicking | Find All Clicks [No Such Preset]'", files));
   EXPECT_NE(preset.err.find("no preset \"No Such Preset\""), std::string::npos);
   EXPECT_NE(preset.out.find("Batch Finished"), std::string::npos);
+
+  // An empty file name (an unset shell variable) is a file that cannot be opened, no crash.
+  const BatchRun empty = runBatch(args("--step 'Edit | Edit Left'", {"", files[0]}));
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_NE(empty.out.find("  File " + files[0]), std::string::npos);
+  EXPECT_NE(empty.out.find("Batch Finished"), std::string::npos);
 }
 
 TEST_F(BatchE2E, ListCommandsShowsAvailabilityWithAndWithoutAFile) {
