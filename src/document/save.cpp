@@ -43,11 +43,24 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
     stepStart[k] = at;
   }
 
+  // A record skipped as hidden is in the file only once the records hiding it are: no cancel
+  // before the last of them.
+  size_t hiddenUntil = 0;
   size_t i = 0;
   for (; i < interps.size() && ok; ++i) {
-    if (!ctx_.continueFlag && (i == 0 || std::binary_search(stepStart.begin(), stepStart.end(), i)))
+    if (!ctx_.continueFlag && i >= hiddenUntil &&
+        (i == 0 || std::binary_search(stepStart.begin(), stepStart.end(), i)))
       break;
     Interpolation& r = *interps[i];
+    if (!r.active) {
+      for (size_t k = interps.size(); k-- > i + 1;) {
+        const Interpolation& l = *interps[k];
+        if (l.channel == r.channel && l.start <= r.end && r.start <= l.end) {
+          hiddenUntil = std::max(hiddenUntil, k + 1);
+          break;
+        }
+      }
+    }
     if (!r.active || r.written) continue;
     // Records never reach past the data, whatever they claim.
     const int32_t first = std::max(r.start, 0);

@@ -153,6 +153,31 @@ TEST(UndoTest, CancelledSaveTakesTheStepsItWroteOutOfTheHistory) {
   for (int32_t i = 10; i <= 20; ++i) expected[2 * i] = 1;
   EXPECT_EQ(undone, expected);
 
+  // A step whose record the save skipped as hidden is not in the file until the step that
+  // hides it is: a cancel between the two must not take the first out of the history.
+  {
+    DocFixture hid;
+    WaveFile& d = hid.open(flat());
+    hid.ctx.bigEditMode = true;
+    hid.ctx.chunkSize = 5;
+    hid.block(100, 199, 0, [](int32_t) { return 5; });
+    d.CommitEdit(1, "Fade");
+    hid.block(300, 399, 0, [](int32_t) { return 6; });
+    d.CommitEdit(1, "Silence");
+    hid.block(100, 199, 0, [](int32_t) { return 7; });
+    d.CommitEdit(1, "Equalise");
+    d.OrganiseEdits();
+    ASSERT_FALSE(d.interps[0]->active);
+    const auto shown = hid.read(0, 499);
+    hid.host.cancelAtPump = hid.host.pumps + 1;  // after the Silence record
+    BinaryFile f(hid.wavPath, BinaryFile::Mode::ReadWrite);
+    if (d.WriteEditsToFile(f)) d.EndHistory();
+    f.close();
+    EXPECT_EQ(hid.read(0, 499), shown);
+    d.Undo();  // back to the Fade, or nothing left to undo once the save went to the end
+    EXPECT_EQ(hid.read(150, 150)[0], d.canUndo() ? 5 : 7);
+  }
+
   ASSERT_TRUE(doc.Redo());
   ASSERT_TRUE(doc.Redo());
   const auto edited = fx.read(0, 99);
