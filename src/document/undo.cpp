@@ -33,6 +33,17 @@ void WaveFile::CommitEdit(int32_t recordCount, const std::string& caption) {
   const size_t firstIdx = interps.size() - n;
 
   if (hasPeaks() && n > 0) {
+    // Entries still waiting for a rescan are measured first, without this step's records, so
+    // that what Undo puts back describes the audio as it was.
+    if (!rescanQueue.empty()) {
+      std::vector<bool> active;
+      for (size_t i = firstIdx; i < interps.size(); ++i) {
+        active.push_back(interps[i]->active);
+        interps[i]->active = false;
+      }
+      ProcessRescanQueue();
+      for (size_t i = firstIdx; i < interps.size(); ++i) interps[i]->active = active[i - firstIdx];
+    }
     // The saved range spans every block any record of the step touches, so that undo restores
     // all of them even when the step's records are not in frame order.
     int32_t first = interps[firstIdx]->firstBlock;
@@ -92,6 +103,8 @@ void swapPeaks(std::vector<uint16_t>& doc, std::vector<uint16_t>& saved, int32_t
 
 bool WaveFile::Undo() {
   if (painting || organising || directWriting || undoSteps.empty()) return false;
+  // The entries swapped out are put back by Redo: measure the pending ones first.
+  ProcessRescanQueue();
   std::unique_ptr<UndoCount> step = std::move(undoSteps.back());
   undoSteps.pop_back();
   swapPeaks(peakLeft, step->savedLeft, step->firstBlock);
@@ -118,6 +131,7 @@ bool WaveFile::Undo() {
 
 bool WaveFile::Redo() {
   if (painting || organising || directWriting || redoSteps.empty()) return false;
+  ProcessRescanQueue();
   std::unique_ptr<UndoCount> step = std::move(redoSteps.back());
   redoSteps.pop_back();
   swapPeaks(peakLeft, step->savedLeft, step->firstBlock);

@@ -247,5 +247,33 @@ TEST(UndoTest, ShortRepairInsideABlockDoesNotHideTheBlockPeak) {
   EXPECT_EQ(doc.peakLeft[1], 9000);
 }
 
+// A step saves the overview entries it replaces so that Undo can put them back, and Undo
+// saves the edited ones for Redo. An entry still waiting for its rescan (a block a record
+// covers in part) must not be saved as it stands: put back after the queue has run, it would
+// describe neither the file nor the edit, and the cache written at close would keep it.
+TEST(UndoTest, UndoAndRedoPutBackMeasuredPeaksNotPendingOnes) {
+  DocFixture fx;
+  WaveFile& doc =
+      fx.open(WavBuilder().frames(3000,
+                                  [](int32_t i) {
+                                    return Frame{static_cast<int16_t>(i == 1500 ? 9000 : 10), 0};
+                                  }),
+              true);
+  fx.block(1600, 1610, 0, [](int32_t) { return 5; });
+  doc.CommitEdit(1, "Remove Click");
+  fx.block(1700, 1710, 0, [](int32_t) { return 6; });
+  doc.CommitEdit(1, "Remove Click");
+  doc.ProcessRescanQueue();
+  ASSERT_EQ(doc.peakLeft[1], 9000);
+  ASSERT_TRUE(doc.Undo());
+  doc.ProcessRescanQueue();
+  EXPECT_EQ(doc.peakLeft[1], 9000);
+  ASSERT_TRUE(doc.Undo());
+  doc.ProcessRescanQueue();
+  ASSERT_TRUE(doc.Redo());
+  doc.ProcessRescanQueue();
+  EXPECT_EQ(doc.peakLeft[1], 9000);
+}
+
 }  // namespace
 }  // namespace tolmar::test
