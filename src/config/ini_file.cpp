@@ -77,7 +77,13 @@ fs::path executableDirectory() {
 }  // namespace
 
 fs::path configDirectory() {
-  if (const char* dir = std::getenv("TOLMAR_CONFIG_DIR"); dir && *dir) return fs::path(dir);
+  if (const char* dir = std::getenv("TOLMAR_CONFIG_DIR"); dir && *dir) {
+    // Made absolute at once: a batch run moves the current directory from file to file, and
+    // the settings written at close must reach the file they were read from.
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(fs::path(dir), ec);
+    return ec ? fs::path(dir) : absolute;
+  }
   if (const fs::path exe = executableDirectory(); !exe.empty() && directoryWritable(exe)) {
     return exe;
   }

@@ -256,6 +256,10 @@ TEST(ConfigLocation, EnvironmentOverrideWinsOverTheProgramDirectory) {
   TempDir dir;
   setenv("TOLMAR_CONFIG_DIR", dir.path().c_str(), 1);
   EXPECT_EQ(configFilePath(), dir.path() / "VESKOR.INI");
+  // A relative override names the directory it meant when it was read, wherever the current
+  // directory goes afterwards.
+  setenv("TOLMAR_CONFIG_DIR", "settings", 1);
+  EXPECT_EQ(configFilePath(), fs::current_path() / "settings" / "VESKOR.INI");
 
   // Without the override the test binary's own (writable) directory is used.
   unsetenv("TOLMAR_CONFIG_DIR");
