@@ -107,10 +107,16 @@ void writeClickFile(const std::string& path, const GlitchList* stored,
   namespace fs = std::filesystem;
   const std::vector<uint8_t> image = clickFileImage(stored, falseClicks);
   // Written under a scratch name beside the file and renamed over it once complete, so a failed
-  // write leaves the previous file whole. Where no scratch file can be made, in place.
+  // write leaves the previous file whole. In place where no scratch file can be made, and for
+  // a link or a file the user may not write, which a rename would replace.
   const fs::path target(path);
+  std::error_code linkError;
+  const bool inPlace = fs::is_symlink(fs::symlink_status(target, linkError)) ||
+                       (fileExists(path) && !fileWritable(path));
   const std::string scratch =
-      makeTempFileName(target.has_parent_path() ? target.parent_path().string() : ".", "", "");
+      inPlace ? std::string()
+              : makeTempFileName(target.has_parent_path() ? target.parent_path().string() : ".", "",
+                                 "");
   BinaryFile file;
   if (scratch.empty())
     file.openOrThrow(path, BinaryFile::Mode::Create);

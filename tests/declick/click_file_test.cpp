@@ -120,6 +120,19 @@ TEST(ClickFile, AFailedWriteLeavesThePreviousFileWhole) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
+TEST(ClickFile, SavingThroughALinkWritesTheFileItNames) {
+  TempDir dir;
+  const std::string real = dir.file("real.clk");
+  const std::string link = dir.file("side.clk");
+  writeFileBytes(real, {});
+  std::filesystem::create_symlink(real, link);
+  GlitchList stored, falseClicks;
+  stored.Add(441, 1, 0);
+  writeClickFile(link, &stored, falseClicks);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(readFileBytes(real), clickFileImage(&stored, falseClicks));
+}
+
 // ---- Files that do not hold what they say ----
 
 TEST(ClickFile, CountsBeyondTheFileReadUpToItsEnd) {

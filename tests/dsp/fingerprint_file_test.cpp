@@ -108,5 +108,17 @@ TEST(FingerprintFile, AFailedWriteLeavesThePreviousFileWhole) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
+TEST(FingerprintFile, SavingThroughALinkWritesTheFileItNames) {
+  TempDir dir;
+  const std::string real = dir.file("real.fpr");
+  const std::string link = dir.file("a.fpr");
+  writeFileBytes(real, {});
+  std::filesystem::create_symlink(real, link);
+  std::vector<double> l(128, 1.0), r(128, 2.0);
+  writeFingerprintFile(link, 128, l.data(), r.data());
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(readFileBytes(real), fingerprintFileImage(128, l.data(), r.data()));
+}
+
 }  // namespace
 }  // namespace tolmar::test

@@ -207,6 +207,17 @@ TEST_F(MarkerCommandsTest, AFailedSaveLeavesThePreviousFileWhole) {
   EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(path).parent_path()), {}), 2);
 }
 
+TEST_F(MarkerCommandsTest, SavingThroughALinkWritesTheFileItNames) {
+  const std::string real = dir.file("real.mkr");
+  const std::string link = dir.file("side.mkr");
+  writeFileBytes(real, {});
+  fs::create_symlink(real, link);
+  editor.AddMarkerAt(300);
+  ASSERT_TRUE(editor.saveMarkerFile(link));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(readFileBytes(real), editor.markers.toBytes());
+}
+
 TEST_F(MarkerCommandsTest, OpeningAnotherFileForgetsTheMarkers) {
   editor.AddMarkerAt(10);
   editor.setAudibleMarker(20);
