@@ -46,11 +46,14 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
   // A record skipped as hidden is in the file only once the records hiding it are: no cancel
   // before the last of them.
   size_t hiddenUntil = 0;
+  // The last step boundary reached with every earlier record in the file.
+  size_t safeStop = 0;
   size_t i = 0;
   for (; i < interps.size() && ok; ++i) {
-    if (!ctx_.continueFlag && i >= hiddenUntil &&
-        (i == 0 || std::binary_search(stepStart.begin(), stepStart.end(), i)))
-      break;
+    if (i >= hiddenUntil && (i == 0 || std::binary_search(stepStart.begin(), stepStart.end(), i))) {
+      if (!ctx_.continueFlag) break;
+      safeStop = i;
+    }
     Interpolation& r = *interps[i];
     if (!r.active) {
       for (size_t k = interps.size(); k-- > i + 1;) {
@@ -106,18 +109,21 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
     done += r.end - r.start;
     progress.step(percentOf(done, total));
   }
+  // Every record up to i went into the file, unless a read or write failed on the way.
+  const bool walked = ok;
   // A save that has not reached the disk is not reported as done.
   if (!f.sync()) ok = false;
   if (!ok) {
     ctx_.error(unreadable.empty() ? "Failed to write to " + path
                                   : "Failed to read from " + unreadable);
-    return false;
   }
-  if (i < interps.size()) {
-    // Cancelled: the steps already written are saved, so they leave the history.
-    const auto saved = std::lower_bound(stepStart.begin(), stepStart.end(), i) - stepStart.begin();
-    interps.erase(interps.begin(), interps.begin() + static_cast<std::ptrdiff_t>(i));
-    undoSteps.erase(undoSteps.begin(), undoSteps.begin() + saved);
+  if (!ok || i < interps.size()) {
+    // Cancelled or failed: the steps already written are saved, so they leave the history.
+    const size_t savedRecords = walked ? i : safeStop;
+    const auto savedSteps =
+        std::lower_bound(stepStart.begin(), stepStart.end(), savedRecords) - stepStart.begin();
+    interps.erase(interps.begin(), interps.begin() + static_cast<std::ptrdiff_t>(savedRecords));
+    undoSteps.erase(undoSteps.begin(), undoSteps.begin() + savedSteps);
     index_.invalidate();
     return false;
   }

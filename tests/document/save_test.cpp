@@ -34,6 +34,8 @@ TEST(SaveTest, SaveStopsWhenItCannotReadWhatItWrites) {
   }
   DocFixture fx;
   WaveFile& doc = fx.open(WavBuilder().staircase(5000));
+  fx.block(100, 110, 0, [](int32_t) { return 9; });
+  doc.CommitEdit(1, "Interpolate");
   fx.block(4000, 4999, 0, [](int32_t) { return 7; });
   doc.CommitEdit(1, "Fade");
   fs::resize_file(fx.wavPath, 44 + 4500 * 4);  // the file's end can no longer be read
@@ -42,6 +44,11 @@ TEST(SaveTest, SaveStopsWhenItCannotReadWhatItWrites) {
   f.close();
   EXPECT_EQ(fs::file_size(fx.wavPath), 44u + 4500 * 4);
   EXPECT_TRUE(fx.host.said("Failed to read from " + fx.wavPath));
+  // The step written before the failure is in the file: undo could not take it back.
+  EXPECT_EQ(fx.read(105, 105, false)[0], 9);
+  EXPECT_EQ(doc.undoCaption(), "Undo Fade");
+  ASSERT_TRUE(doc.Undo());
+  EXPECT_FALSE(doc.canUndo());
 }
 
 }  // namespace
