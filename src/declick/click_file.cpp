@@ -1,11 +1,10 @@
 #include "declick/click_file.h"
 
 #include <cstring>
-#include <filesystem>
 #include <system_error>
 
 #include "document/binary_file.h"
-#include "document/file_names.h"
+#include "document/replacing_file.h"
 
 namespace tolmar {
 
@@ -104,35 +103,12 @@ std::vector<uint8_t> clickFileImage(const GlitchList* stored, const GlitchList& 
 
 void writeClickFile(const std::string& path, const GlitchList* stored,
                     const GlitchList& falseClicks) {
-  namespace fs = std::filesystem;
   const std::vector<uint8_t> image = clickFileImage(stored, falseClicks);
-  // Written under a scratch name beside the file and renamed over it once complete, so a failed
-  // write leaves the previous file whole. In place where no scratch file can be made, and for
-  // a link or a file the user may not write, which a rename would replace.
-  const fs::path target(path);
-  std::error_code linkError;
-  const bool inPlace = fs::is_symlink(fs::symlink_status(target, linkError)) ||
-                       (fileExists(path) && !fileWritable(path));
-  const std::string scratch =
-      inPlace ? std::string()
-              : makeTempFileName(target.has_parent_path() ? target.parent_path().string() : ".", "",
-                                 "");
-  BinaryFile file;
-  if (scratch.empty())
-    file.openOrThrow(path, BinaryFile::Mode::Create);
-  else if (!file.open(scratch, BinaryFile::Mode::Create))
+  // A failed write leaves the previous lists whole.
+  ReplacingFile file(path);
+  file.openOrThrow();
+  if (!file.file().writeExact(image.data(), image.size()) || !file.commit())
     throw FileError("Cannot write file \"" + path + "\"");
-  bool ok = file.writeExact(image.data(), image.size()) && file.sync();
-  file.close();
-  std::error_code ec;
-  if (ok && !scratch.empty()) {
-    fs::rename(scratch, path, ec);
-    ok = !ec;
-  }
-  if (!ok) {
-    if (!scratch.empty()) fs::remove(scratch, ec);
-    throw FileError("Cannot write file \"" + path + "\"");
-  }
 }
 
 }  // namespace tolmar

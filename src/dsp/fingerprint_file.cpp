@@ -2,11 +2,10 @@
 
 #include <bit>
 #include <cstring>
-#include <filesystem>
 #include <system_error>
 
 #include "document/binary_file.h"
-#include "document/file_names.h"
+#include "document/replacing_file.h"
 #include "dsp/fft.h"
 
 namespace tolmar {
@@ -86,35 +85,12 @@ std::vector<uint8_t> fingerprintFileImage(int n, const double* left, const doubl
 }
 
 void writeFingerprintFile(const std::string& path, int n, const double* left, const double* right) {
-  namespace fs = std::filesystem;
   const std::vector<uint8_t> image = fingerprintFileImage(n, left, right);
-  // Written under a scratch name beside the file and renamed over it once complete, so a failed
-  // write leaves the previous file whole. In place where no scratch file can be made, and for
-  // a link or a file the user may not write, which a rename would replace.
-  const fs::path target(path);
-  std::error_code linkError;
-  const bool inPlace = fs::is_symlink(fs::symlink_status(target, linkError)) ||
-                       (fileExists(path) && !fileWritable(path));
-  const std::string scratch =
-      inPlace ? std::string()
-              : makeTempFileName(target.has_parent_path() ? target.parent_path().string() : ".", "",
-                                 "");
-  BinaryFile f;
-  if (scratch.empty())
-    f.openOrThrow(path, BinaryFile::Mode::Create);
-  else if (!f.open(scratch, BinaryFile::Mode::Create))
+  // A failed write leaves the previous fingerprint whole.
+  ReplacingFile f(path);
+  f.openOrThrow();
+  if (!f.file().writeExact(image.data(), image.size()) || !f.commit())
     throw FileError("Cannot write file \"" + path + "\"");
-  bool ok = f.writeExact(image.data(), image.size()) && f.sync();
-  f.close();
-  std::error_code ec;
-  if (ok && !scratch.empty()) {
-    fs::rename(scratch, path, ec);
-    ok = !ec;
-  }
-  if (!ok) {
-    if (!scratch.empty()) fs::remove(scratch, ec);
-    throw FileError("Cannot write file \"" + path + "\"");
-  }
 }
 
 }  // namespace tolmar

@@ -6,7 +6,7 @@
 
 #include "core/editor.h"
 #include "document/binary_file.h"
-#include "document/file_names.h"
+#include "document/replacing_file.h"
 
 namespace fs = std::filesystem;
 
@@ -93,36 +93,15 @@ std::string ViewCommands::proposedMarkerFileName() const {
 
 bool ViewCommands::saveMarkerFile(const std::string& path) {
   Context& ctx = ed().ctx;
-  // Written under a scratch name beside the file and renamed over it once complete, so a failed
-  // write leaves the previous file whole. In place where no scratch file can be made, and for
-  // a link or a file the user may not write, which a rename would replace.
-  const fs::path target(path);
-  std::error_code linkError;
-  const bool inPlace = fs::is_symlink(fs::symlink_status(target, linkError)) ||
-                       (fileExists(path) && !fileWritable(path));
-  const std::string scratch =
-      inPlace ? std::string()
-              : makeTempFileName(target.has_parent_path() ? target.parent_path().string() : ".", "",
-                                 "");
-  BinaryFile f;
-  if (scratch.empty()) {
-    try {
-      f.openOrThrow(path, BinaryFile::Mode::Create);
-    } catch (const FileError& err) {
-      ctx.error(err.what());
-      return false;
-    }
+  // A failed write leaves the previous markers whole.
+  ReplacingFile f(path);
+  try {
+    f.openOrThrow();
+  } catch (const FileError& err) {
+    ctx.error(err.what());
+    return false;
   }
-  bool ok = (scratch.empty() || f.open(scratch, BinaryFile::Mode::Create)) && markers.Write(f) &&
-            f.sync();
-  f.close();
-  std::error_code ec;
-  if (ok && !scratch.empty()) {
-    fs::rename(scratch, path, ec);
-    ok = !ec;
-  }
-  if (!ok) {
-    if (!scratch.empty()) fs::remove(scratch, ec);
+  if (!markers.Write(f.file()) || !f.commit()) {
     ctx.error("Failed to write file " + path);
     return false;
   }
