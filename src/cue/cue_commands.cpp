@@ -13,7 +13,7 @@
 #include "core/editor.h"
 #include "cue/cue_sheet.h"
 #include "document/file_copy.h"
-#include "document/storage_sync.h"
+#include "document/replacing_file.h"
 #include "document/time_text.h"
 
 namespace tolmar {
@@ -281,6 +281,7 @@ bool CueCommands::writeCueSheetFile(const std::string& path, bool append) {
   WaveFile& doc = *e.doc;
   int firstTrack = 1;
   bool lineBreak = false;
+  std::string existing;
   if (append) {
     std::ifstream in(path, std::ios::binary);
     std::error_code ec;
@@ -289,19 +290,24 @@ bool CueCommands::writeCueSheetFile(const std::string& path, bool append) {
       e.ctx.error("Failed to read file " + path);
       return false;
     }
-    const std::string existing{std::istreambuf_iterator<char>(in), {}};
+    existing.assign(std::istreambuf_iterator<char>(in), {});
     firstTrack = lastTrackNumber(existing) + 1;
     // A sheet written elsewhere may end without a line break: its last line must stay its own.
     if (!existing.empty() && existing.back() != '\n') lineBreak = true;
   }
+  // The sheet is written whole under a new name and put in place, appended lines included, so
+  // a failed write leaves the previous sheet as it was.
   const std::string text =
-      (lineBreak ? "\n" : "") +
+      existing + (lineBreak ? "\n" : "") +
       cueSheetText(sheetDataOf(doc), doc.path, e.ctx.sampleRate, append, firstTrack);
-  std::ofstream out(path,
-                    append ? std::ios::binary | std::ios::app : std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  if (!out || !syncFileToStorage(path)) {
+  ReplacingFile out(path);
+  bool ok = false;
+  try {
+    out.openOrThrow();
+    ok = out.file().writeExact(text.data(), text.size()) && out.commit();
+  } catch (const FileError&) {
+  }
+  if (!ok) {
     e.ctx.error("Failed to write file " + path);
     return false;
   }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -304,6 +306,33 @@ TEST_F(CueCommandsTest, AppendingLeavesTheExistingSheetWhole) {
     EXPECT_EQ(slurp(wav), side);
   }
   EXPECT_TRUE(host.said("New file same as existing file!"));
+}
+
+// A full disk part-way through, whether overwriting or appending, leaves the old sheet as it was.
+TEST_F(CueCommandsTest, AFailedWriteLeavesThePreviousSheetWhole) {
+  const std::string sheet = dir.file("side.cue");
+  const std::string old = "FILE side.wav WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+  std::ofstream(sheet, std::ios::binary) << old;
+  for (int k = 1; k <= 20; ++k) editor.AddTrackCue(k * 44100, false, false);
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = before;
+  limited.rlim_cur = 200;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  for (auto choice : {ExistingCueFileModel::Overwrite, ExistingCueFileModel::Append}) {
+    host.saveAnswers = {sheet};
+    host.dialogs["ExistingCueFile"] = [=](void* m) {
+      static_cast<ExistingCueFileModel*>(m)->choice = choice;
+      return true;
+    };
+    editor.CreateDAOCueSheet1Click();
+  }
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(slurp(sheet), old);
+  EXPECT_TRUE(host.said("Failed to write file " + sheet));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);  // the side and its sheet
 }
 
 TEST_F(CueCommandsTest, ReadChecksTheFileLineAndQuotesPathsWithSpaces) {
