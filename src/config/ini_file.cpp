@@ -218,6 +218,12 @@ IniFile::Section& IniFile::findOrAdd(std::string_view section) {
 }
 
 IniFile::LoadResult IniFile::load() {
+  LoadResult result = readFile();
+  unreadable_ = !result.ok;
+  return result;
+}
+
+IniFile::LoadResult IniFile::readFile() {
   LoadResult result;
   sections_.clear();
   index_.clear();
@@ -313,6 +319,9 @@ bool IniFile::save(std::string* error) const {
     return false;
   };
   if (path_.empty()) return fail("No configuration file name");
+  if (unreadable_)
+    return fail("Settings not saved: \"" + path_.string() +
+                "\" could not be read, and saving would replace what it holds");
   std::error_code ec;
   if (path_.has_parent_path()) fs::create_directories(path_.parent_path(), ec);
   fs::path tmp = path_;

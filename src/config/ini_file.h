@@ -61,7 +61,9 @@ class IniFile {
   // Replaces the contents with the given bytes (any bytes are accepted).
   void parse(std::string_view bytes);
   // Writes the contents to path() through a temporary file and a rename, so that a crash
-  // leaves either the old file or the new one. Creates the directory when needed.
+  // leaves either the old file or the new one. Creates the directory when needed. Refuses
+  // after a load that found the file but could not read it: the defaults in memory would
+  // replace presets and macros the file still holds.
   bool save(std::string* error = nullptr) const;
   std::string serialise() const;
 
@@ -105,11 +107,13 @@ class IniFile {
     void reindex();
   };
 
+  LoadResult readFile();
   const Section* find(std::string_view section) const;
   Section& findOrAdd(std::string_view section);
   void reindex();
 
   std::filesystem::path path_;
+  bool unreadable_ = false;
   std::string separator_;
   std::vector<Section> sections_;
   std::unordered_map<std::string, std::size_t> index_;  // lower-case name -> section

@@ -234,6 +234,27 @@ TEST(IniFileOnDisk, MissingFileIsEmptyAndAFailedSaveKeepsTheOldFile) {
   EXPECT_FALSE(loadDir.ok);
 }
 
+// A settings file that exists but cannot be read still holds the user's presets and macros:
+// the defaults in memory must not replace it at close.
+TEST(IniFileOnDisk, AFileThatCouldNotBeReadIsNeverReplaced) {
+  TempDir dir;
+  // Opens for anyone, root included, and fails on the first read.
+  fs::create_symlink("/proc/self/mem", dir / "VESKOR.INI");
+  IniFile ini(dir / "VESKOR.INI");
+  ASSERT_FALSE(ini.load().ok);
+  ini.writeString("A", "k", "v");
+  std::string error;
+  EXPECT_FALSE(ini.save(&error));
+  EXPECT_NE(error.find("could not be read"), std::string::npos);
+  EXPECT_TRUE(fs::is_symlink(dir / "VESKOR.INI"));
+
+  // Once it reads again, saving works again.
+  fs::remove(dir / "VESKOR.INI");
+  dir.write("VESKOR.INI", "[B]\nk=w\n");
+  ASSERT_TRUE(ini.load().ok);
+  EXPECT_TRUE(ini.save(&error));
+}
+
 TEST(IniFileOnDisk, OversizedFileIsCutAtTheLastWholeLine) {
   TempDir dir;
   std::string bytes = "[A]\nfirst=1\n";
