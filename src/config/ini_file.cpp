@@ -7,9 +7,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
-#include <random>
 #include <system_error>
 
+#include "document/file_names.h"
 #include "document/storage_sync.h"
 
 namespace tolmar {
@@ -38,19 +38,6 @@ std::string_view trim(std::string_view s) {
 
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
-}
-
-std::string randomSuffix() {
-  std::random_device rd;
-  std::mt19937_64 gen((static_cast<uint64_t>(rd()) << 32) ^ rd());
-  static const char kHex[] = "0123456789abcdef";
-  uint64_t v = gen();
-  std::string s;
-  for (int i = 0; i < 12; ++i) {
-    s += kHex[v & 15];
-    v >>= 4;
-  }
-  return s;
 }
 
 // Whether files can be created in dir, found by creating one: permission bits alone do not

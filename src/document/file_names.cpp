@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <system_error>
 
 #include "core/context.h"
@@ -70,6 +71,19 @@ std::string makeNumberedFileName(const std::string& path) {
     std::string name = stem + std::to_string(n) + extension;
     if (!nameTaken(name)) return name;
   }
+}
+
+std::string randomSuffix() {
+  std::random_device rd;
+  std::mt19937_64 gen((static_cast<uint64_t>(rd()) << 32) ^ rd());
+  static const char kHex[] = "0123456789abcdef";
+  uint64_t v = gen();
+  std::string s;
+  for (int i = 0; i < 12; ++i) {
+    s += kHex[v & 15];
+    v >>= 4;
+  }
+  return s;
 }
 
 }  // namespace tolmar

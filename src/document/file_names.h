@@ -19,6 +19,9 @@ std::string makeTempFileName(const std::string& directory, const std::string& tm
 std::string makeTempFileName(const Context& ctx, const std::string& directory,
                              const std::string& documentPath);
 
+// Twelve random hex digits, for scratch names that parallel processes must not share.
+std::string randomSuffix();
+
 // path with 1, 2, 3, ... inserted before its extension ("a/song.wav" -> "a/song1.wav"; a path
 // without extension gets the number at its end): the first such name that does not exist.
 std::string makeNumberedFileName(const std::string& path);

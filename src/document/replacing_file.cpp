@@ -26,9 +26,10 @@ void ReplacingFile::openOrThrow() {
   const bool inPlace =
       fs::is_symlink(fs::symlink_status(target, ec)) || (exists && !fileWritable(path_));
   if (!inPlace) {
-    scratch_ =
-        makeTempFileName(target.has_parent_path() ? target.parent_path().string() : ".", "", "");
-    if (!scratch_.empty() && file_.open(scratch_, BinaryFile::Mode::Create)) {
+    // Beside the file, so the rename stays on one filesystem; random, so parallel batch jobs
+    // saving in one folder never share it.
+    scratch_ = path_ + ".tmp-" + randomSuffix();
+    if (file_.open(scratch_, BinaryFile::Mode::Create)) {
       // The replacement keeps the permissions the user gave the file.
       if (exists) fs::permissions(scratch_, fs::status(target, ec).permissions(), ec);
       return;
