@@ -94,8 +94,9 @@ bool Editor::openOnce(const std::string& path, bool replace, bool& retry) {
 }
 
 bool Editor::QueryClose() {
-  if (ctx.inMacroOrBatch()) return true;
+  // A long operation pumping messages holds the document, also inside a macro step.
   if (ctx.progressDepth > 0) return false;
+  if (ctx.inMacroOrBatch()) return true;
   if (!doc) return true;
   if (!doc->deletions.empty() || !doc->insertions.empty()) {
     if (!ctx.askYesNo(

@@ -265,6 +265,21 @@ TEST_F(EditorFixture, QueryCloseAsksInOrderAndActsOnTheAnswer) {
   EXPECT_EQ(host.questions.size(), asked);
 }
 
+// A Close pressed while a macro step's long operation pumps messages destroyed the document
+// under that operation: the macro shortcut was taken before the progress-panel check.
+TEST_F(EditorFixture, CloseIsRefusedWhileAProgressPanelShowsEvenInAMacro) {
+  WavBuilder().staircase(2000).write(wav);
+  ASSERT_TRUE(editor.OpenDocument(wav));
+  editor.ctx.macroRunning = true;
+  {
+    Progress busy(editor.ctx, " Removing:");
+    EXPECT_FALSE(editor.QueryClose());
+    editor.CloseFile1Click();
+    EXPECT_NE(editor.doc, nullptr);
+  }
+  EXPECT_TRUE(editor.QueryClose());
+}
+
 TEST_F(EditorFixture, QueryCloseOnAReadOnlyFileOffersToGoBack) {
   WavBuilder().staircase(2000).write(wav);
   ASSERT_TRUE(editor.OpenDocument(wav));
