@@ -192,8 +192,10 @@ bool Editor::saveEnabled() const {
   return doc && doc->canUndo() && !ctx.readOnly;
 }
 
+// A long edit pumps messages while its records are on the list but not yet in an undo step:
+// Save, Undo or Redo run from the pump then would write them, or pair them with the wrong step.
 bool Editor::Save1Click() {
-  if (!doc || doc->undoSteps.empty()) return false;
+  if (!doc || ctx.progressDepth > 0 || doc->undoSteps.empty()) return false;
   if (ctx.settings.saveconfirm && !ctx.askYesNo("Are you sure you wish to save back to hard disk?"))
     return false;
   BinaryFile f;
@@ -210,13 +212,13 @@ bool Editor::Save1Click() {
 }
 
 void Editor::Undo1Click() {
-  if (!doc || !doc->Undo()) return;
+  if (!doc || ctx.progressDepth > 0 || !doc->Undo()) return;
   ctx.host().refreshCommands();
   ctx.host().requestRepaint();
 }
 
 void Editor::Redo1Click() {
-  if (!doc || !doc->Redo()) return;
+  if (!doc || ctx.progressDepth > 0 || !doc->Redo()) return;
   ctx.host().refreshCommands();
   ctx.host().requestRepaint();
 }

@@ -304,5 +304,32 @@ TEST_F(EditorFixture, UndoAndRedoHandlersNeedADocument) {
   EXPECT_EQ(editor.doc->undoCaption(), "Undo Interpolate");
 }
 
+// Remove All Clicks pumps messages while its records are on the list but not yet in a step:
+// an Undo, Redo or Save run from the pump then took them for an earlier step's, or wrote them.
+TEST_F(EditorFixture, UndoRedoAndSaveWaitWhileALongEditPumpsMessages) {
+  WavBuilder().staircase(2000).write(wav);
+  ASSERT_TRUE(editor.OpenDocument(wav));
+  editor.ctx.settings.saveconfirm = false;
+  edit(10, 20, 5, "Interpolate");
+  editor.params.repairMethod = RepairMethod::Linear;
+  editor.clicks.stored.emplace();
+  editor.clicks.stored->Add(500, 1, 0);
+  editor.clicks.stored->Add(1500, 1, 0);
+  host.onPump = [&](int) {
+    editor.Undo1Click();
+    editor.Redo1Click();
+    editor.Save1Click();
+  };
+  editor.RemoveAllClicks1Click();
+  host.onPump = nullptr;
+  ASSERT_EQ(editor.doc->undoSteps.size(), 2u);
+  EXPECT_EQ(editor.doc->undoCaption(), "Undo Remove All Clicks");
+  EXPECT_EQ(fileBytes(wav)[44 + 40], 10) << "nothing was saved meanwhile";
+  editor.Undo1Click();
+  editor.Undo1Click();
+  EXPECT_FALSE(editor.doc->canUndo());
+  EXPECT_FALSE(host.said("bad undo!"));
+}
+
 }  // namespace
 }  // namespace tolmar::test
