@@ -105,6 +105,9 @@ int32_t CopyEarlierBlock(WaveFile& doc, MarkerList& markers, int32_t sourceStart
   const int32_t hi = std::min({sourceEnd, doc.lastFrame + 1, doc.lastFrame + 1 - offset});
   if (lo >= hi || !(left || right)) return 0;
   if (!doc.BeginLargeEdit(lo, hi, 9000)) return 0;
+  // The records go on the edit list chunk by chunk, their step only after the copy: an Undo or
+  // Redo let through by the pump meanwhile would pair them with an earlier step.
+  DirectWriteScope busy(doc);
 
   const bool channels[2] = {left, right};
   int32_t kept = 0;

@@ -63,6 +63,9 @@ PassResult runEffectPass(WaveFile& doc, const PassSpec& spec, const ChunkCompute
   }
   const bool writable[2] = {spec.left && ctx.editLeft, spec.right && ctx.editRight};
 
+  // The records go on the edit list chunk by chunk, their step only after the pass: an Undo or
+  // Redo let through by the pump meanwhile would pair them with an earlier step.
+  DirectWriteScope busy(doc);
   Progress progress(ctx, spec.caption);
   std::vector<int16_t> buf(static_cast<size_t>(spec.walk.size) * 2);
   for (int32_t k = 0; k < chunks; ++k) {

@@ -49,6 +49,24 @@ TEST_F(BlockCommandsTest, CopyPrecedingBlockCopiesTheFramesJustBeforeTheSelectio
   EXPECT_EQ(doc().undoSteps.size(), 1u);
 }
 
+// A long copy pumps between its chunks while its records are on the list and its step is not.
+TEST_F(BlockCommandsTest, UndoDeliveredDuringALongCopyIsRefused) {
+  openStaircase(60000);
+  select(0, 59999);
+  editor.FadeIn1Click();
+  const std::vector<int16_t> faded = frames(0, 59999);
+  select(30000, 49999);
+  int refused = 0;
+  host.onPump = [&](int) { refused += doc().Undo() ? 0 : 1; };
+  editor.CopyPrecedingBlock1Click();
+  host.onPump = nullptr;
+  EXPECT_GT(refused, 1);
+  EXPECT_EQ(doc().undoCaption(), "Undo Copy Block");
+  editor.Undo1Click();
+  EXPECT_EQ(frames(0, 59999), faded);
+  EXPECT_TRUE(doc().canUndo());
+}
+
 TEST_F(BlockCommandsTest, EdgeSmoothingFoldsIntoTheCopysUndoStep) {
   openStaircase();
   select(5000, 5099);

@@ -78,6 +78,30 @@ TEST_F(EffectCommandsTest, WithUndoAndDirectOverwriteGiveTheSameSamples) {
   }
 }
 
+// The pass puts its records on the edit list chunk by chunk and pumps between chunks: an Undo
+// let through then would take the pass's records away with the earlier step.
+TEST_F(EffectCommandsTest, UndoDeliveredDuringAPassIsRefused) {
+  fresh();
+  const std::vector<int16_t> original = frames(0, 99999);
+  editor.FadeIn1Click();
+  const std::vector<int16_t> faded = frames(0, 99999);
+  int pumps = 0;
+  host.onPump = [&](int) {
+    ++pumps;
+    editor.Undo1Click();
+  };
+  editor.Compress1Click();
+  host.onPump = nullptr;
+  ASSERT_GT(pumps, 2);
+  EXPECT_EQ(doc().undoCaption(), "Undo Amplify/Compress");
+  EXPECT_NE(frames(0, 99999), faded);
+  editor.Undo1Click();
+  EXPECT_EQ(frames(0, 99999), faded);
+  editor.Undo1Click();
+  EXPECT_EQ(frames(0, 99999), original);
+  EXPECT_FALSE(doc().canUndo());
+}
+
 TEST_F(EffectCommandsTest, DirectOverwriteAsksFirstAndIsRefusedOverUnsavedEdits) {
   fresh();
   host.answers = {Answer::No};

@@ -176,6 +176,31 @@ TEST_F(Spectral, ReduceNoiseAsksItsDialogAndStoresItsSettings) {
   EXPECT_FALSE(doc().canUndo());
 }
 
+// Each block's records go on the edit list before the step does; an Undo let through by the
+// pump meanwhile would take them away with the step before.
+TEST_F(Spectral, UndoDeliveredDuringReduceNoiseOrDecrackleIsRefused) {
+  for (bool crackle : {false, true}) {
+    SCOPED_TRACE(crackle ? "Decrackle" : "Reduce Noise");
+    openFrames(realisticFrames(32768, 9));
+    select(0, doc().lastFrame);
+    ctx.silentMode = true;
+    editor.GetFingerprint1Click();
+    editor.FadeIn1Click();
+    const std::vector<int16_t> faded = frames(0, doc().lastFrame);
+    int refused = 0;
+    host.onPump = [&](int) { refused += editor.doc->Undo() ? 0 : 1; };
+    crackle ? editor.Decrackle1Click() : editor.RemoveNoise1Click();
+    host.onPump = nullptr;
+    EXPECT_GT(refused, 2);
+    EXPECT_EQ(doc().undoCaption(), crackle ? "Undo Decrackle" : "Undo Reduce Noise");
+    editor.Undo1Click();
+    EXPECT_EQ(frames(0, doc().lastFrame), faded);
+    editor.Undo1Click();
+    EXPECT_EQ(frames(0, doc().lastFrame), original);
+    EXPECT_FALSE(doc().canUndo());
+  }
+}
+
 TEST_F(Spectral, KeepNoiseOnlyDirectOverwriteAsksWhetherToAbandon) {
   openFrames(realisticFrames(8192, 7));
   select(0, doc().lastFrame);
