@@ -47,11 +47,14 @@ void DeclickCommands::FindandRemoveAllClicks1Click() {
   // Declicking is normally run over a whole side, and what it removes cannot be put back.
   if (!e.VerifyDirectOverwrite(/*wholeFile=*/true, /*strong=*/true)) return;
   int32_t count = 0;
+  bool failed = false;
   {
     DirectWriteScope scope(*e.doc);
     count = FindClicks(*e.doc, params, clicks, /*includeUpdates=*/false,
-                       /*showProgress=*/true, /*repair=*/true, e.smoothEdges);
+                       /*showProgress=*/true, /*repair=*/true, e.smoothEdges, &failed);
   }
+  // The clicks counted reached the file; the rest of the selection was left as it was.
+  if (failed) e.ctx.error("Failed to write to " + e.doc->path);
   // Repairs that did not reach the disk are not reported as removed.
   if (e.doc->finishDirectWrite()) e.ctx.info(std::to_string(count) + " Clicks Removed");
   e.ctx.host().requestRepaint();

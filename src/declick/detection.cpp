@@ -654,7 +654,8 @@ std::string clicksFoundText(int32_t count) {
 }
 
 int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists,
-                   bool includeUpdates, bool showProgress, bool repair, bool smoothEdges) {
+                   bool includeUpdates, bool showProgress, bool repair, bool smoothEdges,
+                   bool* failedOut) {
   const int32_t selStart = doc.selStart;
   // Frames past the end of the file are never scanned, and above all never written.
   const int32_t selEnd = std::min(doc.selEnd, doc.lastFrame);
@@ -664,6 +665,7 @@ int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists
   BinaryFile file;
   if (!file.open(doc.path, repair ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::Read)) {
     if (ctx.settings.emitbeeps) ctx.host().beep();
+    if (failedOut) *failedOut = true;
     return 0;
   }
   lists.stored.emplace();
@@ -831,6 +833,7 @@ int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists
     doc.displayOutOfDate = true;
   }
   if (failed && ctx.settings.emitbeeps) ctx.host().beep();
+  if (failedOut) *failedOut = failed;
   return count;
 }
 

@@ -69,9 +69,11 @@ class ClickDetector {
 // the clicks found; with repair every click found is repaired straight into the WAV file and
 // the stored list is replaced by a new empty one. Either way the current click becomes none.
 // Returns the number of clicks found; 0, with nothing changed, when the selection end is not
-// after its start. A file that cannot be opened or written ends the run with only a beep.
+// after its start. A file that cannot be opened or written ends the run with only a beep;
+// `failed`, when given, tells the caller so.
 int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists,
-                   bool includeUpdates, bool showProgress, bool repair, bool smoothEdges = false);
+                   bool includeUpdates, bool showProgress, bool repair, bool smoothEdges = false,
+                   bool* failed = nullptr);
 
 // The progress counter label of a search.
 std::string clicksFoundText(int32_t count);
