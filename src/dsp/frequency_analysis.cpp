@@ -24,6 +24,8 @@ int32_t meanMagnitudes(WaveFile& doc, SpectralEngine& engine, int32_t first, int
     // The test comes first: a Stop pressed during a block's pump still lets that block count.
     for (int32_t b = 0; b < blocks && ctx.continueFlag; ++b) {
       progress.step(percentOf(static_cast<int64_t>(b) + 1, blocks));
+      // A fingerprint of another length loaded through the pump changes N under these buffers.
+      if (engine.N() != n) break;
       const int32_t s = static_cast<int32_t>(first + static_cast<int64_t>(b) * n);
       doc.ReadFrames(true, frames.data(), s, s + n - 1);
       engine.ForwardStereoFFT(frames.data(), nullptr, window, magR.data(), magL.data(), nullptr);

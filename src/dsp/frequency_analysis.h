@@ -22,7 +22,7 @@ std::string regionTooShortText(int n);
 // from `first` (read through the edit overlay) and divides by the blocks processed, under the
 // caption " Scanning:". Stop ends the scan after the current block; the mean is then over the
 // blocks done. left and right receive N values. Returns the blocks processed (at least 1 when
-// blocks > 0).
+// blocks > 0); a change of the engine's N meanwhile ends the scan before the next block.
 int32_t meanMagnitudes(WaveFile& doc, SpectralEngine& engine, int32_t first, int32_t blocks,
                        bool window, double* left, double* right);
 

@@ -72,6 +72,7 @@ void SpectralCommands::GetFingerprint1Click() {
   std::vector<double> left(static_cast<size_t>(n)), right(static_cast<size_t>(n));
   meanMagnitudes(doc, spectral, doc.selStart, static_cast<int32_t>(blocks), false, left.data(),
                  right.data());
+  if (spectral.N() != n) return;  // a fingerprint loaded meanwhile stands
   fingerprint.set(n, left.data(), right.data());
   e.ctx.host().requestRepaint();
   e.ctx.host().refreshCommands();

@@ -141,6 +141,28 @@ TEST_F(Spectral, StopDuringGetFingerprintAveragesTheBlocksDone) {
   EXPECT_TRUE(host.dialogIds.empty()) << "silent mode shows no dialog";
 }
 
+// A fingerprint of another length loaded through the pump changes the engine's N under the
+// measurement, whose buffers are the old N's; the loaded fingerprint stands.
+TEST_F(Spectral, FingerprintLoadedDuringGetFingerprintEndsTheMeasurement) {
+  editor.spectral.SetFFTSize(1024);
+  openFrames(realisticFrames(1024 * 8, 11));
+  select(0, doc().lastFrame);
+  ctx.silentMode = true;
+  const std::vector<double> l(8192, 5.0), r(8192, 7.0);
+  writeFingerprintFile(std::filesystem::path(wavPath).replace_extension(".fpr").string(), 8192,
+                       l.data(), r.data());
+  host.pumps = 0;
+  host.onPump = [&](int pump) {
+    if (pump == 1) editor.LoadFingerprintfromFile1Click();
+  };
+  editor.GetFingerprint1Click();
+  host.onPump = nullptr;
+  EXPECT_EQ(editor.spectral.N(), 8192);
+  EXPECT_EQ(editor.fingerprint.n, 8192);
+  EXPECT_EQ(editor.fingerprint.left[100], 5.0);
+  EXPECT_EQ(editor.fingerprint.right[8191], 7.0);
+}
+
 // ---- Reduce Noise ----
 
 TEST_F(Spectral, ReduceNoiseAsksItsDialogAndStoresItsSettings) {
