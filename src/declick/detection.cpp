@@ -727,7 +727,17 @@ int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists
       for (int32_t s = selStart;;) {
         const int32_t blockEnd = blockEndFrom(s);
         if (!beforeBlock(blockEnd)) break;
-        doc.ReadFrames(file, includeUpdates, work.data(), s, blockEnd);
+        // A short read comes back as silence, which would then be written over the sound.
+        const size_t samples = 2 * (static_cast<size_t>(blockEnd - s) + 1);
+        if (!file.seek(doc.dataOffset + static_cast<int64_t>(s) * 4) ||
+            !file.readExact(work.data(), samples * 2)) {
+          failed = true;
+          break;
+        }
+        if (includeUpdates)
+          doc.ReadFrames(file, true, work.data(), s, blockEnd);
+        else
+          samplesFromLittleEndian(work.data(), samples);
         const int32_t found =
             detector.FindClicksInBlock(work.data(), kDetectBlockFrames, s, blockEnd, store, true);
         if (!doc.WriteFramesDirect(file, s, blockEnd, work.data())) {

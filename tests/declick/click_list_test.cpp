@@ -146,6 +146,21 @@ TEST_F(ClickListTest, FindAndRemoveAllClicksReportsAWriteThatFailedPartWay) {
   EXPECT_EQ(frame[0], 0) << "the first block was repaired";
 }
 
+// A read that came back short was taken as silence, and the block was then written back over
+// the file: the frames that could not be read became zeros on disk.
+TEST_F(ClickListTest, FindAndRemoveAllClicksNeverWritesBackWhatItCouldNotRead) {
+  bool shrunk = false;
+  host.onPump = [&](int) {
+    if (!shrunk) std::filesystem::resize_file(wav, 44 + 4 * 20000);  // the reads fail from here
+    shrunk = true;
+  };
+  host.answers = {Answer::Yes};
+  editor.FindandRemoveAllClicks1Click();
+  host.onPump = nullptr;
+  EXPECT_EQ(std::filesystem::file_size(wav), 44u + 4 * 20000) << "nothing written past the read";
+  EXPECT_TRUE(host.said("Failed to write to " + wav));
+}
+
 TEST_F(ClickListTest, FindAndRemoveAllClicksIsRefusedWithUnsavedEdits) {
   doc().AddLinearEdit(10, 20, 0, 0, 0);
   doc().CommitEdit(1, "Interpolate");
