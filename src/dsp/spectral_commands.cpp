@@ -26,22 +26,28 @@ void SpectralCommands::FrequencyAnalysis1Click() {
   Editor& e = ed();
   if (e.ctx.silentMode || !e.doc || !e.doc->hasSelection()) return;
   WaveFile& doc = *e.doc;
-  FFTSizeGuard size(spectral, kFrequencyAnalysisSize);
-  const int n = spectral.N();
-  const int64_t blocks = (static_cast<int64_t>(doc.selEnd) - doc.selStart + 1) / n;
-  if (blocks == 0) {
-    e.ctx.error(regionTooShortText(n));
-    return;
+  const uint64_t generation = fingerprint.generation;
+  {
+    FFTSizeGuard size(spectral, kFrequencyAnalysisSize);
+    const int n = spectral.N();
+    const int64_t blocks = (static_cast<int64_t>(doc.selEnd) - doc.selStart + 1) / n;
+    if (blocks == 0) {
+      e.ctx.error(regionTooShortText(n));
+      return;
+    }
+    SpectrumModel model;
+    model.n = n;
+    model.sampleRate = e.ctx.sampleRate;
+    model.left.resize(static_cast<size_t>(n));
+    model.right.resize(static_cast<size_t>(n));
+    meanMagnitudes(doc, spectral, doc.selStart, static_cast<int32_t>(blocks), true,
+                   model.left.data(), model.right.data());
+    DialogRequest req{kFrequencyAnalysisDialogId, &model};
+    e.ctx.host().runDialog(req);
   }
-  SpectrumModel model;
-  model.n = n;
-  model.sampleRate = e.ctx.sampleRate;
-  model.left.resize(static_cast<size_t>(n));
-  model.right.resize(static_cast<size_t>(n));
-  meanMagnitudes(doc, spectral, doc.selStart, static_cast<int32_t>(blocks), true, model.left.data(),
-                 model.right.data());
-  DialogRequest req{kFrequencyAnalysisDialogId, &model};
-  e.ctx.host().runDialog(req);
+  // A fingerprint loaded through the pump meanwhile keeps its own N.
+  if (fingerprint.present && fingerprint.generation != generation)
+    spectral.SetFFTSize(fingerprint.n);
 }
 
 // ---- Noise fingerprint ----

@@ -410,6 +410,26 @@ TEST_F(Spectral, FrequencyAnalysisShowsTheMeanWindowedMagnitudesAndRestoresN) {
   EXPECT_EQ(shows, 1) << "nothing in silent mode";
 }
 
+// A fingerprint loaded through the pump brings its own N, which putting back the length the
+// analysis found would leave out of step with the fingerprint.
+TEST_F(Spectral, FingerprintLoadedDuringFrequencyAnalysisKeepsItsLength) {
+  editor.spectral.SetFFTSize(8192);
+  openFrames(realisticFrames(4096 * 6, 14));
+  select(0, doc().lastFrame);
+  const std::string fpr = std::filesystem::path(wavPath).replace_extension(".fpr").string();
+  const std::vector<double> l(2048, 5.0), r(2048, 7.0);
+  writeFingerprintFile(fpr, 2048, l.data(), r.data());
+  host.openAnswers = {fpr};
+  host.pumps = 0;
+  host.onPump = [&](int pump) {
+    if (pump == 2) editor.LoadFingerprintfromFile1Click();
+  };
+  editor.FrequencyAnalysis1Click();
+  host.onPump = nullptr;
+  ASSERT_EQ(editor.fingerprint.n, 2048);
+  EXPECT_EQ(editor.spectral.N(), 2048);
+}
+
 TEST_F(Spectral, StopDuringFrequencyAnalysisStillShowsTheMeanSoFar) {
   openFrames(realisticFrames(4096 * 3, 14));
   select(0, doc().lastFrame);
