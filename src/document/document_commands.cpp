@@ -198,7 +198,9 @@ void DocumentCommands::AddSurroundingSilence1Click() {
 
 void DocumentCommands::ExecuteDeletions1Click() {
   Editor& e = ed();
-  if (!e.doc) return;
+  // Run from the message pump of a long operation, the rebuild would replace the file and
+  // reopen the document that operation is still using.
+  if (!e.doc || e.ctx.progressDepth > 0) return;
   Context& ctx = e.ctx;
   WaveFile& doc = *e.doc;
   // A read-only file is never replaced, whatever the directory would allow.

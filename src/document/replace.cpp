@@ -400,7 +400,8 @@ void DocumentCommands::ReplaceFromFileDirectOverwrite1Click() {
 
 void DocumentCommands::AppendOtherFiletoEnd1Click() {
   Editor& e = ed();
-  if (!e.doc || e.ctx.inMacroOrBatch()) return;
+  // It reopens the document: never under a long operation that is still using it.
+  if (!e.doc || e.ctx.inMacroOrBatch() || e.ctx.progressDepth > 0) return;
   if (!e.VerifyDirectOverwrite(false, false)) return;
   Context& ctx = e.ctx;
   auto source = openSourceFile(e, "Select WAV File to Append");

@@ -331,5 +331,23 @@ TEST_F(EditorFixture, UndoRedoAndSaveWaitWhileALongEditPumpsMessages) {
   EXPECT_FALSE(host.said("bad undo!"));
 }
 
+// Execute Deletions and Append replace the file and reopen the document: run from the pump of
+// a long operation they would free the document it is still reading.
+TEST_F(EditorFixture, CommandsThatReopenTheDocumentWaitForALongOperation) {
+  WavBuilder().staircase(200000).write(wav);
+  ASSERT_TRUE(editor.OpenDocument(wav));
+  editor.doc->deletions.push_back({100, 199});
+  host.openAnswers = {wav};
+  WaveFile* const running = editor.doc.get();
+  host.onPump = [&](int) {
+    editor.ExecuteDeletions1Click();
+    editor.AppendOtherFiletoEnd1Click();
+  };
+  editor.FindAllClicks1Click();
+  host.onPump = nullptr;
+  EXPECT_EQ(editor.doc.get(), running);
+  EXPECT_EQ(fileBytes(wav).size(), 44u + 200000 * 4);
+}
+
 }  // namespace
 }  // namespace tolmar::test
