@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "core/editor.h"
 #include "cue/cue_sheet.h"
+#include "support/file_size_limit.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
@@ -314,22 +313,17 @@ TEST_F(CueCommandsTest, AFailedWriteLeavesThePreviousSheetWhole) {
   const std::string old = "FILE side.wav WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
   std::ofstream(sheet, std::ios::binary) << old;
   for (int k = 1; k <= 20; ++k) editor.AddTrackCue(k * 44100, false, false);
-  rlimit before{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = before;
-  limited.rlim_cur = 200;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  for (auto choice : {ExistingCueFileModel::Overwrite, ExistingCueFileModel::Append}) {
-    host.saveAnswers = {sheet};
-    host.dialogs["ExistingCueFile"] = [=](void* m) {
-      static_cast<ExistingCueFileModel*>(m)->choice = choice;
-      return true;
-    };
-    editor.CreateDAOCueSheet1Click();
+  {
+    const FileSizeLimit limit(200);
+    for (auto choice : {ExistingCueFileModel::Overwrite, ExistingCueFileModel::Append}) {
+      host.saveAnswers = {sheet};
+      host.dialogs["ExistingCueFile"] = [=](void* m) {
+        static_cast<ExistingCueFileModel*>(m)->choice = choice;
+        return true;
+      };
+      editor.CreateDAOCueSheet1Click();
+    }
   }
-  setrlimit(RLIMIT_FSIZE, &before);
-  std::signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(slurp(sheet), old);
   EXPECT_TRUE(host.said("Failed to write file " + sheet));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);  // the side and its sheet

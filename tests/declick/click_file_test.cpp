@@ -1,15 +1,14 @@
 #include "declick/click_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <filesystem>
 #include <iterator>
 #include <tuple>
 #include <vector>
 
 #include "document/binary_file.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
 
@@ -106,15 +105,10 @@ TEST(ClickFile, AFailedWriteLeavesThePreviousFileWhole) {
   for (int32_t i = 1; i < 1000; ++i) stored.Add(i * 441, 0, 1);
 
   // A file-size limit makes the write fail part way, as a full disk would.
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = old;
-  limited.rlim_cur = 100;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  EXPECT_THROW(writeClickFile(path, &stored, falseClicks), FileError);
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
+  {
+    const FileSizeLimit limit(100);
+    EXPECT_THROW(writeClickFile(path, &stored, falseClicks), FileError);
+  }
 
   EXPECT_EQ(readFileBytes(path), before);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);

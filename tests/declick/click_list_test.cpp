@@ -2,9 +2,7 @@
 // clicks, the click file and markers.
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <filesystem>
 #include <tuple>
 #include <vector>
@@ -12,6 +10,7 @@
 #include "config/command_table.h"
 #include "core/editor.h"
 #include "declick/click_file.h"
+#include "support/file_size_limit.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
@@ -130,16 +129,11 @@ TEST_F(ClickListTest, FindAndRemoveAllClicksOverwritesTheFileAfterConfirmation) 
 // A write that failed part-way ended the run with a beep at most, and the count of the blocks
 // written before it was then reported as the result.
 TEST_F(ClickListTest, FindAndRemoveAllClicksReportsAWriteThatFailedPartWay) {
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = old;
-  small.rlim_cur = 44 + 4 * 15000;  // the second block cannot be written back
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  host.answers = {Answer::Yes};
-  editor.FindandRemoveAllClicks1Click();
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
+  {
+    const FileSizeLimit limit(44 + 4 * 15000);
+    host.answers = {Answer::Yes};
+    editor.FindandRemoveAllClicks1Click();
+  }
   EXPECT_TRUE(host.said("Failed to write to " + wav));
   int16_t frame[2] = {};
   doc().ReadFrames(false, frame, 1000, 1000);

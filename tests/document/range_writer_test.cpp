@@ -1,16 +1,15 @@
 #include "document/range_writer.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "document/wav_format.h"
 #include "support/doc_fixture.h"
+#include "support/file_size_limit.h"
 
 namespace tolmar::test {
 namespace {
@@ -170,17 +169,14 @@ TEST(RangeWriter, WhatCouldNotBeOpenedIsNeverDeleted) {
 TEST(RangeWriter, AFileThatFailsAtTheFinalFlushIsReported) {
   DocFixture fx;
   fx.open(WavBuilder().staircase(100));
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = old;
-  limited.rlim_cur = 60;  // the header fits, the ten frames after it do not
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
   const std::string out = fx.dir.file("short.wav");
-  const bool committed = writeRange(*fx.doc, out, 0, 0, 9);
-  const bool flushed = writeRange(*fx.doc, out, 0, 0, 9, false);
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
+  bool committed = true;
+  bool flushed = true;
+  {
+    const FileSizeLimit limit(60);
+    committed = writeRange(*fx.doc, out, 0, 0, 9);
+    flushed = writeRange(*fx.doc, out, 0, 0, 9, false);
+  }
   EXPECT_FALSE(committed);
   EXPECT_FALSE(flushed);
   EXPECT_FALSE(fs::exists(out));

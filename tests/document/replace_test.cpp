@@ -1,16 +1,15 @@
 #include "document/replace.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <cerrno>
-#include <csignal>
 #include <filesystem>
 
 #include "core/editor.h"
 #include "document/binary_file.h"
 #include "document/clipboard_image.h"
 #include "document/wav_format.h"
+#include "support/file_size_limit.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
@@ -590,15 +589,10 @@ TEST_F(AppendTest, AFailedWriteLeavesTheFileAsItWas) {
   const std::string src = writeSource(20000);
   host.openAnswers = {src};
 
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = old;
-  limited.rlim_cur = before.size() + 10000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  editor.AppendOtherFiletoEnd1Click();
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
+  {
+    const FileSizeLimit limit(before.size() + 10000);
+    editor.AppendOtherFiletoEnd1Click();
+  }
 
   EXPECT_EQ(host.texts(), std::vector<std::string>{"Failed to write to " + wav});
   EXPECT_EQ(readFileBytes(wav), before);

@@ -1,15 +1,14 @@
 #include "dsp/fingerprint_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <cmath>
-#include <csignal>
 #include <filesystem>
 #include <iterator>
 #include <limits>
 
 #include "document/binary_file.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
 
@@ -94,15 +93,10 @@ TEST(FingerprintFile, AFailedWriteLeavesThePreviousFileWhole) {
   const std::vector<uint8_t> before = readFileBytes(path);
 
   // A file-size limit makes the write fail part way, as a full disk would.
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = old;
-  limited.rlim_cur = 10000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  EXPECT_THROW(writeFingerprintFile(path, 4096, l.data(), r.data()), FileError);
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
+  {
+    const FileSizeLimit limit(10000);
+    EXPECT_THROW(writeFingerprintFile(path, 4096, l.data(), r.data()), FileError);
+  }
 
   EXPECT_EQ(readFileBytes(path), before);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);

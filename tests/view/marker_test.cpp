@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <filesystem>
 #include <iterator>
 
 #include "core/editor.h"
 #include "document/binary_file.h"
+#include "support/file_size_limit.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
@@ -191,17 +190,10 @@ TEST_F(MarkerCommandsTest, AFailedSaveLeavesThePreviousFileWhole) {
   for (int32_t p = 1; p <= 100; ++p) editor.AddMarkerAt(p * 1000);
 
   // A file-size limit makes the write fail part way, as a full disk would.
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = old;
-  limited.rlim_cur = 100;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  const bool saved = editor.saveMarkerFile(path);
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
-
-  EXPECT_FALSE(saved);
+  {
+    const FileSizeLimit limit(100);
+    EXPECT_FALSE(editor.saveMarkerFile(path));
+  }
   EXPECT_EQ(host.messages.back().text, "Failed to write file " + path);
   EXPECT_EQ(readFileBytes(path), before);
   EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(path).parent_path()), {}), 2);
