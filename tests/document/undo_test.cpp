@@ -12,6 +12,13 @@ WavBuilder flat() {
   });
 }
 
+// 3000 quiet frames with one loud left sample at frame 1500, inside overview block 1.
+WavBuilder oneLoudFrame() {
+  return WavBuilder().frames(3000, [](int32_t i) {
+    return Frame{static_cast<int16_t>(i == 1500 ? 9000 : 10), 0};
+  });
+}
+
 TEST(UndoTest, StepsMoveBetweenTheSidesWithTheirCaptions) {
   DocFixture fx;
   WaveFile& doc = fx.open(flat());
@@ -234,12 +241,7 @@ TEST(UndoTest, PeakOverviewFollowsEditsUndoAndRedoExactly) {
 
 TEST(UndoTest, ShortRepairInsideABlockDoesNotHideTheBlockPeak) {
   DocFixture fx;
-  WaveFile& doc =
-      fx.open(WavBuilder().frames(3000,
-                                  [](int32_t i) {
-                                    return Frame{static_cast<int16_t>(i == 1500 ? 9000 : 10), 0};
-                                  }),
-              true);
+  WaveFile& doc = fx.open(oneLoudFrame(), true);
   ASSERT_EQ(doc.peakLeft[1], 9000);
   fx.block(1600, 1610, 0, [](int32_t) { return 5; });  // a click repair far from the peak
   doc.CommitEdit(1, "Remove Click");
@@ -253,12 +255,7 @@ TEST(UndoTest, ShortRepairInsideABlockDoesNotHideTheBlockPeak) {
 // describe neither the file nor the edit, and the cache written at close would keep it.
 TEST(UndoTest, UndoAndRedoPutBackMeasuredPeaksNotPendingOnes) {
   DocFixture fx;
-  WaveFile& doc =
-      fx.open(WavBuilder().frames(3000,
-                                  [](int32_t i) {
-                                    return Frame{static_cast<int16_t>(i == 1500 ? 9000 : 10), 0};
-                                  }),
-              true);
+  WaveFile& doc = fx.open(oneLoudFrame(), true);
   fx.block(1600, 1610, 0, [](int32_t) { return 5; });
   doc.CommitEdit(1, "Remove Click");
   fx.block(1700, 1710, 0, [](int32_t) { return 6; });
