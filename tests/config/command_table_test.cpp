@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/editor.h"
+#include "support/editor_fixture.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
@@ -145,16 +146,7 @@ TEST(CommandTableTest, MacroButtonsNeedADefinedSlotAndNoRecording) {
 
 // ---- Availability of a real editor ----
 
-struct AvailabilityTest : ::testing::Test {
-  TempDir dir;
-  ScriptedHost host;
-  Editor editor{host};
-  std::string wav = dir.file("side.wav");
-
-  void SetUp() override {
-    host.ctx = &editor.ctx;
-    editor.ctx.settings.newstylewaveform = false;
-  }
+struct AvailabilityTest : EditorTest {
   void open(int32_t frames = 20000) {
     WavBuilder().staircase(frames).write(wav);
     ASSERT_TRUE(editor.OpenDocument(wav));

@@ -7,6 +7,7 @@
 
 #include "core/editor.h"
 #include "document/wav_format.h"
+#include "support/editor_fixture.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
@@ -16,17 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct EditorFixture : ::testing::Test {
-  TempDir dir;
-  ScriptedHost host;
-  Editor editor{host};
-  std::string wav = dir.file("side.wav");
-
-  void SetUp() override {
-    host.ctx = &editor.ctx;
-    editor.ctx.settings.newstylewaveform = false;
-  }
-
+struct EditorFixture : EditorTest {
   std::vector<uint8_t> fileBytes(const std::string& p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};

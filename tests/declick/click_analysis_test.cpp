@@ -10,6 +10,7 @@
 #include "core/editor.h"
 #include "declick/detection.h"
 #include "support/doc_fixture.h"
+#include "support/editor_fixture.h"
 
 namespace tolmar::test {
 namespace {
@@ -200,16 +201,7 @@ TEST_F(AnalysisTest, CancelEndsWithoutAMessageAndRestoresTheSelection) {
 
 // ---- With the detection engine ----
 
-struct AnalyseClickCommandTest : ::testing::Test {
-  TempDir dir;
-  ScriptedHost host;
-  Editor editor{host};
-  std::string wav = dir.file("side.wav");
-
-  void SetUp() override {
-    host.ctx = &editor.ctx;
-    editor.ctx.settings.newstylewaveform = false;
-  }
+struct AnalyseClickCommandTest : EditorTest {
   // Quiet deterministic noise with one upward click per listed frame on the left channel.
   void open(std::vector<int32_t> clicks) {
     WavBuilder()

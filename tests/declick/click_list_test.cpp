@@ -10,6 +10,7 @@
 #include "config/command_table.h"
 #include "core/editor.h"
 #include "declick/click_file.h"
+#include "support/editor_fixture.h"
 #include "support/file_size_limit.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
@@ -26,15 +27,8 @@ std::vector<Click> clicksOf(const GlitchList& list) {
   return out;
 }
 
-struct ClickListTest : ::testing::Test {
-  TempDir dir;
-  ScriptedHost host;
-  Editor editor{host};
-  std::string wav = dir.file("side.wav");
-
+struct ClickListTest : EditorTest {
   void SetUp() override {
-    host.ctx = &editor.ctx;
-    editor.ctx.settings.newstylewaveform = false;
     // Spikes of 8000 in the left channel at 1000 and 30000, in the right at 20000.
     WavBuilder()
         .frames(44100,

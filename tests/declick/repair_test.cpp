@@ -6,6 +6,7 @@
 
 #include "core/editor.h"
 #include "dsp/block_copy.h"
+#include "support/editor_fixture.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
@@ -143,16 +144,7 @@ TEST(BezierCurveTest, RoundsHalvesToEvenAndReportsTheFirstLimitedValue) {
 
 // ---- Commands on a document ----
 
-struct RepairCommandsTest : ::testing::Test {
-  TempDir dir;
-  ScriptedHost host;
-  Editor editor{host};
-  std::string wav = dir.file("side.wav");
-
-  void SetUp() override {
-    host.ctx = &editor.ctx;
-    editor.ctx.settings.newstylewaveform = false;
-  }
+struct RepairCommandsTest : EditorTest {
   void open(const WavBuilder& b) {
     b.write(wav);
     ASSERT_TRUE(editor.OpenDocument(wav));

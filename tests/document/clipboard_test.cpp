@@ -6,6 +6,7 @@
 
 #include "core/editor.h"
 #include "document/wav_format.h"
+#include "support/editor_fixture.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
@@ -20,15 +21,8 @@ std::vector<uint8_t> fileBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-struct ClipboardTest : ::testing::Test {
-  TempDir dir;
-  ScriptedHost host;
-  Editor editor{host};
-  std::string wav = dir.file("side.wav");
-
+struct ClipboardTest : EditorTest {
   void SetUp() override {
-    host.ctx = &editor.ctx;
-    editor.ctx.settings.newstylewaveform = false;
     WavBuilder().staircase(1000).write(wav);
     ASSERT_TRUE(editor.OpenDocument(wav));
     auto rec = std::make_unique<Interpolation>();

@@ -6,6 +6,7 @@
 
 #include "core/editor.h"
 #include "document/storage_sync.h"
+#include "support/editor_fixture.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
@@ -34,15 +35,8 @@ TEST(StorageSync, CommitsFilesAndDirectoriesAndReportsWhatCannotBeCommitted) {
   EXPECT_FALSE(f.sync());
 }
 
-struct DirectWriteFixture : ::testing::Test {
-  TempDir dir;
-  ScriptedHost host;
-  Editor editor{host};
-  std::string wav = dir.file("side.wav");
-
+struct DirectWriteFixture : EditorTest {
   void SetUp() override {
-    host.ctx = &editor.ctx;
-    editor.ctx.settings.newstylewaveform = false;
     // Music-like material with a few sharp clicks, long enough for many progress pumps.
     WavBuilder()
         .frames(200000,

@@ -8,6 +8,7 @@
 #include "config/settings_io.h"
 #include "core/editor.h"
 #include "document/file_names.h"
+#include "support/editor_fixture.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
@@ -32,16 +33,7 @@ constexpr char kTickQuestion[] =
     "There are non-zero sample(s) at the start and/or end of the selected region.\rThis could "
     "cause a small tick at the transition point.\rAre you sure you wish to proceed?";
 
-struct DocCommandsTest : ::testing::Test {
-  TempDir dir;
-  ScriptedHost host;
-  Editor editor{host};
-  std::string wav = dir.file("side.wav");
-
-  void SetUp() override {
-    host.ctx = &editor.ctx;
-    editor.ctx.settings.newstylewaveform = false;
-  }
+struct DocCommandsTest : EditorTest {
   void open(const WavBuilder& b) {
     b.write(wav);
     ASSERT_TRUE(editor.OpenDocument(wav));

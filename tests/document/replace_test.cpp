@@ -9,6 +9,7 @@
 #include "document/binary_file.h"
 #include "document/clipboard_image.h"
 #include "document/wav_format.h"
+#include "support/editor_fixture.h"
 #include "support/file_size_limit.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
@@ -28,17 +29,8 @@ std::vector<uint8_t> sourceImage(int32_t frames, uint32_t rate = 44100) {
   return WavBuilder().rate(rate).frames(frames, sourceFrame).bytes();
 }
 
-struct ReplaceTest : ::testing::Test {
-  TempDir dir;
-  ScriptedHost host;
-  Editor editor{host};
-  std::string wav = dir.file("side.wav");
-
-  void SetUp() override {
-    host.ctx = &editor.ctx;
-    editor.ctx.settings.newstylewaveform = false;
-    editor.ctx.settings.tmpdir = dir.path().string();
-  }
+struct ReplaceTest : EditorTest {
+  void SetUp() override { editor.ctx.settings.tmpdir = dir.path().string(); }
 
   void openDoc(const WavBuilder& builder, bool peaks = false) {
     editor.ctx.settings.newstylewaveform = peaks;

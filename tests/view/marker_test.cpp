@@ -5,6 +5,7 @@
 
 #include "core/editor.h"
 #include "document/binary_file.h"
+#include "support/editor_fixture.h"
 #include "support/file_size_limit.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
@@ -74,15 +75,8 @@ TEST(MarkerListTest, FileRoundTripAndTruncatedFiles) {
   }
 }
 
-struct MarkerCommandsTest : ::testing::Test {
-  TempDir dir;
-  ScriptedHost host;
-  Editor editor{host};
-  std::string wav = dir.file("side.wav");
-
+struct MarkerCommandsTest : EditorTest {
   void SetUp() override {
-    host.ctx = &editor.ctx;
-    editor.ctx.settings.newstylewaveform = false;
     WavBuilder().staircase(100000).write(wav);
     ASSERT_TRUE(editor.OpenDocument(wav));
     editor.doc->viewWidth = 4000;
