@@ -70,9 +70,6 @@ DecrackleOutcome decrackleSelection(WaveFile& doc, SpectralEngine& engine,
   const int h = n / 2;
   const int64_t blocks = (static_cast<int64_t>(E) - S) / n + 1;
 
-  // Each block's records go on the edit list before their step does: an Undo or Redo let
-  // through by the pump meanwhile would pair them with an earlier step.
-  DirectWriteScope busy(doc);
   SpectralOutput output(doc, direct);
   if (!output.open()) {
     out.failed = out.stopped = true;

@@ -141,7 +141,7 @@ int32_t storeBlock(WaveFile& doc, const int16_t* buf, int32_t first, int32_t las
 }  // namespace
 
 SpectralOutput::SpectralOutput(WaveFile& doc, bool direct)
-    : doc_(doc), direct_(direct), stream_(&doc.readStream()) {}
+    : doc_(doc), busy_(doc), direct_(direct), stream_(&doc.readStream()) {}
 
 bool SpectralOutput::open() {
   if (!direct_) return true;
@@ -195,9 +195,6 @@ NoiseOutcome reduceNoiseSelection(WaveFile& doc, SpectralEngine& engine,
   const int h = n / 2;
   const int64_t blocks = (static_cast<int64_t>(E) - S) / n + 1;
 
-  // Each block's records go on the edit list before their step does: an Undo or Redo let
-  // through by the pump meanwhile would pair them with an earlier step.
-  DirectWriteScope busy(doc);
   SpectralOutput output(doc, direct);
   if (!output.open()) {
     out.failed = out.stopped = true;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/settings.h"
+#include "document/wave_file.h"
 #include "dsp/fft.h"
 
 namespace tolmar {
@@ -89,6 +90,9 @@ class SpectralOutput {
 
  private:
   WaveFile& doc_;
+  // Each block's records go on the edit list before their step does: an Undo or Redo let
+  // through by the pump meanwhile would pair them with an earlier step.
+  DirectWriteScope busy_;
   bool direct_;
   std::unique_ptr<BinaryFile> own_;
   BinaryFile* stream_ = nullptr;
