@@ -220,11 +220,11 @@ int runInfo(const std::vector<std::string>& files) {
   return failed == 0 ? 0 : 1;
 }
 
-// VESKOR.INI: presets, settings and macros, as the program reads them at start-up.
+// VESKOR.INI through the window's own start-up path, so that a batch run works with every
+// value the user set ([Declick], the shortcut table, the transform length, ...).
 void readConfiguration(tolmar::Editor& editor) {
   editor.iniFile.setPath(tolmar::configFilePath());
-  tolmar::readConfigurationAtStartup(editor.ctx, editor.iniFile, editor.presets, editor.macros);
-  editor.applyStartupFFTSize();
+  editor.readSettingsAtStartup();
 }
 
 int runListCommands(const std::vector<std::string>& files) {
