@@ -46,6 +46,7 @@ class Cursor {
     v = loadU32(b);
     return true;
   }
+  int64_t position() const { return pos_; }
   bool skip(int64_t bytes) {
     if (bytes < 0 || bytes > size_ - pos_) return false;
     pos_ += bytes;
@@ -57,6 +58,17 @@ class Cursor {
   int64_t size_;
   int64_t pos_ = 0;
 };
+
+// Every chunk body of odd size is followed by a pad byte that its size does not count.
+int64_t paddedChunkBytes(uint32_t bytes) {
+  return static_cast<int64_t>(bytes) + (bytes & 1);
+}
+
+constexpr uint16_t kWaveFormatExtensible = 0xFFFE;
+// cbSize, valid bits, channel mask, subformat GUID.
+constexpr size_t kExtensibleBytes = 24;
+constexpr uint8_t kPcmSubformat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                       0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 bool isSupportedRate(uint32_t rate) {
   return rate == 44100 || rate == 48000;
@@ -91,19 +103,30 @@ WavParseResult parseWavHeader(ByteSource& src, bool strict, int currentRate, Hea
   const bool riffRead = in.take(reinterpret_cast<uint8_t*>(copy.riff.data()), 4);
   if (!riffRead || !sameId(copy.riff, "RIFF")) return result;
   if (!in.u32(copy.riffSize)) return result;
-  const bool waveRead = in.take(reinterpret_cast<uint8_t*>(copy.waveFmt.data()), 8);
-  if (!waveRead || !sameId(copy.waveFmt, "WAVEfmt ")) return result;
+  auto* formMarker = reinterpret_cast<uint8_t*>(copy.waveFmt.data());
+  if (!in.take(formMarker, 8) || !std::equal(formMarker, formMarker + 4, "WAVE")) return result;
+
+  // Other programs put chunks (JUNK, bext, ...) before "fmt ". The report then shows "WAVE"
+  // followed by the first identifier after it, unless a "fmt " chunk turns up.
+  uint8_t chunkId[4];
+  std::memcpy(chunkId, formMarker + 4, 4);
+  while (std::memcmp(chunkId, "fmt ", 4) != 0) {
+    uint32_t chunkBytes = 0;
+    if (std::memcmp(chunkId, "data", 4) == 0 || !in.u32(chunkBytes) ||
+        !in.skip(paddedChunkBytes(chunkBytes)) || !in.take(chunkId, 4))
+      return result;
+  }
+  std::memcpy(formMarker + 4, "fmt ", 4);
   if (!in.u32(copy.fmtSize)) return result;
 
   // Value mismatches are collected; the fields are still read so the report shows them all.
   bool bad = false;
-  int64_t dataOffset = static_cast<int64_t>(copy.fmtSize) + 28;
   // A fmt chunk shorter than its own fields would put frame 0 inside the header, and saving
   // edits there would overwrite it.
   if (copy.fmtSize < 16) bad = true;
 
   if (!in.u16(copy.formatTag)) return result;
-  if (copy.formatTag != 1) bad = true;
+  if (copy.formatTag != 1 && copy.formatTag != kWaveFormatExtensible) bad = true;
   if (!in.u16(copy.channels)) return result;
   if (copy.channels != 2) bad = true;
 
@@ -118,7 +141,22 @@ WavParseResult parseWavHeader(ByteSource& src, bool strict, int currentRate, Hea
   if (!in.u16(copy.bitsPerSample)) return result;
   if (copy.bitsPerSample != 16) bad = true;
 
-  if (dataOffset > 44 && !in.skip(dataOffset - 44)) return result;
+  int64_t fmtRest = copy.fmtSize >= 16 ? paddedChunkBytes(copy.fmtSize) - 16 : 0;
+  if (copy.formatTag == kWaveFormatExtensible && copy.fmtSize >= 16 + kExtensibleBytes) {
+    // The extension says what the samples are: only 16-bit PCM in all 16 bits is ours.
+    uint8_t ext[kExtensibleBytes];
+    if (!in.take(ext, kExtensibleBytes)) return result;
+    fmtRest -= kExtensibleBytes;
+    const uint16_t extensionBytes = loadU16(ext);
+    const uint16_t validBits = loadU16(ext + 2);
+    if (extensionBytes < kExtensibleBytes - 2 || validBits != 16 ||
+        std::memcmp(ext + 8, kPcmSubformat, sizeof kPcmSubformat) != 0)
+      bad = true;
+  } else if (copy.formatTag == kWaveFormatExtensible) {
+    bad = true;
+  }
+
+  if (fmtRest > 0 && !in.skip(fmtRest)) return result;
 
   // The first identifier is read even when bad, so the report can show it. A short read at
   // the end leaves the last identifier found in the copy.
@@ -127,17 +165,17 @@ WavParseResult parseWavHeader(ByteSource& src, bool strict, int currentRate, Hea
   while (!bad && !sameId(copy.dataId, "data")) {
     uint32_t chunkBytes = 0;
     // Each pass moves at least 8 bytes on and no skip passes the end, so the walk ends there.
-    if (!in.u32(chunkBytes) || !in.skip(chunkBytes)) {
+    if (!in.u32(chunkBytes) || !in.skip(paddedChunkBytes(chunkBytes))) {
       bad = true;
       break;
     }
-    dataOffset += static_cast<int64_t>(chunkBytes) + 8;
     if (!in.take(id, 4)) bad = true;
   }
   if (bad) return result;
 
   uint32_t dataBytes = 0;
   if (!in.u32(dataBytes)) return result;
+  const int64_t dataOffset = in.position();
   // A size field may claim more than was ever written; only whole frames present count.
   const int64_t framesPresent = std::max<int64_t>(0, fileSize - dataOffset) / kWavFrameBytes;
   const int64_t framesClaimed = dataBytes / kWavFrameBytes;

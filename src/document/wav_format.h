@@ -3,9 +3,11 @@
 // every file or clipboard image the program makes, the damaged-header rewrite, the removal of
 // bytes beyond the sample data, and the texts of the dialogs that go with them.
 //
-// Only one layout is accepted: RIFF, "WAVEfmt " right after the RIFF size, PCM, 2 channels,
-// 16 bits, 44100 or 48000 frames per second, any chunks between fmt and data. Nothing here
-// touches the Context; callers apply what the parse found.
+// Only one kind of sample data is accepted: 16-bit PCM (format tag 1, or the extensible format
+// with the PCM subformat and 16 valid bits), 2 channels, 44100 or 48000 frames per second.
+// Other chunks may stand before "fmt " and between fmt and data; every odd-sized chunk is
+// followed by its pad byte. Nothing here touches the Context; callers apply what the parse
+// found.
 
 #include <array>
 #include <cstddef>
@@ -76,8 +78,10 @@ struct WavParseResult {
 };
 
 // Parses from offset 0. `copy` is zeroed, then filled with the fields as far as they were read
-// (it feeds the Unsupported Format report). In strict mode a rate other than `currentRate` is
-// refused. Never allocates; every chunk size is checked against the source's length first.
+// (it feeds the Unsupported Format report; its form marker is "WAVE" and "fmt ", or "WAVE" and
+// the first identifier after it when the file has no fmt chunk). In strict mode a rate other than
+// `currentRate` is refused. Never allocates; every chunk size is checked against the source's
+// length first.
 WavParseResult parseWavHeader(ByteSource& src, bool strict, int currentRate, HeaderCopy& copy);
 
 // ---- Writing ----

@@ -71,11 +71,77 @@ TEST(WavParse, ChunksBetweenFmtAndDataMoveTheDataOffset) {
   EXPECT_EQ(loadU16(&b[p.r.dataOffset + 12]), 3);
   EXPECT_EQ(static_cast<int16_t>(loadU16(&b[p.r.dataOffset + 14])), -3);
 
-  // Odd sizes are taken as stored, without a pad byte; several chunks add up.
-  p = parseBytes(
-      WavBuilder().chunk("LIST", {1, 2, 3}).chunk("fact", {0, 0, 0, 0}).staircase(2).bytes());
+  // An odd size is followed by its pad byte; several chunks add up.
+  p = parseBytes(WavBuilder()
+                     .chunk("LIST", {1, 2, 3})
+                     .chunk("fact", {0, 0, 0, 0})
+                     .padOddChunks()
+                     .staircase(2)
+                     .bytes());
   ASSERT_TRUE(p.r.accepted);
-  EXPECT_EQ(p.r.dataOffset, 44 + 11 + 12);
+  EXPECT_EQ(p.r.dataOffset, 44 + 12 + 12);
+  EXPECT_EQ(p.r.frameCount, 2);
+}
+
+TEST(WavParse, ChunksBeforeFmtAreSteppedOver) {
+  // A JUNK chunk reserving room for a 64-bit header, and an odd one with its pad byte.
+  const auto b = WavBuilder()
+                     .chunkBeforeFmt("JUNK", std::vector<uint8_t>(28, 0))
+                     .chunkBeforeFmt("bext", {7, 7, 7})
+                     .padOddChunks()
+                     .staircase(6)
+                     .bytes();
+  Parsed p = parseBytes(b);
+  ASSERT_TRUE(p.r.accepted);
+  EXPECT_EQ(p.r.dataOffset, 44 + 36 + 12);
+  EXPECT_EQ(p.r.frameCount, 6);
+  EXPECT_EQ(loadU16(&b[p.r.dataOffset + 20]), 5);
+  EXPECT_EQ(std::string(p.copy.waveFmt.begin(), p.copy.waveFmt.end()), "WAVEfmt ");
+  EXPECT_EQ(p.copy.fmtSize, 16u);
+  EXPECT_EQ(p.copy.sampleRate, 44100u);
+
+  // A data chunk ahead of any fmt chunk leaves the format unknown.
+  auto noFmt = WavBuilder().staircase(2).bytes();
+  std::memcpy(&noFmt[12], "data", 4);
+  p = parseBytes(noFmt);
+  EXPECT_FALSE(p.r.accepted);
+  EXPECT_EQ(std::string(p.copy.waveFmt.begin(), p.copy.waveFmt.end()), "WAVEdata");
+  // A chunk before fmt that runs past the end.
+  p = parseBytes(WavBuilder().chunkBeforeFmt("JUNK", {}).staircase(2).bytes());
+  ASSERT_TRUE(p.r.accepted);
+  auto past = WavBuilder().chunkBeforeFmt("JUNK", {1, 2}).staircase(2).bytes();
+  storeU32(&past[16], 0xFFFFFFFF);
+  EXPECT_FALSE(parseBytes(past).r.accepted);
+}
+
+TEST(WavParse, ExtensibleFormatIsAcceptedOnlyFor16BitPcm) {
+  const auto ext = WavBuilder()
+                       .formatTag(0xFFFE)
+                       .fmtExtension(test::extensibleFmtExtension())
+                       .rate(48000)
+                       .staircase(9)
+                       .bytes();
+  Parsed p = parseBytes(ext);
+  ASSERT_TRUE(p.r.accepted);
+  EXPECT_EQ(p.r.dataOffset, 44 + 24);
+  EXPECT_EQ(p.r.frameCount, 9);
+  EXPECT_TRUE(p.r.adoptRate);
+  EXPECT_EQ(p.copy.formatTag, 0xFFFE);
+  EXPECT_EQ(p.copy.fmtSize, 40u);
+
+  // Float samples, 16 bits carrying fewer valid ones, and an extension too short to say.
+  const WavBuilder refused[] = {
+      WavBuilder().formatTag(0xFFFE).fmtExtension(test::extensibleFmtExtension(16, false)),
+      WavBuilder().formatTag(0xFFFE).fmtExtension(test::extensibleFmtExtension(12)),
+      WavBuilder().formatTag(0xFFFE).fmtSize(18),
+  };
+  for (const WavBuilder& r : refused) {
+    WavBuilder wav = r;
+    p = parseBytes(wav.staircase(4).bytes());
+    EXPECT_FALSE(p.r.accepted);
+    EXPECT_EQ(p.copy.formatTag, 0xFFFE);
+    EXPECT_EQ(str(p.copy.dataId), "data");
+  }
 }
 
 TEST(WavParse, LongerFmtChunkIsSkipped) {
@@ -184,7 +250,7 @@ TEST(WavParse, IdentifierMismatchesEndTheParseAtOnce) {
   EXPECT_EQ(str(p.copy.riff), "RIFX");
   EXPECT_EQ(p.copy.riffSize, 0u);  // nothing after the marker was read
 
-  // A chunk between WAVE and fmt is refused.
+  // Without a fmt chunk the report shows what follows "WAVE".
   b = WavBuilder().staircase(2).bytes();
   std::memcpy(&b[12], "LIST", 4);
   p = parseBytes(b);
@@ -342,7 +408,7 @@ TEST(WavReport, ElevenLinesShowTheHeaderCopy) {
 TEST(WavTruncate, RiffSizeEqualToExpectedHasNoSpuriousBytes) {
   TempDir dir;
   const std::string path = dir.file("t.wav");
-  WavBuilder().chunk("LIST", bytesOf("abc")).staircase(50).write(path);
+  WavBuilder().chunk("LIST", bytesOf("abc")).padOddChunks().staircase(50).write(path);
   Parsed p = parseFile(path);
   TruncateInfo info = inspectSpuriousBytes(path, p.r.frameCount, p.r.dataOffset);
   EXPECT_EQ(info.expectedRiffSize, 200 + p.r.dataOffset - 8);

@@ -59,6 +59,22 @@ WavBuilder& WavBuilder::chunk(const std::string& id, std::vector<uint8_t> body,
   return *this;
 }
 
+WavBuilder& WavBuilder::chunkBeforeFmt(const std::string& id, std::vector<uint8_t> body) {
+  chunksBeforeFmt_.push_back({id, std::move(body), std::nullopt});
+  return *this;
+}
+
+WavBuilder& WavBuilder::fmtExtension(std::vector<uint8_t> bytes) {
+  fmtSize_ = static_cast<uint32_t>(16 + bytes.size());
+  fmtExtension_ = std::move(bytes);
+  return *this;
+}
+
+WavBuilder& WavBuilder::padOddChunks() {
+  padOdd_ = true;
+  return *this;
+}
+
 WavBuilder& WavBuilder::dataId(const std::string& id) {
   dataId_ = id;
   return *this;
@@ -107,17 +123,32 @@ WavBuilder& WavBuilder::trailing(std::vector<uint8_t> bytes, bool countInRiffSiz
 }
 
 int64_t WavBuilder::dataOffset() const {
-  int64_t offset = 20 + std::max<int64_t>(16, fmtSize_) + 8;
-  for (const Chunk& c : chunks_) offset += 8 + static_cast<int64_t>(c.body.size());
+  const auto pad = [this](uint64_t n) { return padOdd_ ? static_cast<int64_t>(n & 1) : 0; };
+  int64_t offset = 12;
+  for (const Chunk& c : chunksBeforeFmt_)
+    offset += 8 + static_cast<int64_t>(c.body.size()) + pad(c.body.size());
+  offset += 8 + std::max<int64_t>(16, fmtSize_) + pad(fmtSize_) + 8;
+  for (const Chunk& c : chunks_)
+    offset += 8 + static_cast<int64_t>(c.body.size()) + pad(c.body.size());
   return offset;
 }
 
 std::vector<uint8_t> WavBuilder::bytes() const {
   std::vector<uint8_t> out;
   out.reserve(static_cast<size_t>(dataOffset()) + data_.size() + trailing_.size());
+  const auto pad = [&](uint64_t n) {
+    if (padOdd_ && (n & 1)) out.push_back(0);
+  };
+  const auto putChunk = [&](const Chunk& c) {
+    putId(out, c.id);
+    put32(out, c.sizeField.value_or(static_cast<uint32_t>(c.body.size())));
+    out.insert(out.end(), c.body.begin(), c.body.end());
+    pad(c.body.size());
+  };
   putId(out, "RIFF");
   put32(out, 0);  // filled in below
   putId(out, "WAVE");
+  for (const Chunk& c : chunksBeforeFmt_) putChunk(c);
   putId(out, "fmt ");
   put32(out, fmtSize_);
   const uint16_t align = blockAlign_.value_or(static_cast<uint16_t>(channels_ * bits_ / 8));
@@ -127,15 +158,16 @@ std::vector<uint8_t> WavBuilder::bytes() const {
   put32(out, byteRate_.value_or(rate_ * align));
   put16(out, align);
   put16(out, bits_);
-  for (uint32_t i = 16; i < fmtSize_; ++i) out.push_back(0);
-  for (const Chunk& c : chunks_) {
-    putId(out, c.id);
-    put32(out, c.sizeField.value_or(static_cast<uint32_t>(c.body.size())));
-    out.insert(out.end(), c.body.begin(), c.body.end());
-  }
+  if (fmtExtension_)
+    out.insert(out.end(), fmtExtension_->begin(), fmtExtension_->end());
+  else
+    for (uint32_t i = 16; i < fmtSize_; ++i) out.push_back(0);
+  pad(fmtSize_);
+  for (const Chunk& c : chunks_) putChunk(c);
   putId(out, dataId_);
   put32(out, dataSizeField_.value_or(static_cast<uint32_t>(data_.size())));
   out.insert(out.end(), data_.begin(), data_.end());
+  pad(data_.size());
   const size_t counted = out.size() + (trailingCounted_ ? trailing_.size() : 0);
   out.insert(out.end(), trailing_.begin(), trailing_.end());
   const uint32_t riff = riffSizeField_.value_or(static_cast<uint32_t>(counted - 8));
@@ -145,6 +177,18 @@ std::vector<uint8_t> WavBuilder::bytes() const {
 
 void WavBuilder::write(const std::filesystem::path& path) const {
   writeFileBytes(path, bytes());
+}
+
+std::vector<uint8_t> extensibleFmtExtension(uint16_t validBits, bool pcm) {
+  std::vector<uint8_t> out;
+  put16(out, 22);
+  put16(out, validBits);
+  put32(out, 3);
+  put16(out, pcm ? 1 : 3);
+  for (uint8_t b :
+       {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71})
+    out.push_back(b);
+  return out;
 }
 
 std::vector<uint8_t> bytesOf(const std::string& s) {

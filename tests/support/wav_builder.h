@@ -43,6 +43,12 @@ class WavBuilder {
   // `sizeField` overrides the stored size (for sizes that lie).
   WavBuilder& chunk(const std::string& id, std::vector<uint8_t> body,
                     std::optional<uint32_t> sizeField = std::nullopt);
+  // A chunk between "WAVE" and "fmt ". Repeatable.
+  WavBuilder& chunkBeforeFmt(const std::string& id, std::vector<uint8_t> body);
+  // Bytes written after the 16 bytes of fmt fields; the fmt size becomes 16 + their count.
+  WavBuilder& fmtExtension(std::vector<uint8_t> bytes);
+  // Writes the pad byte (0) after every chunk body of odd size, as RIFF requires.
+  WavBuilder& padOddChunks();
   // Replaces the "data" identifier (e.g. to build a file that has none).
   WavBuilder& dataId(const std::string& id);
 
@@ -78,6 +84,9 @@ class WavBuilder {
     std::optional<uint32_t> sizeField;
   };
   std::vector<Chunk> chunks_;
+  std::vector<Chunk> chunksBeforeFmt_;
+  std::optional<std::vector<uint8_t>> fmtExtension_;
+  bool padOdd_ = false;
   std::string dataId_ = "data";
   std::vector<uint8_t> data_;
   std::optional<uint32_t> dataSizeField_;
@@ -85,6 +94,11 @@ class WavBuilder {
   std::vector<uint8_t> trailing_;
   bool trailingCounted_ = true;
 };
+
+// The 24-byte extension of WAVE_FORMAT_EXTENSIBLE (to go with formatTag(0xFFFE)): cbSize 22,
+// the valid bits, channel mask 3 (front left and right) and the PCM subformat GUID, or the
+// IEEE float one.
+std::vector<uint8_t> extensibleFmtExtension(uint16_t validBits = 16, bool pcm = true);
 
 // A text chunk body: the characters of `s`, nothing added.
 std::vector<uint8_t> bytesOf(const std::string& s);
