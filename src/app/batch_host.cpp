@@ -11,6 +11,17 @@ std::string displayText(const std::string& text) {
   return out;
 }
 
+std::string logLineText(const std::string& line) {
+  std::string out;
+  for (char c : line) {
+    if (c == '\r')
+      out += "\n      ";
+    else
+      out += c;
+  }
+  return out;
+}
+
 void BatchHost::message(MsgKind kind, const std::string& text) {
   clearLine();
   const char* tag = kind == MsgKind::Error     ? "error: "

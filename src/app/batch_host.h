@@ -41,5 +41,8 @@ class BatchHost : public Host {
 
 // "\r" is a line break in message texts.
 std::string displayText(const std::string& text);
+// A batch log line as printed: a line break inside a message starts a new line with the
+// message's six-space indent.
+std::string logLineText(const std::string& line);
 
 }  // namespace tolmar

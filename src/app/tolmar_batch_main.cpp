@@ -448,7 +448,7 @@ int runBatch(const Options& o, const char* argv0) {
   std::size_t shown = 0;
   auto print = [&] {
     host.clearLine();
-    for (; shown < log.size(); ++shown) std::cout << log[shown] << "\n";
+    for (; shown < log.size(); ++shown) std::cout << tolmar::logLineText(log[shown]) << "\n";
     std::cout << std::flush;
   };
   int failed = 0;

@@ -331,6 +331,12 @@ void CueCommands::CreateDAOCueSheet1Click() {
     if (!chosen) return;
     target = *chosen;
   }
+  // The sheet format has no escape for a quote: such a name would end early when read back.
+  if (e.doc->path.find('"') != std::string::npos) {
+    e.ctx.error("Cannot write a cue sheet for \"" + e.doc->path +
+                "\": a cue sheet cannot name a file whose name contains a double quote (\")");
+    return;
+  }
   // Overwriting the recording with its own sheet would destroy it.
   if (sameFile(target, e.doc->path)) {
     e.ctx.error("New file same as existing file!");
@@ -370,13 +376,17 @@ bool CueCommands::readCueSheetFile(const std::string& path) {
   const std::string text{std::istreambuf_iterator<char>(in), {}};
   CueSheetData data = sheetDataOf(doc);
   const bool automated = e.ctx.inMacroOrBatch();
-  const bool replaced =
-      readCueSheet(text, e.ctx.sampleRate, doc.lastFrame, data, [&](const std::string& name) {
+  std::vector<UnreadableCueLine> unreadable;
+  const bool replaced = readCueSheet(
+      text, e.ctx.sampleRate, doc.lastFrame, data,
+      [&](const std::string& name) {
         if (automated) return true;
         if (equalIgnoringCase(name, doc.path)) return true;
         return e.ctx.ask(MsgKind::Warning, Buttons::OkCancel,
                          "Cue Sheet is not for this WAV file - Read Anyway?") == Answer::Ok;
-      });
+      },
+      &unreadable);
+  if (!unreadable.empty()) e.ctx.warning(unreadableCueLinesText(unreadable));
   doc.discPerformer = std::move(data.discPerformer);
   doc.discTitle = std::move(data.discTitle);
   doc.track1Performer = std::move(data.track1Performer);

@@ -43,6 +43,9 @@ std::string cueSheetTime(int32_t position, int rate) {
 
 namespace {
 
+constexpr size_t kShownLineChars = 80;
+constexpr size_t kListedUnreadableLines = 20;
+
 std::string twoDigits(int n) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "%.2d", n);
@@ -110,7 +113,28 @@ void forEachLine(std::string_view text, F f) {
   }
 }
 
+// At most kShownLineChars characters, each byte outside printable ASCII as '?'.
+std::string shownLineText(std::string_view line) {
+  std::string out;
+  for (char c : line.substr(0, kShownLineChars)) {
+    const auto b = static_cast<unsigned char>(c);
+    out += b >= 0x20 && b < 0x7F ? c : '?';
+  }
+  while (!out.empty() && isBlank(out.back())) out.pop_back();
+  if (line.size() > kShownLineChars) out += "...";
+  return out;
+}
+
 }  // namespace
+
+std::string unreadableCueLinesText(const std::vector<UnreadableCueLine>& lines) {
+  std::string text = "Lines of the cue sheet that could not be read were left out:";
+  for (size_t i = 0; i < lines.size() && i < kListedUnreadableLines; ++i)
+    text += "\rLine " + std::to_string(lines[i].number) + ": " + lines[i].text;
+  if (lines.size() > kListedUnreadableLines)
+    text += "\r... and " + std::to_string(lines.size() - kListedUnreadableLines) + " more";
+  return text;
+}
 
 bool equalIgnoringCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -144,8 +168,8 @@ std::string cueSheetText(const CueSheetData& data, const std::string& wavPath, i
     if (!data.discPerformer.empty()) line("PERFORMER " + quoted(data.discPerformer));
     if (!data.discTitle.empty()) line("TITLE " + quoted(data.discTitle));
   }
-  const bool space = wavPath.find(' ') != std::string::npos;
-  line("FILE " + (space ? quoted(wavPath) : wavPath) + " WAVE");
+  // Always quoted: readers split an unquoted name at its first blank.
+  line("FILE " + quoted(wavPath) + " WAVE");
 
   int track = firstTrack;
   auto trackLines = [&](const std::string& title, const std::string& performer) {
@@ -172,7 +196,14 @@ std::string cueSheetText(const CueSheetData& data, const std::string& wavPath, i
 }
 
 bool readCueSheet(std::string_view sheet, int rate, int32_t lastFrame, CueSheetData& data,
-                  const std::function<bool(const std::string&)>& fileLine) {
+                  const std::function<bool(const std::string&)>& fileLine,
+                  std::vector<UnreadableCueLine>* unreadable) {
+  int lineNumber = 0;
+  std::string_view current;
+  auto cannotRead = [&] {
+    if (unreadable) unreadable->push_back({lineNumber, shownLineText(current)});
+    return true;
+  };
   bool tracksBegun = false;
   bool inFirstTrack = false;
   bool nextIsTrack = false;
@@ -182,8 +213,10 @@ bool readCueSheet(std::string_view sheet, int rate, int32_t lastFrame, CueSheetD
   bool stopped = false;
 
   forEachLine(sheet, [&](std::string_view line) {
+    ++lineNumber;
     if (line.size() <= 4) return true;
     line = skipBlanks(line);
+    current = line;
     const std::string key = keywordOf(line);
     if (key == "FILE ") {
       if (!fileLine(textField(line.substr(5), true))) {
@@ -221,13 +254,14 @@ bool readCueSheet(std::string_view sheet, int rate, int32_t lastFrame, CueSheetD
       }
       std::string_view rest = skipBlanks(line.substr(5));
       int64_t index = 0, minutes = 0, seconds = 0, frames = 0;
-      if (!readNumber(rest, 99, index)) return true;
+      if (!readNumber(rest, 99, index)) return cannotRead();
       rest = skipBlanks(rest);
-      if (!readNumber(rest, 1000000, minutes) || rest.empty() || rest[0] != ':') return true;
+      if (!readNumber(rest, 1000000, minutes) || rest.empty() || rest[0] != ':')
+        return cannotRead();
       rest.remove_prefix(1);
-      if (!readNumber(rest, 59, seconds) || rest.empty() || rest[0] != ':') return true;
+      if (!readNumber(rest, 59, seconds) || rest.empty() || rest[0] != ':') return cannotRead();
       rest.remove_prefix(1);
-      if (!readNumber(rest, 74, frames)) return true;
+      if (!readNumber(rest, 74, frames)) return cannotRead();
       const int64_t position =
           (minutes * 60 + seconds) * rate + frames * static_cast<int64_t>(cdFrameFrames(rate));
       const bool track = nextIsTrack;

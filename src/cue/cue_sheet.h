@@ -42,11 +42,23 @@ int lastTrackNumber(std::string_view sheet);
 std::string cueSheetText(const CueSheetData& data, const std::string& wavPath, int rate,
                          bool append, int firstTrack);
 
+// An INDEX line whose number or time could not be read: its line number (from 1) and its
+// text, blanks trimmed, cut to 80 characters, unprintable bytes shown as '?'.
+struct UnreadableCueLine {
+  int number = 0;
+  std::string text;
+};
+// "Lines of the cue sheet that could not be read were left out:" and one "\rLine N: text"
+// per line (the first 20, then "\r... and K more").
+std::string unreadableCueLinesText(const std::vector<UnreadableCueLine>& lines);
+
 // Reads a sheet into data. fileLine gets the name of each FILE line and says whether to go
 // on; the cue list is emptied after it agrees. Cues beyond lastFrame, lines with impossible
-// times or indexes, and cues on an occupied frame are left out. True when a FILE line emptied
-// the list and reading went on to the end: the list is then exactly the sheet's.
+// times or indexes (listed in unreadable when given), and cues on an occupied frame are left
+// out. True when a FILE line emptied the list and reading went on to the end: the list is
+// then exactly the sheet's.
 bool readCueSheet(std::string_view sheet, int rate, int32_t lastFrame, CueSheetData& data,
-                  const std::function<bool(const std::string&)>& fileLine);
+                  const std::function<bool(const std::string&)>& fileLine,
+                  std::vector<UnreadableCueLine>* unreadable = nullptr);
 
 }  // namespace tolmar

@@ -133,17 +133,33 @@ void CueCommands::SplitTracks1Click() {
       tracks.push_back(
           {cue.position, {cue.title, cue.performer, doc.discTitle, doc.discPerformer}});
 
+  auto lastFrameOf = [&](size_t k) {
+    return k + 1 == tracks.size() ? doc.lastFrame
+                                  : std::min(tracks[k + 1].first - 1, doc.lastFrame);
+  };
+  // A cue on frame 0 or past the end leaves nothing to write: such a track has no name.
+  std::vector<std::string> names(tracks.size());
+  for (size_t k = 0; k < tracks.size(); ++k)
+    if (lastFrameOf(k) >= tracks[k].first)
+      names[k] = trackFileName(naming, static_cast<int>(k) + 1, tracks[k].text);
+  // Two tracks under one name would leave only the later one; refuse before writing any.
+  for (size_t k = 0; k < names.size(); ++k) {
+    for (size_t j = 0; j < k; ++j) {
+      if (names[k].empty() || names[k] != names[j]) continue;
+      e.ctx.error(trackNameClashText(static_cast<int>(j) + 1, static_cast<int>(k) + 1, names[k]));
+      return;
+    }
+  }
+
   TrackCommits commits(e.ctx);
   bool cancelled = false;
   for (size_t k = 0; k < tracks.size() && !cancelled; ++k) {
     const bool lastTrack = k + 1 == tracks.size();
     const int32_t first = tracks[k].first;
-    const int32_t last =
-        lastTrack ? doc.lastFrame : std::min(tracks[k + 1].first - 1, doc.lastFrame);
-    // A cue on frame 0 or past the end leaves nothing to write.
+    const int32_t last = lastFrameOf(k);
     if (last < first) continue;
     const int32_t extra = lastTrack && pad ? cd - (last % cd) - 1 : 0;
-    const std::string name = trackFileName(naming, static_cast<int>(k) + 1, tracks[k].text);
+    const std::string& name = names[k];
     // A '/' from the CD-Text would lead out of the chosen directory, and the writer only checks
     // what follows the last one.
     const std::string fileName = name.substr(naming.directory.size());

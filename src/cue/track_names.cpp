@@ -75,4 +75,11 @@ std::string trackFileName(const TrackNaming& naming, int track, const TrackText&
   return naming.directory + prefix + body + naming.extension;
 }
 
+std::string trackNameClashText(int a, int b, const std::string& path) {
+  auto two = [](int n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+  return "Tracks " + two(a) + " and " + two(b) + " would both be written to \"" + path +
+         "\". Change the track naming so that every track gets a name of its own; no track was "
+         "written.";
+}
+
 }  // namespace tolmar

@@ -36,4 +36,9 @@ std::string expandTrackPattern(const std::string& pattern, const std::string& nu
 // The full path of track `track` (from 1). A track without a title takes the stub naming.
 std::string trackFileName(const TrackNaming& naming, int track, const TrackText& text);
 
+// Split Tracks refusing a naming that gives tracks `a` and `b` (from 1) the same `path`:
+// "Tracks 02 and 05 would both be written to "<path>". Change the track naming so that every
+// track gets a name of its own; no track was written."
+std::string trackNameClashText(int a, int b, const std::string& path);
+
 }  // namespace tolmar

@@ -244,7 +244,7 @@ bool validFileName(const std::string& path) {
 
 std::string invalidFileNameText(const std::string& path) {
   std::string text = "Invalid Filename: \"" + fileNamePart(path) +
-                     "\"\rA file name may not contain any of these characters:\r";
+                     "\".\rA file name may not contain any of these characters:\r";
   for (const char* c = kForbidden; *c; ++c) {
     if (c != kForbidden) text += ' ';
     text += *c;

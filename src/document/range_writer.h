@@ -12,7 +12,7 @@ class WaveFile;
 // Whether the file-name part of `path` (after the last '/') is free of the nine characters
 // that no file name may hold: \ / : * ? " < > |
 bool validFileName(const std::string& path);
-// "Invalid Filename: "<name>"\rA file name may not contain any of these characters:\r\ / : ..."
+// "Invalid Filename: "<name>".\rA file name may not contain any of these characters:\r\ / : ..."
 std::string invalidFileNameText(const std::string& path);
 
 // Writes frames first..last (inclusive) followed by `extra` silent frames. An empty

@@ -374,6 +374,33 @@ TEST_F(CueCommandsTest, ReadChecksTheFileLineAndQuotesPathsWithSpaces) {
   editor.ReadDAOCueSheet1Click();
   EXPECT_EQ(positions(), (std::vector<int32_t>{2 * 44100, 4 * 44100}));
   EXPECT_TRUE(editor.doc->cuesNotWritten);
+
+  // A line that cannot be read is named in a warning; the rest of the sheet is read.
+  std::ofstream(sheet, std::ios::binary | std::ios::trunc)
+      << "FILE x.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\n"
+         "INDEX 01 99:99:99\nTRACK 03 AUDIO\nINDEX 01 00:03:00\n";
+  host.openAnswers = {sheet};
+  host.answers = {Answer::Yes, Answer::Ok};
+  editor.ReadDAOCueSheet1Click();
+  EXPECT_EQ(positions(), (std::vector<int32_t>{3 * 44100}));
+  EXPECT_TRUE(
+      host.said("Lines of the cue sheet that could not be read were left out:\r"
+                "Line 5: INDEX 01 99:99:99"));
+}
+
+TEST_F(CueCommandsTest, WriteRefusesAFileNameHoldingAQuote) {
+  const std::string quotedName = (dir.path() / "the \"best\" side.wav").string();
+  fs::copy_file(wav, quotedName);
+  ASSERT_TRUE(editor.OpenDocument(quotedName));
+  editor.AddTrackCue(44100, false, false);
+  const std::string sheet = dir.file("best.cue");
+  host.saveAnswers = {sheet};
+  editor.CreateDAOCueSheet1Click();
+  EXPECT_FALSE(fs::exists(sheet));
+  EXPECT_TRUE(host.said("Cannot write a cue sheet for \"" + quotedName +
+                        "\": a cue sheet cannot name a file whose name contains a double quote "
+                        "(\")"));
+  EXPECT_TRUE(editor.doc->cuesNotWritten);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -30,9 +31,11 @@ std::vector<int32_t> positions(const std::vector<Cue>& cues) {
   return out;
 }
 
-CueSheetData readAll(const std::string& text, int32_t lastFrame = 2147483647, int rate = 44100) {
+CueSheetData readAll(const std::string& text, int32_t lastFrame = 2147483647, int rate = 44100,
+                     std::vector<UnreadableCueLine>* unreadable = nullptr) {
   CueSheetData data;
-  readCueSheet(text, rate, lastFrame, data, [](const std::string&) { return true; });
+  readCueSheet(
+      text, rate, lastFrame, data, [](const std::string&) { return true; }, unreadable);
   return data;
 }
 
@@ -70,7 +73,7 @@ TEST(CueSheetWriter, NewSheetWithCdTextAndQuoting) {
             "REM Cue Sheet written by Tolmar\n"
             "PERFORMER \"The Band\"\n"
             "TITLE \"Side A\"\n"
-            "FILE /music/side.wav WAVE\n"
+            "FILE \"/music/side.wav\" WAVE\n"
             "  TRACK 01 AUDIO\n"
             "    TITLE \"Opening\"\n"
             "    INDEX 01 00:00:00\n"
@@ -142,6 +145,7 @@ TEST(CueSheetReader, FileLineCanStopReading) {
 
 TEST(CueSheetReader, HostileSheetsAreReadOrRefusedWithoutHarm) {
   // Impossible times and indexes, unterminated quotes, CRLF, short and blank lines.
+  std::vector<UnreadableCueLine> unreadable;
   const CueSheetData d = readAll(
       "FILE \"unterminated WAVE\r\n"
       "PERFORMER \"No end\r\n"
@@ -158,8 +162,22 @@ TEST(CueSheetReader, HostileSheetsAreReadOrRefusedWithoutHarm) {
       "\r\n"
       "  \tINDEX 01 00:30:00\r\n"
       "TITLE\r\n"
-      "PERFORMANCE \"x\"\r\n");
+      "PERFORMANCE \"x\"\r\n",
+      2147483647, 44100, &unreadable);
   EXPECT_EQ(d.discPerformer, "No end");
+  // Every INDEX line that was left out, by number and text; the first INDEX is never read.
+  std::vector<std::pair<int, std::string>> listed;
+  for (const UnreadableCueLine& u : unreadable) listed.emplace_back(u.number, u.text);
+  EXPECT_EQ(listed, (std::vector<std::pair<int, std::string>>{{6, "INDEX 01 00:60:00"},
+                                                              {7, "INDEX 01 00:10:75"},
+                                                              {8, "INDEX 100 00:10:00"},
+                                                              {9, "INDEX xx 00:10:00"},
+                                                              {10, "INDEX 01 99999999999:00:00"},
+                                                              {11, "INDEX 01 00:20"},
+                                                              {12, "INDEX"}}));
+  EXPECT_EQ(unreadableCueLinesText({{6, "INDEX 01 00:60:00"}, {12, "INDEX"}}),
+            "Lines of the cue sheet that could not be read were left out:\r"
+            "Line 6: INDEX 01 00:60:00\rLine 12: INDEX");
   ASSERT_EQ(positions(d.cues), (std::vector<int32_t>{30 * 44100}));
   EXPECT_TRUE(d.cues[0].track);
 
@@ -177,7 +195,16 @@ TEST(CueSheetReader, HostileSheetsAreReadOrRefusedWithoutHarm) {
     big += "TRACK " + std::to_string(t) + " AUDIO\nINDEX 01 " + std::to_string(t) + ":00:00\n";
   big += "REM " + std::string(1 << 20, 'x') + "\n";
   big += std::string("TITLE \"a\0b\"\n", 12);
-  const CueSheetData f = readAll(big);
+  big += "INDEX 01 99:99:99 \x01" + std::string(200, 'y') + "\n";
+  for (int i = 0; i < 25; ++i) big += "INDEX 01 1:2\n";
+  unreadable.clear();
+  const CueSheetData f = readAll(big, 2147483647, 44100, &unreadable);
+  ASSERT_EQ(unreadable.size(), 26u);
+  // Long lines are cut and bytes that cannot be shown are replaced.
+  EXPECT_EQ(unreadable[0].text, "INDEX 01 99:99:99 ?" + std::string(61, 'y') + "...");
+  const std::string text = unreadableCueLinesText(unreadable);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 21);
+  EXPECT_TRUE(text.ends_with("\r... and 6 more")) << text;
   EXPECT_EQ(f.discTitle, "\xff\xfe\x80");
   EXPECT_EQ(f.cues.size(), 199u);
   EXPECT_EQ(f.cues.back().position, 200 * 60 * 44100);

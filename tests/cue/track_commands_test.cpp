@@ -213,7 +213,7 @@ TEST_F(TrackCommandsTest, SplitNamesTracksFromTheCdText) {
   editor.ctx.continueFlag = false;
   split(dir.file("named.wav"));
   EXPECT_TRUE(
-      host.said("Invalid Filename: \"01 Intro: Live - Various.wav\"\rA file name may not "
+      host.said("Invalid Filename: \"01 Intro: Live - Various.wav\".\rA file name may not "
                 "contain any of these characters:\r\\ / : * ? \" < > |"));
   EXPECT_TRUE(fs::exists(dir.file("02 Song - Band.wav")));
   EXPECT_FALSE(editor.doc->cuesNotWritten);
@@ -229,9 +229,33 @@ TEST_F(TrackCommandsTest, SplitNamesTracksFromTheCdText) {
   split(dir.file("out/named.wav"));
   EXPECT_FALSE(fs::exists(dir.file("escaped.wav")));
   EXPECT_TRUE(
-      host.said("Invalid Filename: \"../escaped.wav\"\rA file name may not contain any "
+      host.said("Invalid Filename: \"../escaped.wav\".\rA file name may not contain any "
                 "of these characters:\r\\ / : * ? \" < > |"));
   EXPECT_TRUE(fs::exists(dir.file("out/Song.wav")));
+}
+
+TEST_F(TrackCommandsTest, NamingThatGivesTwoTracksOneNameIsRefusedBeforeAnyWrite) {
+  open(588 * 30);
+  editor.doc->track1Title = "Same";
+  addCue(588 * 10, true, "Other");
+  addCue(588 * 20, true, "Same");
+  editor.ctx.settings.splitstub = false;
+  editor.ctx.settings.splitcdtexttype = 3;
+  editor.ctx.settings.splitcustomstring = "%t";
+  editor.doc->cuesNotWritten = true;
+  split(dir.file("named.wav"));
+  EXPECT_TRUE(host.said("Tracks 01 and 03 would both be written to \"" + dir.file("Same.wav") +
+                        "\". Change the track naming so that every track gets a name of its "
+                        "own; no track was written."));
+  EXPECT_FALSE(fs::exists(dir.file("Same.wav")));
+  EXPECT_FALSE(fs::exists(dir.file("Other.wav")));
+  EXPECT_TRUE(editor.doc->cuesNotWritten);
+  // With the number in the pattern every name differs and all three are written.
+  editor.ctx.settings.splitcustomstring = "%n %t";
+  split(dir.file("named.wav"));
+  EXPECT_TRUE(fs::exists(dir.file("01 Same.wav")));
+  EXPECT_TRUE(fs::exists(dir.file("03 Same.wav")));
+  EXPECT_FALSE(editor.doc->cuesNotWritten);
 }
 
 TEST_F(TrackCommandsTest, OverwriteQuestionSkipsOnNoWritesOnYesStopsOnCancel) {
@@ -278,17 +302,16 @@ TEST_F(TrackCommandsTest, InABatchRunTheWavNameIsTakenAndFilesAreOverwritten) {
 
 TEST_F(TrackCommandsTest, ATrackNamedLikeTheOpenFileIsRefusedAndTheFileKept) {
   open(588 * 30);
-  editor.doc->discTitle = "side";
-  editor.doc->track1Title = "x";
+  editor.doc->track1Title = "side";
   addCue(588 * 10, true, "y");
   editor.ctx.settings.splitstub = false;
   editor.ctx.settings.splitcdtexttype = 3;
-  editor.ctx.settings.splitcustomstring = "%o";
+  editor.ctx.settings.splitcustomstring = "%t";
   batch();
   editor.SplitTracks1Click();
-  EXPECT_EQ(log, (std::vector<std::string>{"      New file same as existing file!",
-                                           "      New file same as existing file!"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"      New file same as existing file!"}));
   EXPECT_EQ(trackSamples(dir.file("side.wav")), stairs(0, 588 * 30 - 1));
+  EXPECT_EQ(trackSamples(dir.file("y.wav")), stairs(588 * 10, 588 * 30 - 1));
 }
 
 }  // namespace

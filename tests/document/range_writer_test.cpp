@@ -83,7 +83,7 @@ TEST(RangeWriter, NamesWithForbiddenCharactersAreRefusedUntouched) {
   DocFixture fx;
   fx.open(WavBuilder().staircase(100));
   const std::string text =
-      "Invalid Filename: \"a?b.wav\"\rA file name may not contain any of these characters:\r"
+      "Invalid Filename: \"a?b.wav\".\rA file name may not contain any of these characters:\r"
       "\\ / : * ? \" < > |";
   EXPECT_EQ(invalidFileNameText(fx.dir.file("a?b.wav")), text);
   for (const char* bad :

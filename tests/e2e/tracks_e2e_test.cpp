@@ -49,9 +49,9 @@ TEST(TracksE2E, FindWriteSheetAndSplitASideWithThreeGaps) {
   // Each gap's end less 100 frames, less the 200 ms margin, down to a CD frame.
   EXPECT_EQ(slurp(dir.file("side.cue")),
             "REM Cue Sheet written by Tolmar\n"
-            "FILE " +
+            "FILE \"" +
                 wav +
-                " WAVE\n"
+                "\" WAVE\n"
                 "  TRACK 01 AUDIO\n"
                 "    INDEX 01 00:00:00\n"
                 "  TRACK 02 AUDIO\n"
@@ -80,6 +80,42 @@ TEST(TracksE2E, FindWriteSheetAndSplitASideWithThreeGaps) {
   EXPECT_FALSE(fs::exists(dir.file("side 05.wav")));
   // The side itself is untouched.
   EXPECT_EQ(slurp(wav), std::string(source.begin(), source.end()));
+}
+
+// Track titles from a cue sheet, named by title only: two tracks called "Reprise" would land
+// in one file, so nothing is written; a line of the sheet that cannot be read is named.
+TEST(TracksE2E, ClashingTrackNamesAreRefusedAndUnreadableSheetLinesNamed) {
+  TempDir dir;
+  const fs::path config = dir.path() / "config";
+  fs::create_directories(config);
+  std::ofstream(config / "VESKOR.INI")
+      << "[Options]\nsplitstub=0\nsplittrackno=0\nsplitcdtexttype=2\n";
+  const std::string wav = dir.file("side.wav");
+  WavBuilder().staircase(44100 * 10).write(wav);
+  std::ofstream(dir.file("side.cue")) << "FILE \"" << wav << "\" WAVE\n"
+                                      << "  TRACK 01 AUDIO\n    TITLE \"Reprise\"\n"
+                                      << "    INDEX 01 00:00:00\n"
+                                      << "  TRACK 02 AUDIO\n    TITLE \"Song\"\n"
+                                      << "    INDEX 01 00:03:00\n"
+                                      << "  TRACK 03 AUDIO\n    TITLE \"Reprise\"\n"
+                                      << "    INDEX 01 00:06:00\n"
+                                      << "    INDEX 02 99:99:99\n";
+  const BatchRun r = runBatch("--config-dir '" + config.string() +
+                              "' --step 'Cue Points | Read Cue Sheet...'"
+                              " --step 'Cue Points | Split Tracks...' '" +
+                              wav + "'");
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  // A line break inside a message continues the log line's indent.
+  EXPECT_NE(r.out.find("      Lines of the cue sheet that could not be read were left out:\n"
+                       "      Line 11: INDEX 02 99:99:99\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("      Tracks 01 and 03 would both be written to \"" +
+                       dir.file("Reprise.wav") + "\". Change the track naming"),
+            std::string::npos)
+      << r.out;
+  EXPECT_FALSE(fs::exists(dir.file("Reprise.wav")));
+  EXPECT_FALSE(fs::exists(dir.file("Song.wav")));
 }
 
 }  // namespace
