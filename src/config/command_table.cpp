@@ -158,6 +158,22 @@ bool editRightChecked(const Editor& ed) {
   return ed.ctx.editRight;
 }
 
+bool redrawChecked(const Editor& ed) {
+  return ed.view.redrawMode;
+}
+bool spectralChecked(const Editor& ed) {
+  return ed.view.spectral;
+}
+bool maximiseChecked(const Editor& ed) {
+  return ed.doc ? ed.doc->maxVertical : ed.ctx.settings.maxamplitude;
+}
+bool ignoreLeftChecked(const Editor& ed) {
+  return ed.view.ignoreLeft;
+}
+bool ignoreRightChecked(const Editor& ed) {
+  return ed.view.ignoreRight;
+}
+
 // ---- Row builders ----
 
 Command item(std::string_view menu, std::string_view caption, std::string_view handler,
@@ -255,51 +271,51 @@ std::vector<Command> buildTable() {
     item(kEd, "E&xecute Deletions/Insertions", "ExecuteDeletions1Click", "", executable, &Editor::ExecuteDeletions1Click),
 
     // View: 21 fixed items; the view history follows them.
-    check(kVw, "&Redraw Wave Mode", "RedrawWaveModeClick", "", file, nullptr, nullptr),
-    check(kVw, "&Spectral View", "SpectralView1Click", "", file, nullptr, nullptr),
+    check(kVw, "&Redraw Wave Mode", "RedrawWaveModeClick", "", file, &Editor::RedrawWaveModeClick, redrawChecked),
+    check(kVw, "&Spectral View", "SpectralView1Click", "", file, &Editor::SpectralView1Click, spectralChecked),
     separator(kVw),
-    check(kVw, "&Maximise Amplitude", "MaxAmplitudeBtnClick", "", file, nullptr, nullptr),
-    check(kVw, "Ignore &Left in Maximise", "IgnoreLeftClick", "", file, nullptr, nullptr),
-    check(kVw, "Ignore Ri&ght in Maximise", "IgnoreRightClick", "", file, nullptr, nullptr),
-    item(kVw, "Reset &Vertical Adjusters", "ResetVerticalAdjusters1Click", "", file, nullptr),
+    check(kVw, "&Maximise Amplitude", "MaxAmplitudeBtnClick", "", file, &Editor::MaxAmplitudeBtnClick, maximiseChecked),
+    check(kVw, "Ignore &Left in Maximise", "IgnoreLeftClick", "", file, &Editor::IgnoreLeftClick, ignoreLeftChecked),
+    check(kVw, "Ignore Ri&ght in Maximise", "IgnoreRightClick", "", file, &Editor::IgnoreRightClick, ignoreRightChecked),
+    item(kVw, "Reset &Vertical Adjusters", "ResetVerticalAdjusters1Click", "", file, &Editor::ResetVerticalAdjusters1Click),
     separator(kVw),
-    item(kVw, "S&tandard Detail Scale", "QuickHorzBtnClick", "", file, nullptr),
-    item(kVw, "Set &Detail Scale", "SetDetailScale1Click", "", file, nullptr),
-    item(kVw, "Zoom &In", "ZoomIn1Click", "", file, nullptr),
-    item(kVw, "Zoom &Out", "ZoomOut1Click", "", file, nullptr),
-    item(kVw, "&Entire File", "EntireFileBtnClick", "", file, nullptr),
-    item(kVw, "Selected Sam&ples", "ShowSelBtnClick", "", sel, nullptr),
-    item(kVw, "Start o&f Selection", "GoSelStartBtnClick", "", sel, nullptr),
-    item(kVw, "Middle of Selec&tion", "MiddleofSelection1Click", "", sel, nullptr),
-    item(kVw, "End of Selectio&n", "EndofSelection1Click", "", sel, nullptr),
+    item(kVw, "S&tandard Detail Scale", "QuickHorzBtnClick", "", file, &Editor::QuickHorzBtnClick),
+    item(kVw, "Set &Detail Scale", "SetDetailScale1Click", "", file, &Editor::SetDetailScale1Click),
+    item(kVw, "Zoom &In", "ZoomIn1Click", "", file, &Editor::ZoomIn1Click),
+    item(kVw, "Zoom &Out", "ZoomOut1Click", "", file, &Editor::ZoomOut1Click),
+    item(kVw, "&Entire File", "EntireFileBtnClick", "", file, &Editor::EntireFileBtnClick),
+    item(kVw, "Selected Sam&ples", "ShowSelBtnClick", "", sel, &Editor::ShowSelBtnClick),
+    item(kVw, "Start o&f Selection", "GoSelStartBtnClick", "", sel, &Editor::GoSelStartBtnClick),
+    item(kVw, "Middle of Selec&tion", "MiddleofSelection1Click", "", sel, &Editor::MiddleofSelection1Click),
+    item(kVw, "End of Selectio&n", "EndofSelection1Click", "", sel, &Editor::EndofSelection1Click),
     separator(kVw),
-    item(kVw, "Pre&vious View", "PreviousView1Click", "", views, nullptr),
-    item(kVw, "Ne&xt View", "NextView1Click", "", views, nullptr),
+    item(kVw, "Pre&vious View", "PreviousView1Click", "", views, &Editor::PreviousView1Click),
+    item(kVw, "Ne&xt View", "NextView1Click", "", views, &Editor::NextView1Click),
     separator(kVw),
 
-    item(kNv, "&Beginning of File", "BeginFileBtnClick", "", file, nullptr),
-    item(kNv, "&End of File", "EndFileBtnClick", "", file, nullptr),
+    item(kNv, "&Beginning of File", "BeginFileBtnClick", "", file, &Editor::BeginFileBtnClick),
+    item(kNv, "&End of File", "EndFileBtnClick", "", file, &Editor::EndFileBtnClick),
     separator(kNv),
-    item(kNv, "&Next Page", "NextPageBtnClick", "", file, nullptr),
-    item(kNv, "&Previous Page", "PrevPageBtnClick", "", file, nullptr),
-    item(kNv, "Next &Fragment", "NextFragBtnClick", "", file, nullptr),
-    item(kNv, "Previous Fr&agment", "PrevFragBtnClick", "", file, nullptr),
-    item(kNv, "Next &Revolution", "NextRevolution1Click", "", file, nullptr),
-    item(kNv, "Previous Re&volution", "PreviousRevolution1Click", "", file, nullptr),
+    item(kNv, "&Next Page", "NextPageBtnClick", "", file, &Editor::NextPageBtnClick),
+    item(kNv, "&Previous Page", "PrevPageBtnClick", "", file, &Editor::PrevPageBtnClick),
+    item(kNv, "Next &Fragment", "NextFragBtnClick", "", file, &Editor::NextFragBtnClick),
+    item(kNv, "Previous Fr&agment", "PrevFragBtnClick", "", file, &Editor::PrevFragBtnClick),
+    item(kNv, "Next &Revolution", "NextRevolution1Click", "", file, &Editor::NextRevolution1Click),
+    item(kNv, "Previous Re&volution", "PreviousRevolution1Click", "", file, &Editor::PreviousRevolution1Click),
     separator(kNv),
-    item(kNv, "&Goto Position...", "Goto1Click", "", file, nullptr),
+    item(kNv, "&Goto Position...", "Goto1Click", "", file, &Editor::Goto1Click),
 
-    item(kSl, "Select &Displayed Samples", "SelectDispBtnClick", "", file, nullptr),
-    item(kSl, "Select &Entire File", "SelectEntireFile1Click", "", file, nullptr),
-    item(kSl, "&Mark Region...", "MarkRegion1Click", "", file, nullptr),
+    item(kSl, "Select &Displayed Samples", "SelectDispBtnClick", "", file, &Editor::SelectDispBtnClick),
+    item(kSl, "Select &Entire File", "SelectEntireFile1Click", "", file, &Editor::SelectEntireFile1Click),
+    item(kSl, "&Mark Region...", "MarkRegion1Click", "", file, &Editor::MarkRegion1Click),
     separator(kSl),
-    item(kSl, "&Remember Selection", "RetainRegion1Click", "", sel, nullptr),
-    item(kSl, "Re&instate Selection", "RestoreRegion1Click", "", remembered, nullptr),
+    item(kSl, "&Remember Selection", "RetainRegion1Click", "", sel, &Editor::RetainRegion1Click),
+    item(kSl, "Re&instate Selection", "RestoreRegion1Click", "", remembered, &Editor::RestoreRegion1Click),
     separator(kSl),
-    item(kSl, "Snap Selection (&Left)", "snapselectionleft1Click", "", sel, nullptr),
-    item(kSl, "Snap Selection (Ri&ght)", "snapselectionright1Click", "", sel, nullptr),
+    item(kSl, "Snap Selection (&Left)", "snapselectionleft1Click", "", sel, &Editor::snapselectionleft1Click),
+    item(kSl, "Snap Selection (Ri&ght)", "snapselectionright1Click", "", sel, &Editor::snapselectionright1Click),
     separator(kSl),
-    item(kSl, "Selection De&tails...", "SelectionDetails1Click", "", sel, nullptr),
+    item(kSl, "Selection De&tails...", "SelectionDetails1Click", "", sel, &Editor::SelectionDetails1Click),
     item(kSl, "Selection &Statistics...", "SelectionStatistics1Click", "", sel, &Editor::SelectionStatistics1Click),
     item(kSl, "Find &Clipping in Selection", "FindClippinginSelection1Click", "", sel, &Editor::FindClippinginSelection1Click),
     item(kSl, "&Frequency Analysis...", "FrequencyAnalysis1Click", "", analysable, &Editor::FrequencyAnalysis1Click),
@@ -561,7 +577,7 @@ CommandState computeCommandState(const Editor& ed) {
   s.cues = !doc.cues.empty();
   s.deletions = !doc.deletions.empty();
   s.insertions = !doc.insertions.empty();
-  // VIEWS: the document's view history holds more than one view.
+  s.views = ed.hasViews();
   s.remembered = doc.rememberedStart >= 0;
   s.compat = ed.compatible.found();
   s.overlay = ed.overlayBlock.active;

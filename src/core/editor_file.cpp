@@ -82,6 +82,7 @@ bool Editor::openOnce(const std::string& path, bool replace, bool& retry) {
   // Clicks belong to the file they were found in.
   if (replace) discardClickLists();
   forgetBlocks();
+  viewDocumentOpened(replace);
   addToRecentFiles(iniFile, path);
   refreshTitle();
   if (ctx.settings.openselect) {

@@ -6,13 +6,111 @@
 #include <string>
 
 #include "view/marker_list.h"
+#include "view/paint_display.h"
+#include "view/view_state.h"
 
 namespace tolmar {
 
 class Editor;
 
+// ---- Goto Time dialog (id kGotoTimeDialogId, model GotoTimeModel, caption "Goto Time") ----
+inline constexpr char kGotoTimeDialogId[] = "GotoTime";
+struct GotoTimeModel {
+  enum Mark { SetStart = 0, SetEnd = 1, NoMark = 2 };
+  std::string time;  // "time", as typed
+  int mark = SetStart;
+};
+
+// ---- Mark Region dialog (id kMarkRegionDialogId, model MarkRegionModel, caption "Mark Region")
+inline constexpr char kMarkRegionDialogId[] = "markrgndlg";
+struct MarkRegionModel {
+  enum Type { ByTime = 0, BySample = 1 };
+  std::string startTime;  // "Start:"
+  std::string endTime;    // "End:"
+  int markType = ByTime;
+};
+
+inline constexpr char kNoSnapPointsText[] = "No suitable snap points found";
+
 class ViewCommands {
  public:
+  ViewState view;
+  // The play-channel menu items, as the status line reports them.
+  bool playLeftChannel = true;
+  bool playRightChannel = true;
+  // A selection drag is in progress (the selection shows as its two end lines).
+  bool dragInProgress = false;
+  // Values the Goto Time and Mark Region dialogs open with.
+  GotoTimeModel gotoTime;
+  MarkRegionModel markRegion;
+
+  // A document was opened: with `replace`, nothing of the previous view is kept.
+  void viewDocumentOpened(bool replace);
+  // The picture of the wave area for the current state (records in drawing order).
+  DisplayList paintDisplay();
+  // The available-command predicate VIEWS.
+  bool hasViews() const { return view.history.count() > 1; }
+  // The history menu's items: "&1: 00:01.000 - 00:02.000", most recent first.
+  std::vector<std::string> viewHistoryCaptions() const;
+  // Goes back k views (the history menu's item k).
+  void goBackViews(int k);
+  // Applies the wheel notches the idle pass found; true when the view moved.
+  bool applyWheelSteps();
+
+  // ---- Selection from the wave area ----
+  int32_t frameAtPixel(int x) const;
+  void setSelectionStartFromPixel(int x);
+  void setSelectionEndFromPixel(int x);
+  // Every change of the selection drops a held compatible block.
+  void selectionChanged();
+
+  // ---- View menu ----
+  void RedrawWaveModeClick();
+  void SpectralView1Click();
+  void MaxAmplitudeBtnClick();
+  void IgnoreLeftClick();
+  void IgnoreRightClick();
+  void ResetVerticalAdjusters1Click();
+  void vscalebarChange(int position);
+  void voffsetbarChange(int position);
+  void QuickHorzBtnClick();
+  void SetDetailScale1Click();
+  void ZoomIn1Click();
+  void ZoomOut1Click();
+  void EntireFileBtnClick();
+  void ShowSelBtnClick();
+  void GoSelStartBtnClick();
+  void MiddleofSelection1Click();
+  void EndofSelection1Click();
+  void PreviousView1Click();
+  void NextView1Click();
+
+  // ---- Navigate menu ----
+  void BeginFileBtnClick();
+  void EndFileBtnClick();
+  void NextPageBtnClick();
+  void PrevPageBtnClick();
+  void NextFragBtnClick();
+  void PrevFragBtnClick();
+  void NextRevolution1Click();
+  void PreviousRevolution1Click();
+  void Goto1Click();
+  // The time scroller came to rest at `position` (scroller units).
+  void filesegbarScroll(int position);
+
+  // ---- Selection menu ----
+  void SelectDispBtnClick();
+  void SelectEntireFile1Click();
+  void MarkRegion1Click();
+  void RetainRegion1Click();
+  void RestoreRegion1Click();
+  void snapselectionleft1Click();
+  void snapselectionright1Click();
+  void SelectionDetails1Click();
+  // Runs the dialogs' OK paths (also used by the window's dialogs).
+  void goToTime(const GotoTimeModel& model);
+  void markRegionApply(const MarkRegionModel& model);
+
   MarkerList markers;
   int32_t audibleMarker = -1;  // heard as a click during playback; -1 for none
   int32_t currentMarker = -1;  // where Goto Next Marker continues from
@@ -46,6 +144,8 @@ class ViewCommands {
 
  private:
   std::string proposedMarkerFileName() const;
+  void refresh();
+  void snapSelection(int channel);
 };
 
 }  // namespace tolmar

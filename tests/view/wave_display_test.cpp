@@ -1,0 +1,296 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "support/doc_fixture.h"
+#include "view/display_points.h"
+#include "view/paint_display.h"
+#include "view/wave_geometry.h"
+
+namespace tolmar::test {
+namespace {
+
+TEST(WaveGeometryTest, AreaFollowsThePanelsTheScrollerAndTheAdjusters) {
+  WaveAreaLayout l;
+  l.clientWidth = 1000;
+  l.clientHeight = 700;
+  l.statusPanelHeight = 20;
+  l.macroBarHeight = 30;
+  l.toolBarHeight = 40;
+  l.scrollerVisible = true;
+  l.scrollerHeight = 17;
+  EXPECT_EQ(WaveAreaTop(l), 90);
+  EXPECT_EQ(WaveAreaHeight(l), 700 - 90 - 22 - 17);
+  l.scrollerAtTop = true;
+  EXPECT_EQ(WaveAreaTop(l), 107);
+  EXPECT_EQ(WaveAreaHeight(l), 700 - 107 - 22);
+  EXPECT_EQ(WaveAreaWidth(l), 1000);
+  l.vscaleAdjusters = true;
+  l.vscalebarWidth = 16;
+  EXPECT_EQ(WaveAreaWidth(l), 1000 - 21);
+}
+
+TEST(WaveGeometryTest, ZoomedInPagesDrawWholePixelsPerFrameAndWidePagesRoundUp) {
+  const HorizontalMapping in = computeHorizontal(800, 300);
+  EXPECT_TRUE(in.zoomedIn);
+  EXPECT_EQ(in.pixelsPerFrame, 2);
+  EXPECT_EQ(PixelToFrame(in, 1000, 2000, 5), 1002);
+  EXPECT_EQ(FrameToPixel(in, 1000, 1002), 4);
+
+  const HorizontalMapping exact = computeHorizontal(800, 800);
+  EXPECT_FALSE(exact.zoomedIn);
+  EXPECT_EQ(exact.framesPerPixel, 1);
+  const HorizontalMapping wide = computeHorizontal(800, 801);
+  EXPECT_EQ(wide.framesPerPixel, 2);
+
+  // An hour-long page: nothing overflows 32 bits, and the result stops at the page's end.
+  const int32_t hour = 44100 * 3600;
+  const HorizontalMapping whole = computeHorizontal(1920, hour);
+  EXPECT_EQ(whole.framesPerPixel, (1920 + hour - 1) / 1920);
+  const int32_t limit = std::numeric_limits<int32_t>::max() - 5;
+  EXPECT_EQ(PixelToFrame(whole, limit - hour / 2, limit, 1919), limit);
+  EXPECT_EQ(FrameToPixel(whole, 0, int64_t{hour} - 1), (int64_t{hour} - 1) / whole.framesPerPixel);
+}
+
+TEST(WaveGeometryTest, VerticalScalingMaximisesMagnifiesAndInverts) {
+  // Maximise with a silent page: one pixel per unit.
+  VerticalScale v = computeVertical(400, 0, true, 99, 0);
+  EXPECT_TRUE(v.magnify);
+  EXPECT_EQ(v.multiplier, 1);
+  // A peak of 1000 in a band of half-height 100: 1000 div 100, plus one for headroom.
+  v = computeVertical(400, 1000, true, 99, 0);
+  EXPECT_FALSE(v.magnify);
+  EXPECT_EQ(v.divisor, 11);
+  v = computeVertical(400, 99, true, 99, 0);
+  EXPECT_TRUE(v.magnify);
+  EXPECT_EQ(v.multiplier, 1);
+  v = computeVertical(400, 1001, true, 99, 0);
+  EXPECT_EQ(v.divisor, 11);
+  EXPECT_EQ(sampleY(v, 100, 1001), 100 + 91);
+  EXPECT_EQ(mirrorY(v, 100, 1001), 100 - 91);
+  EXPECT_NEAR(v.ratio, 32767.0 / 100 / 11, 1e-9);
+
+  // Not maximised: the scale bar's default gives q = 400 * 99 / 200 = 198.
+  EXPECT_EQ(verticalScaleFromBar(kDefaultScaleBarPosition), 99);
+  v = computeVertical(400, 0, false, 99, 50);
+  EXPECT_EQ(v.divisor, 65536 / 198);
+  EXPECT_EQ(v.offset, 50 * 65536 / 200);
+  EXPECT_EQ(valueAtY(v, 100, sampleY(v, 100, -5000)) / v.divisor, -5000 / v.divisor);
+  v = computeVertical(400, 0, false, verticalScaleFromBar(1), 0);
+  EXPECT_TRUE(v.magnify);
+  EXPECT_EQ(valueAtY(v, 100, sampleY(v, 100, 7)), 7);
+}
+
+struct DisplayPointsTest : DocFixture, ::testing::Test {};
+
+TEST_F(DisplayPointsTest, PointsAreOneFramePerStepThroughTheEditsAndReusedByKey) {
+  WaveFile& d = open(WavBuilder().staircase(5000));
+  DisplayCache c;
+  int64_t read = 0;
+  ASSERT_TRUE(BuildDisplayPoints(d, 100, 999999, true, c, 7, &read));
+  EXPECT_EQ(c.keyLast, 4999);
+  ASSERT_EQ(c.size(), static_cast<size_t>((4999 - 100) / 7 + 1));
+  for (size_t j = 0; j < c.size(); ++j) {
+    ASSERT_EQ(c.left[j], static_cast<int16_t>(100 + 7 * j));
+    ASSERT_EQ(c.right[j], static_cast<int16_t>(-(100 + 7 * static_cast<int>(j))));
+  }
+  EXPECT_LE(read, 5000);
+  EXPECT_FALSE(BuildDisplayPoints(d, 100, 4999, true, c, 7)) << "same key, nothing changed";
+
+  block(200, 300, 1, [](int32_t) { return 4242; });
+  d.CommitEdit(1, "Test");
+  d.displayOutOfDate = true;
+  ASSERT_TRUE(BuildDisplayPoints(d, 100, 4999, true, c, 7));
+  EXPECT_EQ(c.right[(205 - 100) / 7], 4242);
+  EXPECT_EQ(c.left[(205 - 100) / 7], 205);
+  EXPECT_EQ(c.right[(310 - 100) / 7], -310);
+
+  // Wide steps read one frame per point, never the range.
+  read = 0;
+  ASSERT_TRUE(BuildDisplayPoints(d, 0, 4999, true, c, 500, &read));
+  EXPECT_EQ(read, 10);
+  EXPECT_EQ(c.left[3], 1500);
+}
+
+TEST_F(DisplayPointsTest, WideStepsTakeThePeakSummaryWithoutReadingFrames) {
+  WaveFile& d =
+      open(WavBuilder().frames(10000,
+                               [](int32_t i) {
+                                 return Frame{static_cast<int16_t>(i / 1000 * 100),
+                                              static_cast<int16_t>(i == 4500 ? -32768 : 1)};
+                               }),
+           true);
+  ASSERT_TRUE(d.hasPeaks());
+  DisplayCache c;
+  int64_t read = 0;
+  ASSERT_TRUE(BuildDisplayPoints(d, 0, 9999, true, c, 1500, &read));
+  EXPECT_EQ(read, 0);
+  ASSERT_EQ(c.size(), 7u);
+  EXPECT_EQ(c.left[1], 100) << "frame 1500 lies in block 2";
+  EXPECT_EQ(c.left[6], 900);
+  EXPECT_EQ(c.right[3], 32767) << "frame 4500's block holds -32768, kept in range";
+  EXPECT_EQ(RecalcDisplayPeak(c, false, false), 32767);
+  EXPECT_EQ(RecalcDisplayPeak(c, false, true), 900);
+  EXPECT_EQ(RecalcDisplayPeak(c, true, true), 0);
+}
+
+TEST_F(DisplayPointsTest, CancelKeepsTheKeySoTheSamePageIsNotReadAgain) {
+  WaveFile& d = open(WavBuilder().staircase(1200000));
+  DisplayCache c;
+  host.cancelAtPump = 2;
+  ASSERT_TRUE(BuildDisplayPoints(d, 0, 1199999, true, c, 3));
+  EXPECT_EQ(host.progressCaptions.at(0), " Reading:");
+  EXPECT_LT(c.size(), 400000u);
+  EXPECT_FALSE(BuildDisplayPoints(d, 0, 1199999, true, c, 3));
+}
+
+// ---- The picture ----
+
+struct PaintTest : DocFixture, ::testing::Test {
+  ViewState view;
+  MarkerList markers;
+  PaintInput in;
+
+  PaintTest() {
+    view.layout.clientWidth = 800;
+    view.layout.clientHeight = 422;  // a 400-pixel area
+    in.settings = &ctx.settings;
+    in.markers = &markers;
+  }
+  const PaintOp* find(const DisplayList& l, PaintOp::Kind k, uint32_t colour) {
+    for (const PaintOp& op : l.ops)
+      if (op.kind == k && op.colour == colour) return &op;
+    return nullptr;
+  }
+};
+
+TEST_F(PaintTest, StaircaseSelectionAndItsOnePixelMinimum) {
+  WaveFile& d = open(WavBuilder().staircase(1000));
+  d.viewStart = 100;
+  d.viewWidth = 200;  // 800 / 200 = 4 pixels per frame
+  d.selStart = 110;
+  d.selEnd = 119;
+  view.scaleBarPosition = 1;  // magnified: every sample unit shows
+  DisplayList l = PaintDisplay(d, view, in);
+  ASSERT_TRUE(l.painted);
+  EXPECT_EQ(view.mapping.pixelsPerFrame, 4);
+  // The left band's trace: a step up to each next value at x = 4 j.
+  const WaveTrace& t = l.traces.at(0);
+  EXPECT_EQ(t.xs[1], 4);
+  EXPECT_EQ(t.ys[1], t.ys[0]);
+  EXPECT_EQ(t.xs[2], 4);
+  EXPECT_NE(t.ys[2], t.ys[1]);
+  const PaintOp* sel = find(l, PaintOp::Invert, 0);
+  ASSERT_NE(sel, nullptr);
+  EXPECT_EQ(sel->x0, 40);
+  EXPECT_EQ(sel->x1, 80);
+  EXPECT_EQ(sel->y0, 0);
+  EXPECT_EQ(sel->y1, 400);
+
+  // A whole file: a one-frame selection still covers a pixel.
+  d.viewStart = 0;
+  d.viewWidth = 999;
+  d.selStart = 500;
+  d.selEnd = 500;
+  l = PaintDisplay(d, view, in);
+  EXPECT_EQ(find(l, PaintOp::Invert, 0), nullptr) << "start = end is no selection";
+  EXPECT_NE(find(l, PaintOp::Line, ctx.settings.colours.startsel), nullptr);
+  d.selEnd = 501;
+  l = PaintDisplay(d, view, in);
+  sel = find(l, PaintOp::Invert, 0);
+  ASSERT_NE(sel, nullptr);
+  EXPECT_EQ(sel->x0, 250);
+  EXPECT_EQ(sel->x1, 251);
+}
+
+TEST_F(PaintTest, OverlaysDrawInTheirColoursAndPlaces) {
+  WaveFile& d = open(WavBuilder().staircase(8000));
+  d.viewStart = 0;
+  d.viewWidth = 7999;
+  d.cues = {{1000, true, false, "", ""}, {2000, false, false, "", ""}};
+  d.insertions = {{4000, 4410}};
+  d.deletions = {{6000, 6999}};
+  markers.Add(Marker::Left, 3000, 8);
+  markers.Add(Marker::Both, 3500, 0);
+  in.audibleMarker = 5000;
+  const DisplayList l = PaintDisplay(d, view, in);
+  const Settings::Colours& c = ctx.settings.colours;
+  const PaintOp* cue = find(l, PaintOp::Line, c.cue);
+  ASSERT_NE(cue, nullptr);
+  EXPECT_EQ(cue->x0, 100);
+  const PaintOp* left = find(l, PaintOp::Line, markerPaletteColour(8));
+  ASSERT_NE(left, nullptr);
+  EXPECT_EQ(left->x0, 300);
+  EXPECT_EQ(left->y1, 200) << "a left-channel marker covers the upper band only";
+  EXPECT_EQ(left->width, 2);
+  EXPECT_EQ(find(l, PaintOp::Line, c.marker)->x0, 350);
+  EXPECT_EQ(find(l, PaintOp::Line, c.clickmarker)->x0, 500);
+  EXPECT_EQ(find(l, PaintOp::Line, c.insertion)->x0, 400);
+  EXPECT_EQ(find(l, PaintOp::Text, c.insertion)->text, " 00:00.100");
+  std::vector<std::string> labels;
+  for (const PaintOp& op : l.ops)
+    if (op.kind == PaintOp::Text && op.colour == c.cue) labels.push_back(op.text);
+  EXPECT_EQ(labels, (std::vector<std::string>{" T2.1 ", " i2.2 "}));
+  // The waveform turns to the deletion colour inside the marked range.
+  const WaveTrace& t = l.traces.at(0);
+  EXPECT_EQ(t.colours[590], c.normal);
+  EXPECT_EQ(t.colours[650], c.deletion);
+}
+
+TEST(PaintPiecesTest, CueLabelsMarkerPaletteAndSpectralColours) {
+  const std::vector<Cue> cues = {{10, false, false, "", ""}, {20, false, false, "", ""},
+                                 {30, true, false, "", ""},  {40, false, false, "", ""},
+                                 {50, false, false, "", ""}, {60, true, true, "", ""}};
+  std::vector<std::string> texts;
+  for (const CueLabel& l : cueLabels(cues)) texts.push_back(l.text);
+  EXPECT_EQ(texts,
+            (std::vector<std::string>{" i1.2 ", " i1.3 ", " T2.1 ", " i2.2 ", " i2.3 ", " T3.0 "}));
+  EXPECT_EQ(markerPaletteColour(0), 0x000002u);
+  EXPECT_EQ(markerPaletteColour(6), 0x00FF00u);
+  EXPECT_EQ(markerPaletteColour(7), 0xFFFF00u);
+  EXPECT_EQ(markerPaletteColour(14), 0x00FFFFu);
+  EXPECT_EQ(markerPaletteColour(400), 0x0000FFu);
+  EXPECT_EQ(spectralLevelIndex(0.0), 0);
+  EXPECT_EQ(spectralLevelIndex(1.0), 25);  // round(2 log2 5000) = round(24.58)
+  EXPECT_EQ(spectralLevelIndex(1e9), 31);
+  EXPECT_EQ(SpectralColour(true, false, 1.0), 254u + 206u * 256u + 145u * 65536u);
+  EXPECT_EQ(SpectralColour(false, false, 1.0), 254u * 0x010101u);
+  EXPECT_EQ(SpectralColour(true, true, 0.0), 1u * 0x010101u);
+}
+
+TEST_F(PaintTest, StatusLineNamesTheDisplaySelectionClicksPlaybackAndScale) {
+  WaveFile& d = open(WavBuilder().staircase(44100 * 3));
+  d.viewStart = 0;
+  d.viewWidth = 44100;
+  d.selStart = 4410;
+  d.selEnd = 8820;
+  in.clickCount = 12;
+  in.currentClickIndex = 2;
+  in.playRight = false;
+  d.maxVertical = true;
+  DisplayList l = PaintDisplay(d, view, in);
+  EXPECT_EQ(
+      l.status,
+      "Display: 00:00.000->00:01.000      Select: 00:00.100->00:00.200      At Click #3 of "
+      "12      Playback: Left      Vertical Scaling: " +
+          [&] {
+            char b[32];
+            std::snprintf(b, sizeof b, "%.1f", view.vertical.ratio);
+            return std::string(b);
+          }() +
+          ":1");
+  ctx.settings.spansasdurations = true;
+  in.currentClickIndex = -1;
+  in.busy = false;
+  l = PaintDisplay(d, view, in);
+  EXPECT_NE(l.status.find("Display: 00:00.000/00:01.000      Select: 00:00.100/00:00.100      "
+                          "#Clicks: 12"),
+            std::string::npos);
+  in.busy = true;
+  EXPECT_EQ(PaintDisplay(d, view, in).status, "") << "a long operation owns the status line";
+}
+
+}  // namespace
+}  // namespace tolmar::test
