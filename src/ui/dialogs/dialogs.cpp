@@ -1,0 +1,67 @@
+#include "ui/dialogs/dialogs.h"
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "config/macro_dialogs.h"
+#include "cue/cue_commands.h"
+#include "declick/declick_commands.h"
+#include "document/document_commands.h"
+#include "document/replace.h"
+#include "document/wav_format.h"
+#include "ui/dialogs/model_dialogs.h"
+
+namespace tolmar::ui {
+
+namespace {
+
+using Factory = std::function<std::unique_ptr<FormDialog>(void*, QWidget*, const DialogEnv&)>;
+
+template <class Model>
+Factory factory(DialogPtr (*make)(Model&, QWidget*, const DialogEnv&)) {
+  return [make](void* model, QWidget* parent, const DialogEnv& env) {
+    return make(*static_cast<Model*>(model), parent, env);
+  };
+}
+
+const std::map<std::string, Factory>& factories() {
+  static const std::map<std::string, Factory> table{
+      {kUnsupportedFormatDialogId, factory(&makeUnsupportedFormatDialog)},
+      {kRewriteHeaderDialogId, factory(&makeRewriteHeaderDialog)},
+      {kConfirmTruncationDialogId, factory(&makeConfirmTruncationDialog)},
+      {kSetInsertionLengthDialogId, factory(&makeSetInsertionLengthDialog)},
+      {kAddSurroundingSilenceDialogId, factory(&makeAddSurroundingSilenceDialog)},
+      {kSelectReplacementDataDialogId, factory(&makeSelectReplacementDataDialog)},
+      {kFindClicksResultDialogId, factory(&makeFindClicksResultDialog)},
+      {kGotoClickDialogId, factory(&makeGotoClickDialog)},
+      {"AddCue", factory(&makeAddCueDialog)},
+      {"AddRegularCues", factory(&makeRegularCuesDialog)},
+      {"GotoCue", factory(&makeGotoCueDialog)},
+      {"DisplayTrack", factory(&makeDisplayTrackDialog)},
+      {"CDTextSetup", factory(&makeCdTextDialog)},
+      {"ExistingCueFile", factory(&makeExistingCueFileDialog)},
+      {kPresetPickerDialogId, factory(&makePresetPickerDialog)},
+      {kMacroPickerDialogId, factory(&makeMacroPickerDialog)},
+  };
+  return table;
+}
+
+}  // namespace
+
+std::unique_ptr<FormDialog> createDialog(DialogRequest& request, QWidget* parent,
+                                         const DialogEnv& env) {
+  if (!request.model) return nullptr;
+  const auto& table = factories();
+  const auto it = table.find(request.id);
+  if (it == table.end()) return nullptr;
+  return it->second(request.model, parent, env);
+}
+
+bool runDialog(DialogRequest& request, QWidget* parent, const DialogEnv& env) {
+  auto dialog = createDialog(request, parent, env);
+  if (!dialog) return false;
+  return dialog->exec() == QDialog::Accepted;
+}
+
+}  // namespace tolmar::ui

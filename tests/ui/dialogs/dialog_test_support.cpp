@@ -1,0 +1,58 @@
+#include "dialog_test_support.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace tolmar::ui::test {
+
+QString screenshot(QWidget* widget, const QString& name) {
+  QDir().mkpath(TOLMAR_SCREENSHOT_DIR);
+  const QString path = QDir(TOLMAR_SCREENSHOT_DIR).filePath(name + ".png");
+  widget->adjustSize();
+  if (!widget->grab().save(path)) return {};
+  return path;
+}
+
+MessageCatcher::MessageCatcher(QMessageBox::StandardButton answer) : answer_(answer) {
+  timer_ = new QTimer;
+  timer_->setInterval(5);
+  QObject::connect(timer_, &QTimer::timeout, [this] { poll(); });
+  timer_->start();
+}
+
+MessageCatcher::~MessageCatcher() {
+  delete timer_;
+}
+
+void MessageCatcher::poll() {
+  auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  if (!box || !box->isVisible()) return;
+  texts_.push_back(box->text());
+  QAbstractButton* button = box->button(answer_);
+  if (!button) button = box->defaultButton();
+  if (!button && !box->buttons().isEmpty()) button = box->buttons().first();
+  if (button) button->click();
+}
+
+void showAndWait(QWidget* dialog) {
+  dialog->show();
+  dialog->activateWindow();
+  (void)QTest::qWaitForWindowExposed(dialog);
+  QApplication::processEvents();
+}
+
+void typeAndTab(QWidget* dialog, const QString& text) {
+  QWidget* target = focused(dialog) ? focused(dialog) : dialog;
+  QTest::keyClicks(target, text);
+  QTest::keyClick(focused(dialog) ? focused(dialog) : dialog, Qt::Key_Tab);
+}
+
+QWidget* focused(QWidget* dialog) {
+  return dialog->focusWidget();
+}
+
+}  // namespace tolmar::ui::test

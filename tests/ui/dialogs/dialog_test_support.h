@@ -1,0 +1,38 @@
+#pragma once
+// Driving dialogs offscreen: screenshots, and answering the message boxes they open.
+
+#include <QMessageBox>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tolmar::ui::test {
+
+// Saves the widget as <screenshot dir>/<name>.png and returns the path (empty on failure).
+QString screenshot(QWidget* widget, const QString& name);
+
+// Records the text of every message box that opens while `action` runs, answering each with
+// `answer` (the box's default button when none of that kind exists).
+class MessageCatcher {
+ public:
+  explicit MessageCatcher(QMessageBox::StandardButton answer = QMessageBox::Ok);
+  ~MessageCatcher();
+  const std::vector<QString>& texts() const { return texts_; }
+
+ private:
+  void poll();
+  QMessageBox::StandardButton answer_;
+  std::vector<QString> texts_;
+  class QTimer* timer_;
+};
+
+// Shows the dialog and waits until it is exposed, so keys and focus behave as for a user.
+void showAndWait(QWidget* dialog);
+// Types text into the focused widget, then presses Tab.
+void typeAndTab(QWidget* dialog, const QString& text);
+// The widget that has the keyboard focus inside the dialog.
+QWidget* focused(QWidget* dialog);
+
+}  // namespace tolmar::ui::test
