@@ -7,9 +7,11 @@
 #include "config/macro_dialogs.h"
 #include "cue/cue_commands.h"
 #include "declick/declick_commands.h"
+#include "declick/declick_params.h"
 #include "document/document_commands.h"
 #include "document/replace.h"
 #include "document/wav_format.h"
+#include "ui/dialogs/click_params_dialog.h"
 #include "ui/dialogs/model_dialogs.h"
 
 namespace tolmar::ui {
@@ -43,6 +45,7 @@ const std::map<std::string, Factory>& factories() {
       {"ExistingCueFile", factory(&makeExistingCueFileDialog)},
       {kPresetPickerDialogId, factory(&makePresetPickerDialog)},
       {kMacroPickerDialogId, factory(&makeMacroPickerDialog)},
+      {ClickParamsDialog::kDialogId, factory(&makeClickParamsDialog)},
   };
   return table;
 }
