@@ -5,14 +5,17 @@
 #include <string>
 
 #include "config/macro_dialogs.h"
+#include "config/settings.h"
 #include "cue/cue_commands.h"
 #include "declick/declick_commands.h"
 #include "declick/declick_params.h"
 #include "document/document_commands.h"
 #include "document/replace.h"
 #include "document/wav_format.h"
+#include "dsp/effect_commands.h"
 #include "ui/dialogs/click_params_dialog.h"
 #include "ui/dialogs/model_dialogs.h"
+#include "ui/dialogs/options_dialog.h"
 
 namespace tolmar::ui {
 
@@ -46,6 +49,15 @@ const std::map<std::string, Factory>& factories() {
       {kPresetPickerDialogId, factory(&makePresetPickerDialog)},
       {kMacroPickerDialogId, factory(&makeMacroPickerDialog)},
       {ClickParamsDialog::kDialogId, factory(&makeClickParamsDialog)},
+      {kOptionsOperationsDialogId,
+       [](void* m, QWidget* parent, const DialogEnv& env) {
+         return makeOptionsDialog(*static_cast<Settings*>(m), OptionsTab::Operations, parent, env);
+       }},
+      {kOptionsTrackSplittingDialogId,
+       [](void* m, QWidget* parent, const DialogEnv& env) {
+         return makeOptionsDialog(*static_cast<Settings*>(m), OptionsTab::TrackSplitting, parent,
+                                  env);
+       }},
   };
   return table;
 }
