@@ -13,7 +13,9 @@
 #include "document/replace.h"
 #include "document/wav_format.h"
 #include "dsp/effect_commands.h"
+#include "dsp/effect_controls.h"
 #include "ui/dialogs/click_params_dialog.h"
+#include "ui/dialogs/level_dialogs.h"
 #include "ui/dialogs/model_dialogs.h"
 #include "ui/dialogs/options_dialog.h"
 
@@ -49,6 +51,8 @@ const std::map<std::string, Factory>& factories() {
       {kPresetPickerDialogId, factory(&makePresetPickerDialog)},
       {kMacroPickerDialogId, factory(&makeMacroPickerDialog)},
       {ClickParamsDialog::kDialogId, factory(&makeClickParamsDialog)},
+      {kNormaliseDialogId, factory(&makeNormaliseDialog)},
+      {kFadeFactorDialogId, factory(&makeFadeFactorDialog)},
       {kOptionsOperationsDialogId,
        [](void* m, QWidget* parent, const DialogEnv& env) {
          return makeOptionsDialog(*static_cast<Settings*>(m), OptionsTab::Operations, parent, env);

@@ -27,3 +27,16 @@ TEST(HelpWindow, AMissingPageSaysWhichPageIsMissing) {
 
 }  // namespace
 }  // namespace tolmar::ui
+
+namespace tolmar::ui {
+namespace {
+
+TEST(HelpWindow, EveryTopicTheDialogsOpenHasAPage) {
+  HelpWindow help(TOLMAR_HELP_DIR);
+  for (const char* topic : {"clickparams", "setinsertionlength", "selectreplacementdata",
+                            "partialfade", "optionsoperationstab", "optionssplittab"})
+    EXPECT_TRUE(help.showTopic(topic)) << topic;
+}
+
+}  // namespace
+}  // namespace tolmar::ui
