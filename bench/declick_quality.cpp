@@ -74,9 +74,18 @@ Run runPreset(const std::string& wav, const Material& m, const ClickPreset& p) {
   d.shape = p.shape;
   d.repairMethod = p.repairMethod;
   d.smoothingCount = p.smoothingCount;
+  if (const char* r = std::getenv("QUALITY_RELAMP"))
+    d.relAmplitude = static_cast<int16_t>(std::atoi(r));
   run.findSeconds =
       timed([&] { FindClicks(*editor.doc, d, editor.clicks, true, false, false); }).wall;
   scoreDetections(m, *editor.clicks.stored, run.scores);
+  if (std::getenv("QUALITY_LIST")) {
+    for (const Glitch& g : editor.clicks.stored->items)
+      std::printf("  det %d ch%d w%d\n", g.position, g.channel, g.width);
+    for (const KnownClick& c : m.clicks)
+      std::printf("  click %d len %d %s L%d R%d\n", c.start, c.length, clickKindName(c.kind),
+                  c.channels[0], c.channels[1]);
+  }
   run.removeSeconds = timed([&] { editor.RemoveAllClicks1Click(); }).wall;
   scoreRestoration(m, readSound(*editor.doc), run.scores);
   return run;

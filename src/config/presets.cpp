@@ -98,7 +98,8 @@ std::optional<ClickPreset> ClickPresetFamily::parse(std::string_view text, std::
   const int32_t smoothing = newForm ? n[6] : 0;
   // The detector only knows these shapes and methods; anything else is a damaged value.
   if (!fitsInt16(width) || !fitsInt16(repair) || !fitsInt16(display) || !fitsInt16(amplitude) ||
-      !fitsInt16(smoothing) || shape < 0 || shape > 4 || method < 0 || method > 3) {
+      !fitsInt16(smoothing) || shape < 0 || shape > kLastClickShape || method < 0 ||
+      method > kLastRepairMethod) {
     return std::nullopt;
   }
   ClickPreset p;
@@ -131,6 +132,8 @@ std::vector<ClickPreset> ClickPresetFamily::factory() {
       {5, 12, 30, 1400, S::InstantRise, M::Bezier, 0, "Small Clicks (1)"},
       {15, 20, 30, 1500, S::Spike, M::Bezier, 0, "Small Clicks (2)"},
       {15, 35, 45, 1600, S::Hill, M::Linear, 0, "Smeared Ticks"},
+      {40, 60, 30, 800, S::Model, M::ArInterpolate, 0, "Model Clicks"},
+      {40, 60, 30, 600, S::Model, M::ArInterpolate, 0, "Model Clicks + Crackle"},
   };
 }
 

@@ -299,8 +299,10 @@ void applyStoredDeclick(const Settings& settings, DeclickParams& params) {
   take16(d.relamp, params.relAmplitude);
   take16(d.dispwid, params.displayWidth);
   take16(d.repparm, params.smoothingCount);
-  if (d.clktype >= 0 && d.clktype <= 4) params.shape = static_cast<ClickShape>(d.clktype);
-  if (d.reptype >= 0 && d.reptype <= 3) params.repairMethod = static_cast<RepairMethod>(d.reptype);
+  if (d.clktype >= 0 && d.clktype <= kLastClickShape)
+    params.shape = static_cast<ClickShape>(d.clktype);
+  if (d.reptype >= 0 && d.reptype <= kLastRepairMethod)
+    params.repairMethod = static_cast<RepairMethod>(d.reptype);
 }
 
 void storeDeclick(const DeclickParams& params, Settings& settings) {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "core/context.h"
+#include "declick/model_detection.h"
 #include "declick/repair.h"
 #include "document/binary_file.h"
 #include "document/wave_file.h"
@@ -129,8 +130,18 @@ class BlockScan {
     channels_[1] = p.processRight;
   }
 
+  // The frames whose clicks this block reports (Model only); the whole block unless set.
+  void setOwnRange(int32_t from, int32_t to) {
+    ownFrom_ = from;
+    ownTo_ = to;
+  }
+
   int32_t run(std::vector<Glitch>* into = nullptr) {
     collect_ = into;
+    if (shape_ == ClickShape::Model) {
+      scanModel();
+      return count_;
+    }
     int32_t ws = blockStart_;
     for (;;) {
       const int32_t we = static_cast<int32_t>(
@@ -165,6 +176,8 @@ class BlockScan {
   std::vector<int64_t>& scratch_;  // Hill's running extremes
   bool channels_[2] = {true, true};
   int32_t count_ = 0;
+  int32_t ownFrom_ = std::numeric_limits<int32_t>::min();
+  int32_t ownTo_ = std::numeric_limits<int32_t>::max();
 
   // Sample of channel ch at frame f.
   const int16_t* at(int32_t f, int ch) const {
@@ -175,17 +188,38 @@ class BlockScan {
   // later in the same order (see SearchCandidates).
   std::vector<Glitch>* collect_ = nullptr;
 
-  void report(int32_t position, uint8_t polarity, int ch) {
+  void report(int32_t position, uint8_t polarity, int ch, int16_t width = 0) {
     if (collect_) {
-      collect_->push_back({position, polarity, static_cast<uint8_t>(ch)});
+      collect_->push_back({position, polarity, static_cast<uint8_t>(ch), width});
       return;
     }
     if (falseClicks_.contains(position, static_cast<uint8_t>(ch))) return;
     ++count_;
-    if (store_ && !store_->Add(position, polarity, static_cast<uint8_t>(ch))) --count_;
-    if (repair_)
+    if (store_ && !store_->Add(position, polarity, static_cast<uint8_t>(ch), width)) --count_;
+    if (!repair_) return;
+    if (width > 0)
+      RepairSpanInBuffer(buf_, blockStart_, blockEnd_, position, width, ch, method_, smoothEdges_,
+                         smoothingCount_);
+    else
       RepairClickInBuffer(buf_, blockStart_, blockEnd_, position, ch, method_, repairWidth_,
                           smoothEdges_, smoothingCount_);
+  }
+
+  // Model: the clicks are found over the whole block first, then reported in frame order; a
+  // repair changes the sound only after every click of the block has been found.
+  void scanModel() {
+    ModelScanParams mp;
+    mp.channels[0] = channels_[0];
+    mp.channels[1] = channels_[1];
+    mp.relAmplitude = relAmplitude_;
+    mp.maxWidth = clickWidth_;
+    std::vector<ModelClick> clicks;
+    findModelClicks(buf_, blockStart_, blockEnd_, ownFrom_, ownTo_, mp, keepGoing_, clicks);
+    for (const ModelClick& c : clicks) {
+      if (!keepGoing_) return;
+      const int32_t extent = std::min(c.last - c.first + 1, std::max<int32_t>(repairWidth_, 1));
+      report(c.first, c.polarity, c.channel, static_cast<int16_t>(extent));
+    }
   }
 
   // Step sums, level sums and the largest step of both channels over steps ws..we - 1, one
@@ -277,6 +311,8 @@ class BlockScan {
         for (int ch = 0; ch < 2; ++ch)
           if (channels_[ch] && keepGoing_ && blipPossible(st[ch])) scanBlips(ws, we, ch, st[ch]);
         break;
+      case ClickShape::Model:
+        break;  // scanned per block, not per window
     }
   }
 
@@ -482,6 +518,9 @@ class BlockScan {
 struct BlockSpan {
   int32_t start;
   int32_t end;
+  // Model: the frames whose clicks this block reports.
+  int32_t ownFrom = std::numeric_limits<int32_t>::min();
+  int32_t ownTo = std::numeric_limits<int32_t>::max();
 };
 
 // What a command run from the progress pump could have changed in the sound a search reads:
@@ -596,6 +635,7 @@ class StretchScanner {
     st.finds[i].clear();
     BlockScan blockScan(params_, unfiltered_, go_, buf, b.start, b.end, nullptr, false, false,
                         scratch);
+    blockScan.setOwnRange(b.ownFrom, b.ownTo);
     blockScan.run(&st.finds[i]);
   }
 
@@ -646,6 +686,7 @@ int32_t ClickDetector::FindClicksInBlock(int16_t* buf, size_t capacityFrames, in
     blockEnd = static_cast<int32_t>(blockStart + static_cast<int64_t>(capacityFrames) - 1);
   BlockScan scan(params_, falseClicks_, keepGoing_, buf, blockStart, blockEnd, store, repair,
                  smoothEdges, scratch_);
+  scan.setOwnRange(ownFrom, ownTo);
   return scan.run();
 }
 
@@ -691,6 +732,13 @@ int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists
   const int64_t chunks = (totalFrames + chunkFrames - 1) / chunkFrames;
   int64_t chunkShown = 0;
   const int32_t clickWidth = std::max<int32_t>(params.clickWidth, 1);
+  // Model blocks are longer and overlap by two margins, each reporting the clicks that start
+  // between its margins, so that a click at a seam is found once with the same model.
+  const bool model = params.shape == ClickShape::Model;
+  const int32_t blockFrames = model ? kModelBlockFrames : kDetectBlockFrames;
+  const size_t stretchBlocks =
+      model ? std::max<size_t>(1, kSearchStretchBlocks * kDetectBlockFrames / kModelBlockFrames)
+            : kSearchStretchBlocks;
 
   int32_t count = 0;
   bool failed = false;
@@ -713,17 +761,25 @@ int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists
   };
   // Blocks overlap by click width - 1 frames.
   const auto nextBlockStart = [&](int32_t s, int32_t blockEnd) {
-    const int32_t next = blockEnd - clickWidth + 1;
+    const int32_t next = model ? blockEnd - 2 * kModelMargin + 1 : blockEnd - clickWidth + 1;
     return next > s ? next : s + 1;
   };
   const auto blockEndFrom = [&](int32_t s) {
     return static_cast<int32_t>(
-        std::min<int64_t>(static_cast<int64_t>(s) + kDetectBlockFrames - 1, selEnd));
+        std::min<int64_t>(static_cast<int64_t>(s) + blockFrames - 1, selEnd));
+  };
+  const auto spanOf = [&](int32_t s, int32_t blockEnd) {
+    BlockSpan b{s, blockEnd};
+    if (model) {
+      b.ownFrom = s == selStart ? s : s + kModelMargin;
+      b.ownTo = blockEnd == selEnd ? blockEnd : blockEnd - kModelMargin;
+    }
+    return b;
   };
   try {
     if (repair) {
       // Each block is written back before the next, overlapping one is read.
-      std::vector<int16_t> work(2 * static_cast<size_t>(kDetectBlockFrames));
+      std::vector<int16_t> work(2 * static_cast<size_t>(blockFrames));
       for (int32_t s = selStart;;) {
         const int32_t blockEnd = blockEndFrom(s);
         if (!beforeBlock(blockEnd)) break;
@@ -738,8 +794,11 @@ int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists
           doc.ReadFrames(file, true, work.data(), s, blockEnd);
         else
           samplesFromLittleEndian(work.data(), samples);
+        const BlockSpan span = spanOf(s, blockEnd);
+        detector.ownFrom = span.ownFrom;
+        detector.ownTo = span.ownTo;
         const int32_t found =
-            detector.FindClicksInBlock(work.data(), kDetectBlockFrames, s, blockEnd, store, true);
+            detector.FindClicksInBlock(work.data(), blockFrames, s, blockEnd, store, true);
         if (!doc.WriteFramesDirect(file, s, blockEnd, work.data())) {
           failed = true;
           break;
@@ -761,9 +820,9 @@ int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists
       bool more = true;
       const auto fill = [&](Stretch& st, int32_t from) {
         st.blocks.clear();
-        for (int32_t s = from; st.blocks.size() < kSearchStretchBlocks;) {
+        for (int32_t s = from; st.blocks.size() < stretchBlocks;) {
           const int32_t blockEnd = blockEndFrom(s);
-          st.blocks.push_back({s, blockEnd});
+          st.blocks.push_back(spanOf(s, blockEnd));
           if (blockEnd == selEnd) break;
           s = nextBlockStart(s, blockEnd);
         }
@@ -813,7 +872,7 @@ int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists
           for (const Glitch& g : cur->finds[i]) {
             if (falseClicks.contains(g.position, g.channel)) continue;
             ++count;
-            if (!store->Add(g.position, g.polarity, g.channel)) --count;
+            if (!store->Add(g.position, g.polarity, g.channel, g.width)) --count;
           }
           if (b.end == selEnd || !ctx.continueFlag) {
             done = true;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,10 @@ class ClickDetector {
 
   // The Blocks menu's "Smooth Edges After Copying", used by the Copy Preceding repair method.
   bool smoothEdges = false;
+  // Model: only clicks whose first frame lies here are counted (a search's blocks overlap
+  // widely and share these ranges out); any click of the block by default.
+  int32_t ownFrom = std::numeric_limits<int32_t>::min();
+  int32_t ownTo = std::numeric_limits<int32_t>::max();
 
  private:
   const DeclickParams& params_;

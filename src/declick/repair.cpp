@@ -3,17 +3,19 @@
 #include <algorithm>
 #include <memory>
 
+#include "declick/ar_model.h"
 #include "document/wave_file.h"
 #include "view/marker_list.h"
 
 namespace tolmar {
 
-void RepairClickInBuffer(int16_t* buf, int32_t blockStart, int32_t blockEnd, int32_t position,
-                         int channel, RepairMethod method, int width, bool smoothEdges,
-                         int smoothingCount) {
-  if (position < blockStart || position > blockEnd || blockEnd < blockStart) return;
-  const int32_t a = std::max(blockStart, position - width / 2);
-  const int32_t b = std::min(blockEnd, position + width / 2);
+namespace {
+
+// Replaces frames a + 1 .. b - 1 of one channel (a and b inside the block) by `method`; `width`
+// is the copy distance of CopyPreceding.
+void repairRange(int16_t* buf, int32_t blockStart, int32_t blockEnd, int32_t a, int32_t b,
+                 int channel, RepairMethod method, int width, bool smoothEdges,
+                 int smoothingCount) {
   const int32_t n = b - a;
   int16_t* x = buf + channel;
   auto at = [&](int32_t f) -> int16_t& { return x[2 * static_cast<ptrdiff_t>(f - blockStart)]; };
@@ -21,6 +23,13 @@ void RepairClickInBuffer(int16_t* buf, int32_t blockStart, int32_t blockEnd, int
   const int32_t after = b < blockEnd ? at(b + 1) : at(b);
 
   switch (method) {
+    case RepairMethod::ArInterpolate:
+      if (n >= 2 && arRepairGap(buf + channel, blockEnd - blockStart + 1, 2, a + 1 - blockStart,
+                                b - 1 - blockStart, kArContext))
+        break;
+      // Too little sound around the gap for a model: the curve instead.
+      bezierCurve(at(a), at(b), before, after, n, [&](int32_t k, int16_t v) { at(a + k) = v; });
+      break;
     case RepairMethod::Linear: {
       const int32_t xa = at(a), xb = at(b);
       for (int32_t k = a + 1; k < b; ++k)
@@ -50,6 +59,27 @@ void RepairClickInBuffer(int16_t* buf, int32_t blockStart, int32_t blockEnd, int
       }
       break;
   }
+}
+
+}  // namespace
+
+void RepairClickInBuffer(int16_t* buf, int32_t blockStart, int32_t blockEnd, int32_t position,
+                         int channel, RepairMethod method, int width, bool smoothEdges,
+                         int smoothingCount) {
+  if (position < blockStart || position > blockEnd || blockEnd < blockStart) return;
+  const int32_t a = std::max(blockStart, position - width / 2);
+  const int32_t b = std::min(blockEnd, position + width / 2);
+  repairRange(buf, blockStart, blockEnd, a, b, channel, method, width, smoothEdges, smoothingCount);
+}
+
+void RepairSpanInBuffer(int16_t* buf, int32_t blockStart, int32_t blockEnd, int32_t first,
+                        int32_t width, int channel, RepairMethod method, bool smoothEdges,
+                        int smoothingCount) {
+  if (first < blockStart || first > blockEnd || blockEnd < blockStart || width < 1) return;
+  const int32_t a = std::max(blockStart, first - 1 - kSpanPad);
+  const int32_t b = static_cast<int32_t>(
+      std::min<int64_t>(blockEnd, static_cast<int64_t>(first) + width + kSpanPad));
+  repairRange(buf, blockStart, blockEnd, a, b, channel, method, b - a, smoothEdges, smoothingCount);
 }
 
 void smoothPass(int16_t* x, int32_t count, int16_t prevLeft, int16_t prevRight,

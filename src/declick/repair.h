@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "declick/declick_types.h"
 
@@ -50,6 +51,15 @@ void RepairClickInBuffer(int16_t* buf, int32_t blockStart, int32_t blockEnd, int
                          int channel, RepairMethod method, int width, bool smoothEdges,
                          int smoothingCount = 1);
 
+// Frames repaired on either side of a measured click as well: its edges are seldom sharp.
+inline constexpr int32_t kSpanPad = 2;
+
+// Repairs a click whose disturbed frames first .. first + width - 1 are known (the Model
+// shape), with kSpanPad more frames on either side; the frames just outside are the anchors.
+void RepairSpanInBuffer(int16_t* buf, int32_t blockStart, int32_t blockEnd, int32_t first,
+                        int32_t width, int channel, RepairMethod method, bool smoothEdges,
+                        int smoothingCount = 1);
+
 // One pass of three-point smoothing over frames 0 .. count - 1 of an interleaved buffer that
 // holds count + 1 frames (the last one only as the right neighbour), both channels.
 // prevLeft/prevRight: the frames before the range. Stops early, leaving the rest unchanged,
@@ -59,6 +69,12 @@ void smoothPass(int16_t* x, int32_t count, int16_t prevLeft, int16_t prevRight,
 
 // The sample of a frame as the edited sound has it: the newest record covering it, else the file.
 int16_t soundSampleAt(WaveFile& doc, int32_t frame, int channel);
+
+// Autoregressive interpolation of frames first..last of one channel of the edited sound, from
+// the model fitted to the sound around them; the new samples in `out`. False when the file has
+// too little sound on either side (the caller then uses the curve).
+bool arRepairFromDocument(WaveFile& doc, int32_t first, int32_t last, int channel,
+                          std::vector<int16_t>& out);
 
 // Straight-line or curve interpolation of the selection on the chosen channels, committed as
 // "Interpolate". The curve marks its first limited sample per channel with a channel marker.

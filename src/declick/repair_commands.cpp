@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/editor.h"
+#include "declick/ar_model.h"
 #include "declick/click_analysis.h"
 #include "declick/detection.h"
 #include "declick/repair.h"
@@ -31,6 +32,26 @@ bool canRead(WaveFile& doc) {
 }
 
 }  // namespace
+
+bool arRepairFromDocument(WaveFile& doc, int32_t first, int32_t last, int channel,
+                          std::vector<int16_t>& out) {
+  if (first < 0 || last < first || last > doc.lastFrame) return false;
+  // The edited sound around the gap, this run's earlier repairs included: they are cleaner
+  // surroundings than the clicks they replaced.
+  const int32_t from = std::max(0, first - kArContext);
+  const int32_t to = static_cast<int32_t>(
+      std::min<int64_t>(doc.lastFrame, static_cast<int64_t>(last) + kArContext));
+  const size_t n = static_cast<size_t>(to - from) + 1;
+  std::vector<int16_t> frames(2 * n);
+  doc.ReadFrames(true, frames.data(), from, to);
+  if (!arRepairGap(frames.data() + channel, static_cast<int64_t>(n), 2, first - from, last - from,
+                   kArContext))
+    return false;
+  out.resize(static_cast<size_t>(last - first) + 1);
+  for (int32_t f = first; f <= last; ++f)
+    out[static_cast<size_t>(f - first)] = frames[2 * static_cast<size_t>(f - from) + channel];
+  return true;
+}
 
 // ---- Selection repairs ----
 
@@ -173,30 +194,56 @@ int32_t RepairCommands::RepairClick(int32_t index, bool single) {
   // A click file made for another recording may name frames this one does not have.
   if (g.position < 0 || g.position > doc.lastFrame || g.channel > 1) return 0;
   const int c = g.channel;
-  const int32_t w = e.params.repairWidth;
-  const int32_t a = std::max(0, g.position - w / 2);
-  const int32_t b = std::min(doc.lastFrame, g.position + w / 2);
+  int32_t w = e.params.repairWidth;
+  int32_t a = std::max(0, g.position - w / 2);
+  int32_t b = std::min(doc.lastFrame, g.position + w / 2);
+  if (g.width > 0) {
+    // A measured click: its disturbed frames lie between the anchors.
+    a = std::max(0, g.position - 1 - kSpanPad);
+    b = static_cast<int32_t>(
+        std::min<int64_t>(doc.lastFrame, static_cast<int64_t>(g.position) + g.width + kSpanPad));
+    w = b - a;
+  }
   const bool wasInRun = inRun_;
   inRun_ = inRun_ && !single;
+
+  const auto bezierRepair = [&]() -> int32_t {
+    if (b - a < 2) return 0;
+    const int16_t va = contextSample(a, c);
+    const int16_t vb = contextSample(b, c);
+    const int16_t before = a > 0 ? contextSample(a - 1, c) : va;
+    const int16_t after = b < doc.lastFrame ? contextSample(b + 1, c) : vb;
+    auto rec = std::make_unique<Interpolation>();
+    Interpolation& r = *rec;
+    doc.BeginBlock(r, a + 1, b - 1, c);
+    bezierCurve(va, vb, before, after, b - a,
+                [&](int32_t k, int16_t v) { doc.PutSample(r, a + k, v); });
+    doc.FinishBlock(r);
+    return doc.AddEdit(std::move(rec), c) ? 1 : 0;
+  };
 
   int32_t result = 0;
   switch (e.params.repairMethod) {
     case RepairMethod::Linear:
       if (doc.AddLinearEdit(a, b, contextSample(a, c), contextSample(b, c), c)) result = 1;
       break;
-    case RepairMethod::Bezier: {
+    case RepairMethod::Bezier:
+      result = bezierRepair();
+      break;
+    case RepairMethod::ArInterpolate: {
       if (b - a < 2) break;
-      const int16_t va = contextSample(a, c);
-      const int16_t vb = contextSample(b, c);
-      const int16_t before = a > 0 ? contextSample(a - 1, c) : va;
-      const int16_t after = b < doc.lastFrame ? contextSample(b + 1, c) : vb;
-      auto rec = std::make_unique<Interpolation>();
-      Interpolation& r = *rec;
-      doc.BeginBlock(r, a + 1, b - 1, c);
-      bezierCurve(va, vb, before, after, b - a,
-                  [&](int32_t k, int16_t v) { doc.PutSample(r, a + k, v); });
-      doc.FinishBlock(r);
-      if (doc.AddEdit(std::move(rec), c)) result = 1;
+      std::vector<int16_t> gap;
+      if (arRepairFromDocument(doc, a + 1, b - 1, c, gap)) {
+        auto rec = std::make_unique<Interpolation>();
+        Interpolation& r = *rec;
+        doc.BeginBlock(r, a + 1, b - 1, c);
+        for (int32_t f = a + 1; f < b; ++f)
+          doc.PutSample(r, f, gap[static_cast<size_t>(f - a - 1)]);
+        doc.FinishBlock(r);
+        if (doc.AddEdit(std::move(rec), c)) result = 1;
+      } else {
+        result = bezierRepair();
+      }
       break;
     }
     case RepairMethod::CopyPreceding: {

@@ -13,9 +13,17 @@ const std::string kOverwrite = "Overwrite existing preset '";
 
 TEST(PresetText, FactoryPresetsHaveTheirStoredForms) {
   const auto click = ClickPresetFamily::factory();
-  ASSERT_EQ(click.size(), 7u);
+  ASSERT_EQ(click.size(), 9u);
   EXPECT_EQ(ClickPresetFamily::format(click[0], "."), "/5/30/30/2500/0/1/0/Larger Clicks");
   EXPECT_EQ(ClickPresetFamily::format(click[6], "."), "/15/35/45/1600/3/0/0/Smeared Ticks");
+  // The model presets come after the older seven, which keep their places.
+  EXPECT_EQ(ClickPresetFamily::format(click[7], "."), "/40/60/30/800/5/4/0/Model Clicks");
+  EXPECT_EQ(ClickPresetFamily::format(click[8], "."),
+            "/40/60/30/600/5/4/0/Model Clicks + Crackle");
+  const auto parsed = ClickPresetFamily::parse("/40/60/30/800/5/4/0/Model Clicks", ".");
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->shape, ClickShape::Model);
+  EXPECT_EQ(parsed->repairMethod, RepairMethod::ArInterpolate);
 
   const auto eq = EQPresetFamily::factory();
   ASSERT_EQ(eq.size(), 3u);
@@ -56,7 +64,7 @@ TEST(PresetText, ParsingKeepsSlashesInNamesAndReadsTheOlderDeclickForm) {
   EXPECT_EQ(p->smoothingCount, 0);
   EXPECT_EQ(p->name, "Old Style");
 
-  for (const char* bad : {"/5/30/30/2500/5/1/0/BadShape", "/5/30/30/2500/0/4/0/BadMethod",
+  for (const char* bad : {"/5/30/30/2500/6/1/0/BadShape", "/5/30/30/2500/0/5/0/BadMethod",
                           "/5/30/30/99999/0/1/0/TooBig", "/5/30/x/2500/0/1/0/NotANumber",
                           "/5/30/30", "Just a name"}) {
     EXPECT_FALSE(ClickPresetFamily::parse(bad, ".")) << bad;
@@ -114,7 +122,7 @@ TEST(PresetList, ReadStopsAtAGapAndFallsBackToFactoryPresets) {
   ini.parse("[Declick]\npreset1=/5/30/30/2500/0/1/0/Fine\npreset2=/5/30/30/abc/0/1/0/Broken\n");
   store.click.read(ini, invalid);
   EXPECT_TRUE(invalid);
-  EXPECT_EQ(store.click.items().size(), 7u);
+  EXPECT_EQ(store.click.items().size(), 9u);
   EXPECT_EQ(store.click.items()[0].name, "Larger Clicks");
 }
 
@@ -177,7 +185,7 @@ TEST(PresetList, AddAsksOnlyWhenValuesDiffer) {
   host.answers = {Answer::Yes};
   EXPECT_TRUE(click.add(ctx, changed));
   EXPECT_EQ(click.get("Moderate Clicks")->relativeAmplitude, 1990);
-  EXPECT_EQ(click.items().size(), 7u);
+  EXPECT_EQ(click.items().size(), 9u);
 
   EQPresetList eq;
   eq.installFactory();

@@ -44,7 +44,7 @@ TEST_F(SettingsIo, NoFileGivesDefaultsAndAMaximisedCloseLeavesNoStartpos) {
   EXPECT_TRUE(start.window.maximised);
   EXPECT_TRUE(host.messages.empty());
   EXPECT_EQ(written(ctx.settings), written(Settings{}));
-  EXPECT_EQ(presets.click.items().size(), 7u);
+  EXPECT_EQ(presets.click.items().size(), 9u);
   EXPECT_EQ(macros.listLines().size(), 0u);
 
   writeConfigurationAtClose(ini, ctx.settings, start.window);

@@ -166,7 +166,7 @@ TEST_F(ParamsDialogTest, RestoringTheFactoryPresetsKeepsTheOthers) {
   auto d = dialog();
   d.restorePresets();  // the changed factory preset is overwritten after the question (Yes)
   EXPECT_EQ(host.questions.size(), 1u);
-  EXPECT_EQ(d.presetNames().size(), 3u + 7u);
+  EXPECT_EQ(d.presetNames().size(), 3u + 9u);
   EXPECT_NE(GetClickPreset(presets, "beta"), nullptr);
   EXPECT_EQ(GetClickPreset(presets, "Larger Clicks")->relativeAmplitude, 2500);
   IniFile saved{dir.file("VESKOR.INI")};

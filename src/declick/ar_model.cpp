@@ -1,0 +1,206 @@
+#include "declick/ar_model.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tolmar {
+
+ArSums::ArSums(int order) : order_(order), r_(static_cast<size_t>(order + 1) * (order + 1), 0) {}
+
+void ArSums::addRows(const int32_t* x, int64_t first, int64_t last) {
+  if (last < first) return;
+  const int p = order_;
+  const int w = p + 1;
+  // The first row of the segment's own sums directly, the rest by sliding it down the diagonal.
+  std::vector<int64_t> local(static_cast<size_t>(w) * w);
+  for (int j = 0; j <= p; ++j) {
+    int64_t s = 0;
+    const int32_t* xa = x + first;
+    const int32_t* xb = x + first - j;
+    const int64_t n = last - first + 1;
+    for (int64_t t = 0; t < n; ++t) s += static_cast<int64_t>(xa[t]) * xb[t];
+    local[j] = s;
+  }
+  for (int i = 0; i < p; ++i)
+    for (int j = i; j < p; ++j)
+      local[static_cast<size_t>(i + 1) * w + j + 1] =
+          local[static_cast<size_t>(i) * w + j] +
+          static_cast<int64_t>(x[first - 1 - i]) * x[first - 1 - j] -
+          static_cast<int64_t>(x[last - i]) * x[last - j];
+  for (int i = 0; i <= p; ++i)
+    for (int j = i; j <= p; ++j) {
+      r_[static_cast<size_t>(i) * w + j] += local[static_cast<size_t>(i) * w + j];
+      if (j != i) r_[static_cast<size_t>(j) * w + i] += local[static_cast<size_t>(i) * w + j];
+    }
+  rows_ += last - first + 1;
+}
+
+bool solveAr(const ArSums& sums, std::vector<double>& a) {
+  const int p = sums.order();
+  a.assign(static_cast<size_t>(p + 1), 0.0);
+  a[0] = 1.0;
+  if (sums.rows() < p) return false;
+  std::vector<double> m(static_cast<size_t>(p) * p);
+  std::vector<double> y(static_cast<size_t>(p));
+  double trace = 0;
+  for (int i = 0; i < p; ++i) trace += static_cast<double>(sums.at(i + 1, i + 1));
+  const double load = 1e-6 * trace / p + 1e-9;
+  for (int i = 0; i < p; ++i) {
+    for (int j = 0; j < p; ++j)
+      m[static_cast<size_t>(i) * p + j] = static_cast<double>(sums.at(i + 1, j + 1));
+    m[static_cast<size_t>(i) * p + i] += load;
+    y[static_cast<size_t>(i)] = -static_cast<double>(sums.at(i + 1, 0));
+  }
+  // Cholesky, in place in the lower triangle.
+  for (int i = 0; i < p; ++i) {
+    for (int j = 0; j <= i; ++j) {
+      double s = m[static_cast<size_t>(i) * p + j];
+      for (int k = 0; k < j; ++k)
+        s -= m[static_cast<size_t>(i) * p + k] * m[static_cast<size_t>(j) * p + k];
+      if (i == j)
+        m[static_cast<size_t>(i) * p + i] = std::sqrt(std::max(s, load));
+      else
+        m[static_cast<size_t>(i) * p + j] = s / m[static_cast<size_t>(j) * p + j];
+    }
+  }
+  for (int i = 0; i < p; ++i) {
+    double s = y[static_cast<size_t>(i)];
+    for (int k = 0; k < i; ++k) s -= m[static_cast<size_t>(i) * p + k] * y[static_cast<size_t>(k)];
+    y[static_cast<size_t>(i)] = s / m[static_cast<size_t>(i) * p + i];
+  }
+  for (int i = p - 1; i >= 0; --i) {
+    double s = y[static_cast<size_t>(i)];
+    for (int k = i + 1; k < p; ++k)
+      s -= m[static_cast<size_t>(k) * p + i] * y[static_cast<size_t>(k)];
+    y[static_cast<size_t>(i)] = s / m[static_cast<size_t>(i) * p + i];
+  }
+  for (int i = 0; i < p; ++i) a[static_cast<size_t>(i + 1)] = y[static_cast<size_t>(i)];
+  return true;
+}
+
+namespace {
+
+// One unconstrained solve for the samples listed in `unknown` (ascending, inside the gap);
+// every other sample of x is taken as known.
+void solveUnknowns(std::vector<double>& x, int64_t gapFirst, int64_t gapLast,
+                   const std::vector<double>& a, const std::vector<int64_t>& unknown) {
+  const int p = static_cast<int>(a.size()) - 1;
+  const int64_t m = static_cast<int64_t>(unknown.size());
+  if (m == 0) return;
+  std::vector<double> ra(static_cast<size_t>(p + 1));
+  for (int d = 0; d <= p; ++d) {
+    double s = 0;
+    for (int k = 0; k + d <= p; ++k) s += a[static_cast<size_t>(k)] * a[static_cast<size_t>(k + d)];
+    ra[static_cast<size_t>(d)] = s;
+  }
+  // The prediction error of every row the gap reaches, from the known samples alone.
+  const int64_t rows = gapLast - gapFirst + 1 + p;
+  std::vector<uint8_t> isUnknown(static_cast<size_t>(gapLast - gapFirst + 1), 0);
+  for (int64_t u : unknown) isUnknown[static_cast<size_t>(u - gapFirst)] = 1;
+  std::vector<double> ek(static_cast<size_t>(rows));
+  for (int64_t r = 0; r < rows; ++r) {
+    const int64_t t = gapFirst + r;
+    double s = 0;
+    for (int i = 0; i <= p; ++i) {
+      const int64_t f = t - i;
+      if (f >= gapFirst && f <= gapLast && isUnknown[static_cast<size_t>(f - gapFirst)]) continue;
+      s += a[static_cast<size_t>(i)] * x[static_cast<size_t>(f)];
+    }
+    ek[static_cast<size_t>(r)] = s;
+  }
+  std::vector<double> b(static_cast<size_t>(m));
+  for (int64_t j = 0; j < m; ++j) {
+    double s = 0;
+    for (int k = 0; k <= p; ++k)
+      s += a[static_cast<size_t>(k)] * ek[static_cast<size_t>(unknown[j] - gapFirst + k)];
+    b[static_cast<size_t>(j)] = -s;
+  }
+  // Banded Cholesky: row i of L holds columns i - p .. i at offsets 0 .. p.
+  const int w = p + 1;
+  std::vector<double> l(static_cast<size_t>(m) * w, 0.0);
+  const auto L = [&](int64_t i, int64_t j) -> double& {
+    return l[static_cast<size_t>(i) * w + static_cast<size_t>(j - i + p)];
+  };
+  const double load = 1e-9 * ra[0] + 1e-12;
+  for (int64_t i = 0; i < m; ++i) {
+    for (int64_t j = std::max<int64_t>(0, i - p); j <= i; ++j) {
+      const int64_t d = unknown[static_cast<size_t>(i)] - unknown[static_cast<size_t>(j)];
+      double s = d <= p ? ra[static_cast<size_t>(d)] : 0.0;
+      if (i == j) s += load;
+      for (int64_t k = std::max<int64_t>(0, i - p); k < j; ++k) s -= L(i, k) * L(j, k);
+      if (i == j)
+        L(i, i) = std::sqrt(std::max(s, load));
+      else
+        L(i, j) = s / L(j, j);
+    }
+  }
+  for (int64_t i = 0; i < m; ++i) {
+    double s = b[static_cast<size_t>(i)];
+    for (int64_t k = std::max<int64_t>(0, i - p); k < i; ++k)
+      s -= L(i, k) * b[static_cast<size_t>(k)];
+    b[static_cast<size_t>(i)] = s / L(i, i);
+  }
+  for (int64_t i = m - 1; i >= 0; --i) {
+    double s = b[static_cast<size_t>(i)];
+    for (int64_t k = i + 1; k <= std::min(m - 1, i + p); ++k)
+      s -= L(k, i) * b[static_cast<size_t>(k)];
+    b[static_cast<size_t>(i)] = s / L(i, i);
+  }
+  for (int64_t j = 0; j < m; ++j)
+    x[static_cast<size_t>(unknown[static_cast<size_t>(j)])] = b[static_cast<size_t>(j)];
+}
+
+}  // namespace
+
+void arInterpolate(std::vector<double>& x, int64_t gapFirst, int64_t gapLast,
+                   const std::vector<double>& a, const std::vector<double>* bound,
+                   const std::vector<int8_t>* sign) {
+  const int p = static_cast<int>(a.size()) - 1;
+  if (gapLast < gapFirst || gapFirst < p || gapLast + p >= static_cast<int64_t>(x.size())) return;
+  std::vector<int64_t> unknown;
+  for (int64_t f = gapFirst; f <= gapLast; ++f) unknown.push_back(f);
+  for (;;) {
+    solveUnknowns(x, gapFirst, gapLast, a, unknown);
+    if (!bound || !sign) return;
+    // Samples on the wrong side of their bound are pinned to it; the rest are solved again.
+    std::vector<int64_t> still;
+    for (int64_t f : unknown) {
+      const size_t k = static_cast<size_t>(f - gapFirst);
+      const int8_t s = (*sign)[k];
+      const double v = x[static_cast<size_t>(f)], lim = (*bound)[k];
+      if ((s > 0 && v < lim) || (s < 0 && v > lim))
+        x[static_cast<size_t>(f)] = lim;
+      else
+        still.push_back(f);
+    }
+    if (still.size() == unknown.size()) return;
+    unknown.swap(still);
+  }
+}
+
+bool arRepairGap(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int64_t gapLast,
+                 int context, const std::vector<double>* bound, const std::vector<int8_t>* sign) {
+  const int p = kArOrder;
+  if (gapFirst < 0 || gapLast >= n || gapLast < gapFirst) return false;
+  const int64_t from = std::max<int64_t>(0, gapFirst - context);
+  const int64_t to = std::min<int64_t>(n - 1, gapLast + context);
+  if (gapFirst - from < kArMinSide || to - gapLast < kArMinSide) return false;
+  const int64_t len = to - from + 1;
+  std::vector<int32_t> xi(static_cast<size_t>(len));
+  for (int64_t i = 0; i < len; ++i) xi[static_cast<size_t>(i)] = x[(from + i) * stride];
+  const int64_t g0 = gapFirst - from, g1 = gapLast - from;
+  ArSums sums(p);
+  sums.addRows(xi.data(), p, g0 - 1);
+  sums.addRows(xi.data(), g1 + 1 + p, len - 1);
+  std::vector<double> a;
+  if (!solveAr(sums, a)) return false;
+  std::vector<double> xd(xi.begin(), xi.end());
+  arInterpolate(xd, g0, g1, a, bound, sign);
+  for (int64_t f = g0; f <= g1; ++f) {
+    const double v = std::clamp(std::nearbyint(xd[static_cast<size_t>(f)]), -32768.0, 32767.0);
+    x[(from + f) * stride] = static_cast<int16_t>(v);
+  }
+  return true;
+}
+
+}  // namespace tolmar

@@ -1,0 +1,185 @@
+#include "declick/model_detection.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "declick/ar_model.h"
+
+namespace tolmar {
+
+namespace {
+
+// Fewer rows than this give no trustworthy model; such a stretch (only ever cut short by the
+// block's edge) borrows its neighbour's.
+constexpr int32_t kMinFitRows = 4 * kArOrder;
+// Silence and digital zero: an error this small is never a click.
+constexpr float kMinThreshold = 4.0f;
+constexpr int32_t kScaleHop = 64;
+constexpr int32_t kScaleReach = 2;
+
+struct Segment {
+  int32_t first, last;  // rows (frames whose forward prediction has its history in the block)
+  std::vector<double> a;
+};
+
+float medianAbs(const float* e, int32_t n, std::vector<float>& tmp) {
+  tmp.resize(static_cast<size_t>(n));
+  for (int32_t i = 0; i < n; ++i) tmp[static_cast<size_t>(i)] = std::abs(e[i]);
+  auto mid = tmp.begin() + n / 2;
+  std::nth_element(tmp.begin(), mid, tmp.end());
+  return *mid;
+}
+
+}  // namespace
+
+void groupMarks(const ChannelMarks& marks, int32_t blockStart, int32_t maxWidth, uint8_t channel,
+                std::vector<ModelClick>& out) {
+  const int32_t n = static_cast<int32_t>(marks.fwd.size());
+  int32_t lastMark = -1, firstFwd = -1, lastBwd = -1;
+  const auto close = [&] {
+    // A cluster with only forward marks trails an earlier disturbance, one with only
+    // backward marks leads a later one: a click shows in both.
+    if (firstFwd >= 0 && lastBwd >= 0) {
+      ModelClick c;
+      c.first = blockStart + firstFwd;
+      c.last = blockStart + std::clamp(lastBwd, firstFwd, firstFwd + std::max(maxWidth, 1) - 1);
+      c.polarity = marks.errFwd[static_cast<size_t>(firstFwd)] > 0 ? 1 : 0;
+      c.channel = channel;
+      out.push_back(c);
+    }
+    lastMark = firstFwd = lastBwd = -1;
+  };
+  for (int32_t t = 0; t < n; ++t) {
+    const bool f = marks.fwd[static_cast<size_t>(t)] != 0;
+    const bool b = marks.bwd[static_cast<size_t>(t)] != 0;
+    if (!f && !b) continue;
+    if (lastMark >= 0 && t - lastMark > kModelGroupGap) close();
+    if (f && firstFwd < 0) firstFwd = t;
+    if (b) lastBwd = t;
+    lastMark = t;
+  }
+  if (lastMark >= 0) close();
+}
+
+void findModelClicks(const int16_t* buf, int32_t blockStart, int32_t blockEnd, int32_t ownFrom,
+                     int32_t ownTo, const ModelScanParams& params, const bool& keepGoing,
+                     std::vector<ModelClick>& out) {
+  const int p = kArOrder;
+  const int32_t n = blockEnd - blockStart + 1;
+  if (n < kMinFitRows + p) return;
+  const float k = static_cast<float>(params.relAmplitude) / 100.0f;
+  std::vector<ModelClick> found[2];
+  std::vector<int32_t> x(static_cast<size_t>(n));
+  std::vector<float> xf(static_cast<size_t>(n));
+  std::vector<float> tmp, hopMedian;
+  ChannelMarks marks;
+  std::vector<float> errBwd(static_cast<size_t>(n));
+  for (int ch = 0; ch < 2; ++ch) {
+    if (!params.channels[ch] || !keepGoing) continue;
+    float firstThreshold = kMinThreshold;
+    for (int32_t i = 0; i < n; ++i) {
+      x[static_cast<size_t>(i)] = buf[2 * static_cast<size_t>(i) + ch];
+      xf[static_cast<size_t>(i)] = static_cast<float>(x[static_cast<size_t>(i)]);
+    }
+    // Stretches aligned to the file; rows p .. n - 1 of the block have a full history.
+    std::vector<Segment> segs;
+    const int64_t firstRow = static_cast<int64_t>(blockStart) + p;
+    for (int64_t s = firstRow - (firstRow % kModelFitFrames + kModelFitFrames) % kModelFitFrames;
+         s <= blockEnd; s += kModelFitFrames) {
+      const int64_t a = std::max<int64_t>(s, firstRow);
+      const int64_t b = std::min<int64_t>(s + kModelFitFrames - 1, blockEnd);
+      if (b >= a)
+        segs.push_back(
+            {static_cast<int32_t>(a - blockStart), static_cast<int32_t>(b - blockStart), {}});
+    }
+    for (Segment& sg : segs) {
+      if (sg.last - sg.first + 1 < kMinFitRows) continue;
+      ArSums sums(p);
+      sums.addRows(x.data(), sg.first, sg.last);
+      solveAr(sums, sg.a);
+    }
+    // A short stretch at either edge of the block borrows the model next to it.
+    for (size_t i = 0; i < segs.size(); ++i) {
+      if (!segs[i].a.empty()) continue;
+      const size_t j = i + 1 < segs.size() && !segs[i + 1].a.empty() ? i + 1 : (i > 0 ? i - 1 : i);
+      segs[i].a = segs[j].a;
+      if (segs[i].a.empty()) segs[i].a.assign(static_cast<size_t>(p + 1), 0.0), segs[i].a[0] = 1;
+    }
+    marks.errFwd.assign(static_cast<size_t>(n), 0.0f);
+    std::fill(errBwd.begin(), errBwd.end(), 0.0f);
+    for (const Segment& sg : segs) {
+      float* ef = marks.errFwd.data();
+      float* eb = errBwd.data();
+      const int32_t bLast = std::min(sg.last, n - 1 - p);
+      for (int i = 0; i <= p; ++i) {
+        const float ai = static_cast<float>(sg.a[static_cast<size_t>(i)]);
+        const float* xs = xf.data() - i;
+        for (int32_t t = sg.first; t <= sg.last; ++t) ef[t] += ai * xs[t];
+        const float* xb = xf.data() + i;
+        for (int32_t t = sg.first; t <= bLast; ++t) eb[t] += ai * xb[t];
+      }
+    }
+    // The typical error size around each frame: medians of the error over hops of kScaleHop
+    // frames, the largest of the hop and its neighbours within kScaleReach hops. An attack of
+    // the music raises the error after it for long, and so its own threshold; a click does not.
+    marks.fwd.assign(static_cast<size_t>(n), 0);
+    marks.bwd.assign(static_cast<size_t>(n), 0);
+    const int32_t rowsFirst = segs.empty() ? n : segs.front().first;
+    hopMedian.clear();
+    for (int32_t h = rowsFirst; h < n; h += kScaleHop)
+      hopMedian.push_back(medianAbs(marks.errFwd.data() + h, std::min(kScaleHop, n - h), tmp));
+    const int32_t hops = static_cast<int32_t>(hopMedian.size());
+    for (int32_t i = 0; i < hops; ++i) {
+      float scale = 0;
+      for (int32_t j = std::max(0, i - kScaleReach); j <= std::min(hops - 1, i + kScaleReach); ++j)
+        scale = std::max(scale, hopMedian[static_cast<size_t>(j)]);
+      const float th = std::max(kMinThreshold, k * scale);
+      if (i == 0) firstThreshold = th;
+      const int32_t h = rowsFirst + i * kScaleHop;
+      const int32_t hEnd = std::min(n, h + kScaleHop);
+      for (int32_t t = h; t < hEnd; ++t) {
+        marks.fwd[static_cast<size_t>(t)] = std::abs(marks.errFwd[static_cast<size_t>(t)]) > th;
+        marks.bwd[static_cast<size_t>(t)] = std::abs(errBwd[static_cast<size_t>(t)]) > th;
+      }
+    }
+    // Frames before the first row have no forward error; their backward one still counts.
+    if (!segs.empty()) {
+      const float th = firstThreshold;
+      for (int32_t t = 0; t < std::min(segs.front().first, n - p); ++t) {
+        float s = 0;
+        for (int i = 0; i <= p; ++i)
+          s += static_cast<float>(segs.front().a[static_cast<size_t>(i)]) *
+               xf[static_cast<size_t>(t + i)];
+        marks.bwd[static_cast<size_t>(t)] = std::abs(s) > th;
+      }
+    }
+    groupMarks(marks, blockStart, params.maxWidth, static_cast<uint8_t>(ch), found[ch]);
+  }
+  if (!keepGoing) return;
+  // Link the channels where their clicks overlap: both take the union.
+  std::vector<ModelClick>& l = found[0];
+  std::vector<ModelClick>& r = found[1];
+  for (size_t i = 0, j = 0; i < l.size() && j < r.size();) {
+    if (l[i].last < r[j].first) {
+      ++i;
+    } else if (r[j].last < l[i].first) {
+      ++j;
+    } else {
+      const int32_t first = std::min(l[i].first, r[j].first);
+      const int32_t last = std::max(l[i].last, r[j].last);
+      l[i].first = r[j].first = first;
+      l[i].last = r[j].last = last;
+      ++i, ++j;
+    }
+  }
+  std::vector<ModelClick> all(l.begin(), l.end());
+  all.insert(all.end(), r.begin(), r.end());
+  // Linking can move a click's start back past its neighbour's.
+  std::stable_sort(all.begin(), all.end(), [](const ModelClick& a, const ModelClick& b) {
+    return a.first != b.first ? a.first < b.first : a.channel < b.channel;
+  });
+  for (const ModelClick& c : all)
+    if (c.first >= ownFrom && c.first <= ownTo) out.push_back(c);
+}
+
+}  // namespace tolmar
