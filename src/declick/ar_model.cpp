@@ -44,7 +44,7 @@ bool solveAr(const ArSums& sums, std::vector<double>& a) {
   std::vector<double> y(static_cast<size_t>(p));
   double trace = 0;
   for (int i = 0; i < p; ++i) trace += static_cast<double>(sums.at(i + 1, i + 1));
-  const double load = 1e-6 * trace / p + 1e-9;
+  const double load = kArRidge * trace / p + 1e-9;
   for (int i = 0; i < p; ++i) {
     for (int j = 0; j < p; ++j)
       m[static_cast<size_t>(i) * p + j] = static_cast<double>(sums.at(i + 1, j + 1));

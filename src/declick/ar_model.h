@@ -28,6 +28,9 @@ class ArSums {
   std::vector<int64_t> r_;
 };
 
+// The diagonal load of the normal equations, relative to their mean diagonal.
+inline constexpr double kArRidge = 1e-6;
+
 // Solves the normal equations of `sums` for the coefficients a[1..order] (a[0] = 1) that make
 // e[t] = sum of a[i] * x[t - i] least in energy. A tiny diagonal load keeps silence and pure
 // tones solvable. False when there are fewer rows than coefficients.

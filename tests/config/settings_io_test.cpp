@@ -6,8 +6,8 @@
 
 #include "config/macro_store.h"
 #include "config/presets.h"
-#include "support/temp_dir.h"
 #include "support/scripted_host.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -201,6 +201,23 @@ TEST_F(SettingsIo, StartupWarnsOnceForBadFloatsAndBadPresets) {
   EXPECT_EQ(start.window.left, 20);
   EXPECT_EQ(start.window.height, 300);
   EXPECT_EQ(start.window.width, 0);
+}
+
+TEST_F(SettingsIo, TheModelShapeAndArInterpolationAreStoredValues) {
+  IniFile ini;
+  ini.parse("[Declick]\nclktype=5\nreptype=4\n");
+  bool invalid = false;
+  readSettings(ini, ctx, invalid);
+  DeclickParams params;
+  applyStoredDeclick(ctx.settings, params);
+  EXPECT_EQ(params.shape, ClickShape::Model);
+  EXPECT_EQ(params.repairMethod, RepairMethod::ArInterpolate);
+  ini.parse("[Declick]\nclktype=6\nreptype=5\n");
+  readSettings(ini, ctx, invalid);
+  DeclickParams unchanged;
+  applyStoredDeclick(ctx.settings, unchanged);
+  EXPECT_EQ(unchanged.shape, ClickShape::InstantRise);
+  EXPECT_EQ(unchanged.repairMethod, RepairMethod::Bezier);
 }
 
 TEST_F(SettingsIo, StoredDeclickValuesOutOfRangeLeaveTheParameters) {

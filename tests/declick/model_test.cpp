@@ -1,0 +1,340 @@
+// The Model click shape and AR interpolation: the least-squares fit against a long-double
+// solution of the same normal equations, the residual threshold, the grouping of marks into
+// clicks, seams between search blocks, and interpolation of a known AR process.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "declick/ar_model.h"
+#include "declick/detection.h"
+#include "declick/model_detection.h"
+#include "declick/repair.h"
+#include "support/doc_fixture.h"
+#include "support/wav_builder.h"
+
+namespace tolmar::test {
+namespace {
+
+// A resonant AR(2) process: poles at radius 0.995, 20 samples a period.
+const std::vector<double> kProcess = {1.0, -1.892592, 0.990025};
+
+// A realisation of kProcess driven by Gaussian noise, as 16-bit samples.
+std::vector<int32_t> arProcess(size_t n, double sigma, uint32_t seed,
+                               std::vector<double>* raw = nullptr) {
+  const auto& a = kProcess;
+  std::mt19937 rng(seed);
+  std::normal_distribution<double> noise(0.0, sigma);
+  std::vector<double> x(n + 200, 0.0);
+  for (size_t t = 2; t < x.size(); ++t) x[t] = noise(rng) - a[1] * x[t - 1] - a[2] * x[t - 2];
+  std::vector<int32_t> out(n);
+  if (raw) raw->assign(x.begin() + 200, x.end());
+  for (size_t i = 0; i < n; ++i) out[i] = static_cast<int32_t>(std::lround(x[i + 200]));
+  return out;
+}
+
+TEST(ArModel, FitMatchesALongDoubleSolutionOfTheNormalEquations) {
+  const int p = 8;
+  const auto x = arProcess(3000, 300.0, 7);
+  ArSums sums(p);
+  // Two stretches, as a gap's surroundings are fitted.
+  sums.addRows(x.data(), p, 1199);
+  sums.addRows(x.data(), 1400 + p, 2999);
+  std::vector<double> a;
+  ASSERT_TRUE(solveAr(sums, a));
+
+  // The same sums row by row, with the same light diagonal load, solved by Gaussian
+  // elimination in long double.
+  long double trace = 0;
+  std::vector<std::vector<long double>> m(p, std::vector<long double>(p + 1, 0.0L));
+  const auto addRow = [&](size_t t) {
+    for (int i = 1; i <= p; ++i) {
+      for (int j = 1; j <= p; ++j) m[i - 1][j - 1] += static_cast<long double>(x[t - i]) * x[t - j];
+      m[i - 1][p] -= static_cast<long double>(x[t - i]) * x[t];
+    }
+  };
+  for (size_t t = p; t <= 1199; ++t) addRow(t);
+  for (size_t t = 1400 + p; t <= 2999; ++t) addRow(t);
+  for (int i = 0; i < p; ++i) trace += m[i][i];
+  for (int i = 0; i < p; ++i) m[i][i] += kArRidge * trace / p + 1e-9L;
+  for (int c = 0; c < p; ++c)
+    for (int r = c + 1; r < p; ++r) {
+      const long double f = m[r][c] / m[c][c];
+      for (int k = c; k <= p; ++k) m[r][k] -= f * m[c][k];
+    }
+  std::vector<long double> ref(p);
+  for (int r = p - 1; r >= 0; --r) {
+    long double s = m[r][p];
+    for (int k = r + 1; k < p; ++k) s -= m[r][k] * ref[k];
+    ref[r] = s / m[r][r];
+  }
+  EXPECT_EQ(a[0], 1.0);
+  for (int i = 0; i < p; ++i) EXPECT_NEAR(a[i + 1], static_cast<double>(ref[i]), 1e-9) << i;
+  // And the model is the process's: its two coefficients, the rest near zero.
+  for (int i = 1; i <= 2; ++i) EXPECT_NEAR(a[i], kProcess[i], 0.05) << i;
+  for (int i = 3; i <= p; ++i) EXPECT_NEAR(a[i], 0.0, 0.15) << i;
+}
+
+TEST(ArModel, SilenceFitsToTheTrivialModel) {
+  const std::vector<int32_t> x(600, 0);
+  ArSums sums(kArOrder);
+  sums.addRows(x.data(), kArOrder, 599);
+  std::vector<double> a;
+  ASSERT_TRUE(solveAr(sums, a));
+  for (int i = 1; i <= kArOrder; ++i) EXPECT_EQ(a[i], 0.0);
+  ArSums tooFew(kArOrder);
+  tooFew.addRows(x.data(), kArOrder, kArOrder + 3);
+  EXPECT_FALSE(solveAr(tooFew, a));
+}
+
+// Forty gaps of seven samples in a realisation of a known AR process: interpolation with the
+// model misses by far less than the straight line or the curve over the same frames.
+TEST(ArModel, InterpolationOfAKnownProcessBeatsTheLineAndTheCurve) {
+  std::vector<double> raw;
+  const auto xi = arProcess(20000, 100.0, 11, &raw);
+  const int64_t len = 7;
+  double errAr = 0, errLine = 0, errCurve = 0, errFit = 0;
+  std::vector<int16_t> stereo(2 * xi.size());
+  for (size_t i = 0; i < xi.size(); ++i) stereo[2 * i] = static_cast<int16_t>(xi[i]);
+  std::vector<int16_t> mono(xi.begin(), xi.end());
+  for (int64_t g0 = 400; g0 + 400 < 20000; g0 += 480) {
+    const int64_t g1 = g0 + len - 1;
+    std::vector<double> x = raw;
+    for (int64_t f = g0; f <= g1; ++f) x[f] = 0;  // nothing of the truth left in the gap
+    arInterpolate(x, g0, g1, kProcess);
+    // The curve between frames g0 - 1 and g1 + 1.
+    RepairClickInBuffer(stereo.data(), 0, 19999, static_cast<int32_t>(g0 + 3), 0,
+                        RepairMethod::Bezier, 8, false);
+    // And from the samples alone, the model fitted around the gap.
+    for (int64_t f = g0; f <= g1; ++f) mono[f] = 20000;
+    ASSERT_TRUE(arRepairGap(mono.data(), 20000, 1, g0, g1, kArContext));
+    EXPECT_EQ(mono[g0 - 1], xi[g0 - 1]);
+    EXPECT_EQ(mono[g1 + 1], xi[g1 + 1]);
+    for (int64_t f = g0; f <= g1; ++f) {
+      const double line = raw[g0 - 1] + (raw[g1 + 1] - raw[g0 - 1]) * (f - g0 + 1) / (len + 1.0);
+      errAr += (x[f] - raw[f]) * (x[f] - raw[f]);
+      errLine += (line - raw[f]) * (line - raw[f]);
+      errCurve += (stereo[2 * f] - raw[f]) * (stereo[2 * f] - raw[f]);
+      errFit += (mono[f] - raw[f]) * (mono[f] - raw[f]);
+    }
+  }
+  EXPECT_LT(errAr * 10, errLine);
+  EXPECT_LT(errAr * 5, errCurve);
+  EXPECT_LT(errFit * 5, errLine);
+  EXPECT_LT(errFit * 3, errCurve);
+
+  // Too little sound on one side: nothing changes and the caller is told.
+  std::vector<int16_t> edge(mono);
+  EXPECT_FALSE(arRepairGap(edge.data(), 20000, 1, 10, 20, kArContext));
+  EXPECT_EQ(edge, mono);
+}
+
+TEST(ArModel, BoundedInterpolationKeepsTheSignAndTheLevel) {
+  std::vector<double> raw;
+  arProcess(1000, 300.0, 3, &raw);
+  const std::vector<double>& a = kProcess;
+  std::vector<double> x = raw;
+  const int64_t g0 = 400, g1 = 409;
+  std::vector<double> bound(10, 1e6);
+  std::vector<int8_t> sign(10, 1);
+  arInterpolate(x, g0, g1, a, &bound, &sign);
+  for (int64_t f = g0; f <= g1; ++f) EXPECT_EQ(x[f], 1e6);
+  x = raw;
+  std::vector<double> low(10, -1e6);
+  std::vector<int8_t> down(10, -1);
+  arInterpolate(x, g0, g1, a, &low, &down);
+  for (int64_t f = g0; f <= g1; ++f) EXPECT_EQ(x[f], -1e6);
+}
+
+// ---- Grouping and the threshold ----
+
+ChannelMarks marksOf(size_t n, std::vector<int> fwd, std::vector<int> bwd, float sign = 1.0f) {
+  ChannelMarks m;
+  m.fwd.assign(n, 0);
+  m.bwd.assign(n, 0);
+  m.errFwd.assign(n, 0.0f);
+  for (int f : fwd) m.fwd[f] = 1, m.errFwd[f] = sign * 100.0f;
+  for (int b : bwd) m.bwd[b] = 1;
+  return m;
+}
+
+TEST(ModelGrouping, MarksCloseTogetherAreOneClickFromTheFirstForwardToTheLastBackwardMark) {
+  std::vector<ModelClick> out;
+  // A burst over 10..14: backward marks lead it, forward marks trail it.
+  groupMarks(marksOf(100, {10, 12, 14, 17, 21}, {4, 8, 10, 11, 14}), 1000, 40, 1, out);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].first, 1010);
+  EXPECT_EQ(out[0].last, 1014);
+  EXPECT_EQ(out[0].channel, 1);
+  EXPECT_EQ(out[0].polarity, 1);
+
+  // A gap of more than four frames starts a new group; a group with marks of one kind only
+  // trails or leads a disturbance elsewhere and is no click.
+  out.clear();
+  groupMarks(marksOf(100, {10, 30, 31, 60}, {10, 31, 50}, -1.0f), 0, 40, 0, out);
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[0].first, 10);
+  EXPECT_EQ(out[0].last, 10);
+  EXPECT_EQ(out[0].polarity, 0);
+  EXPECT_EQ(out[1].first, 30);
+  EXPECT_EQ(out[1].last, 31);
+
+  // A step: the backward mark lies before the forward one; the click is one frame wide.
+  // And the width never exceeds the largest click width.
+  out.clear();
+  groupMarks(marksOf(100, {20, 70}, {19, 70, 71, 72, 73, 74, 75, 76}), 0, 3, 0, out);
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[0].first, 20);
+  EXPECT_EQ(out[0].last, 20);
+  EXPECT_EQ(out[1].first, 70);
+  EXPECT_EQ(out[1].last, 72);
+}
+
+// Stereo frames of an AR process (left) and its negative with other noise (right).
+std::vector<int16_t> stereoProcess(size_t frames, double sigma, uint32_t seed) {
+  const auto l = arProcess(frames, sigma, seed);
+  const auto r = arProcess(frames, sigma, seed + 1);
+  std::vector<int16_t> out(2 * frames);
+  for (size_t i = 0; i < frames; ++i) {
+    out[2 * i] = static_cast<int16_t>(l[i]);
+    out[2 * i + 1] = static_cast<int16_t>(r[i]);
+  }
+  return out;
+}
+
+std::vector<ModelClick> scan(const std::vector<int16_t>& buf, int relAmp, bool left = true,
+                             bool right = true) {
+  ModelScanParams p;
+  p.relAmplitude = relAmp;
+  p.channels[0] = left;
+  p.channels[1] = right;
+  const bool go = true;
+  std::vector<ModelClick> out;
+  const int32_t frames = static_cast<int32_t>(buf.size() / 2);
+  findModelClicks(buf.data(), 0, frames - 1, 0, frames - 1, p, go, out);
+  return out;
+}
+
+TEST(ModelDetection, TheThresholdScalesWithRelativeAmplitude) {
+  auto buf = stereoProcess(8000, 100.0, 5);
+  ASSERT_TRUE(scan(buf, 1000).empty()) << "the process alone has no clicks";
+  // The process's prediction error is its driving noise: median |e| about 67. A spike of 2000
+  // is 30 times that.
+  buf[2 * 3000] = static_cast<int16_t>(buf[2 * 3000] + 2000);
+  auto found = scan(buf, 1000);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].first, 3000);
+  EXPECT_EQ(found[0].last, 3000);
+  EXPECT_EQ(found[0].channel, 0);
+  EXPECT_EQ(found[0].polarity, 1);
+  EXPECT_TRUE(scan(buf, 2500).size() == 1u);
+  EXPECT_TRUE(scan(buf, 1000, false, true).empty()) << "the left channel is not examined";
+  // The same spike at a tenth of the size stays under ten medians.
+  buf = stereoProcess(8000, 100.0, 5);
+  buf[2 * 3000] = static_cast<int16_t>(buf[2 * 3000] + 200);
+  EXPECT_TRUE(scan(buf, 1000).empty());
+  EXPECT_EQ(scan(buf, 200).size() >= 1u, true) << "but not under two";
+}
+
+TEST(ModelDetection, ABurstInBothChannelsIsLinked) {
+  auto buf = stereoProcess(8000, 100.0, 9);
+  for (int k = 0; k < 6; ++k)
+    buf[2 * (4000 + k)] = static_cast<int16_t>(buf[2 * (4000 + k)] + (k % 2 ? -3000 : 3000));
+  for (int k = 2; k < 9; ++k)
+    buf[2 * (4000 + k) + 1] =
+        static_cast<int16_t>(buf[2 * (4000 + k) + 1] + (k % 2 ? -2500 : 2500));
+  const auto found = scan(buf, 1000);
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0].channel, 0);
+  EXPECT_EQ(found[1].channel, 1);
+  for (const ModelClick& c : found) {
+    EXPECT_EQ(c.first, 4000);
+    EXPECT_EQ(c.last, 4008);
+  }
+}
+
+// ---- Searching a document ----
+
+struct ModelSearchTest : ::testing::Test {
+  DocFixture fx;
+  ClickLists lists;
+  DeclickParams params;
+  ModelSearchTest() {
+    params.shape = ClickShape::Model;
+    params.clickWidth = 40;
+    params.repairWidth = 60;
+    params.relAmplitude = 1000;
+  }
+};
+
+// Clicks on both sides of and right on the seams of the search's blocks (every block reports
+// the clicks between its margins) are each found once, at their first frame.
+TEST_F(ModelSearchTest, AClickAtABlockSeamIsFoundOnce) {
+  const int32_t frames = 200000;
+  const auto l = arProcess(frames, 100.0, 21);
+  // The first block is 0 .. 65535 and reports up to 65535 - margin; the second starts at
+  // 65536 - 2 * margin and reports from there on.
+  const int32_t seam = kModelBlockFrames - 1 - kModelMargin;
+  const int32_t seam2 = 2 * (kModelBlockFrames - 2 * kModelMargin) + kModelMargin - 1;
+  const std::vector<int32_t> at = {5000,        seam - 1, seam,      seam + 1,
+                                   seam + 3000, seam2,    seam2 + 1, 150000};
+  std::vector<int16_t> left(frames);
+  for (int32_t f = 0; f < frames; ++f) left[f] = static_cast<int16_t>(l[f]);
+  // The clicks at each seam are next to each other: one click, from its first frame.
+  for (int32_t f : at) left[f] = static_cast<int16_t>(left[f] + 4000);
+  fx.open(WavBuilder().frames(frames, [&](int32_t f) { return Frame{left[f], 0}; }));
+  fx.doc->selStart = 0;
+  fx.doc->selEnd = frames - 1;
+  const int32_t n = FindClicks(*fx.doc, params, lists, true, false, false);
+  std::vector<int32_t> got;
+  for (const Glitch& g : lists.stored->items) {
+    EXPECT_EQ(g.channel, 0);
+    got.push_back(g.position);
+  }
+  const std::vector<int32_t> want = {5000, seam - 1, seam + 3000, seam2, 150000};
+  EXPECT_EQ(got, want);
+  EXPECT_EQ(n, 5);
+  EXPECT_EQ(lists.stored->items[1].width, 3);
+
+  // The same from a selection starting one frame later: the blocks move, the clicks do not.
+  fx.doc->selStart = 1;
+  FindClicks(*fx.doc, params, lists, true, false, false);
+  got.clear();
+  for (const Glitch& g : lists.stored->items) got.push_back(g.position);
+  EXPECT_EQ(got, want);
+}
+
+TEST_F(ModelSearchTest, FindAndRemoveRepairsOnlyTheClicks) {
+  const int32_t frames = 100000;
+  const auto l = arProcess(frames, 100.0, 31);
+  std::vector<int16_t> clean(frames);
+  for (int32_t f = 0; f < frames; ++f) clean[f] = static_cast<int16_t>(l[f]);
+  const std::vector<int32_t> at = {3000, 40000, 70000};
+  fx.open(WavBuilder().frames(frames, [&](int32_t f) {
+    int v = clean[f];
+    for (int32_t c : at)
+      if (f >= c && f < c + 4) v += 3000;
+    return Frame{static_cast<int16_t>(v), 0};
+  }));
+  params.repairMethod = RepairMethod::ArInterpolate;
+  fx.doc->selStart = 0;
+  fx.doc->selEnd = frames - 1;
+  EXPECT_EQ(FindClicks(*fx.doc, params, lists, false, false, true), 3);
+  std::vector<int16_t> after(2 * static_cast<size_t>(frames));
+  fx.doc->ReadFrames(false, after.data(), 0, frames - 1);
+  for (int32_t f = 0; f < frames; ++f) {
+    bool near = false;
+    for (int32_t c : at) near = near || (f >= c - kSpanPad && f < c + 4 + kSpanPad);
+    if (!near) {
+      ASSERT_EQ(after[2 * f], clean[f]) << f;
+    } else {
+      EXPECT_LT(std::abs(after[2 * f] - clean[f]), 400) << f;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tolmar::test
