@@ -25,18 +25,20 @@ namespace tolmar::ui {
 namespace {
 
 // Radio order on the form, with the shape each button stands for.
-constexpr std::array<std::pair<const char*, ClickShape>, 5> kShapes{{
+constexpr std::array<std::pair<const char*, ClickShape>, 6> kShapes{{
     {"Hill", ClickShape::Hill},
     {"Spike", ClickShape::Spike},
     {"Instant Rise", ClickShape::InstantRise},
     {"Step", ClickShape::Step},
     {"Blip", ClickShape::Blip},
+    {"Model", ClickShape::Model},
 }};
-constexpr std::array<std::pair<const char*, RepairMethod>, 4> kMethods{{
+constexpr std::array<std::pair<const char*, RepairMethod>, 5> kMethods{{
     {"Linear Interpolation", RepairMethod::Linear},
     {"Bezier Interpolation", RepairMethod::Bezier},
     {"Copy Preceding", RepairMethod::CopyPreceding},
     {"Smooth", RepairMethod::Smooth},
+    {"AR Interpolate", RepairMethod::ArInterpolate},
 }};
 
 class ClickParamsForm : public FormDialog {

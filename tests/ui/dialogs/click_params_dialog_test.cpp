@@ -64,9 +64,12 @@ TEST_F(ClickParamsCommandTest, APresetAndTheCoupledBarsReachTheParameterSetOnOk)
   drive([](FormDialog& d) {
     auto* presets = d.findChild<QListWidget*>();
     ASSERT_TRUE(presets);
-    EXPECT_EQ(presets->count(), 7);
+    EXPECT_EQ(presets->count(), 9);
     EXPECT_EQ(presets->item(0)->text(), "Larger Clicks");  // sorted by name
-    presets->setCurrentRow(6);                             // "Smeared Ticks": Hill, Linear
+    presets->setCurrentRow(3);                             // "Model Clicks"
+    EXPECT_TRUE(byText<QRadioButton>(&d, "Model")->isChecked());
+    EXPECT_TRUE(byText<QRadioButton>(&d, "AR Interpolate")->isChecked());
+    presets->setCurrentRow(8);  // "Smeared Ticks": Hill, Linear
     EXPECT_TRUE(byText<QRadioButton>(&d, "Hill")->isChecked());
     EXPECT_TRUE(byText<QRadioButton>(&d, "Linear Interpolation")->isChecked());
     auto own = bars(&d);
