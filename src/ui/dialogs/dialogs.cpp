@@ -14,6 +14,9 @@
 #include "document/wav_format.h"
 #include "dsp/effect_commands.h"
 #include "dsp/effect_controls.h"
+#include "dsp/fft.h"
+#include "dsp/statistics.h"
+#include "ui/dialogs/analysis_dialogs.h"
 #include "ui/dialogs/click_params_dialog.h"
 #include "ui/dialogs/level_dialogs.h"
 #include "ui/dialogs/model_dialogs.h"
@@ -52,6 +55,8 @@ const std::map<std::string, Factory>& factories() {
       {kMacroPickerDialogId, factory(&makeMacroPickerDialog)},
       {ClickParamsDialog::kDialogId, factory(&makeClickParamsDialog)},
       {kNormaliseDialogId, factory(&makeNormaliseDialog)},
+      {kSelectionStatsDialogId, factory(&makeSelectionStatsDialog)},
+      {kSetPrecisionDialogId, factory(&makeSetPrecisionDialog)},
       {kFadeFactorDialogId, factory(&makeFadeFactorDialog)},
       {kOptionsOperationsDialogId,
        [](void* m, QWidget* parent, const DialogEnv& env) {

@@ -33,8 +33,9 @@ namespace {
 
 TEST(HelpWindow, EveryTopicTheDialogsOpenHasAPage) {
   HelpWindow help(TOLMAR_HELP_DIR);
-  for (const char* topic : {"clickparams", "setinsertionlength", "selectreplacementdata",
-                            "partialfade", "optionsoperationstab", "optionssplittab"})
+  for (const char* topic :
+       {"clickparams", "setinsertionlength", "selectreplacementdata", "partialfade",
+        "optionsoperationstab", "optionssplittab", "setprecision"})
     EXPECT_TRUE(help.showTopic(topic)) << topic;
 }
 
