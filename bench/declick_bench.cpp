@@ -20,6 +20,7 @@ namespace fs = std::filesystem;
 
 constexpr double kHourSeconds = 3600.0;
 
+// Argument 0: the start-up parameters (Instant Rise); 1: the "Model Clicks" preset's.
 void BM_FindAllClicks(benchmark::State& state) {
   const std::string& wav = benchWav();
   SilentHost host;
@@ -28,6 +29,12 @@ void BM_FindAllClicks(benchmark::State& state) {
   if (!editor.OpenDocument(wav)) {
     state.SkipWithError("the bench file did not open");
     return;
+  }
+  if (state.range(0) == 1) {
+    editor.params.shape = ClickShape::Model;
+    editor.params.clickWidth = 40;
+    editor.params.repairWidth = 60;
+    editor.params.relAmplitude = 800;
   }
   rawRead(wav);  // warm the page cache
   std::vector<double> wallRatio, cpuRatio, realtime, processCpu;
@@ -54,11 +61,19 @@ void BM_FindAllClicks(benchmark::State& state) {
   state.counters["x_realtime_cpu_all_threads"] = kHourSeconds / median(processCpu);
   state.counters["clicks"] = found;
 }
-BENCHMARK(BM_FindAllClicks)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_FindAllClicks)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 // Ten minutes of the bench file, with `clicks` stored clicks spread evenly over both channels.
+// Argument 1: clicks; argument 2: the repair method (1 Bezier, 4 AR Interpolate, over clicks of
+// a measured width of 4 frames).
 void BM_RemoveAllClicksThenSave(benchmark::State& state) {
   const int32_t clicks = static_cast<int32_t>(state.range(0));
+  const auto method = static_cast<RepairMethod>(state.range(1));
   const fs::path dir = fs::temp_directory_path() / "tolmar-bench";
   fs::create_directories(dir);
   const std::string excerpt = (dir / "ten-minutes.wav").string();
@@ -76,9 +91,11 @@ void BM_RemoveAllClicksThenSave(benchmark::State& state) {
       return;
     }
     editor.clicks.stored.emplace();
+    editor.params.repairMethod = method;
+    const int16_t width = method == RepairMethod::ArInterpolate ? 4 : 0;
     const int32_t spacing = editor.doc->frameCount / clicks;
     for (int32_t i = 0; i < clicks; ++i)
-      editor.clicks.stored->Add(i * spacing + spacing / 2, 1, static_cast<uint8_t>(i % 2));
+      editor.clicks.stored->Add(i * spacing + spacing / 2, 1, static_cast<uint8_t>(i % 2), width);
     const Took remove = timed([&] { editor.RemoveAllClicks1Click(); });
     const Took save = timed([&] { editor.Save1Click(); });
     state.SetIterationTime(remove.wall + save.wall);
@@ -88,13 +105,15 @@ void BM_RemoveAllClicksThenSave(benchmark::State& state) {
   const double n = static_cast<double>(state.iterations());
   state.counters["remove_us_per_click"] = 1e6 * removeSeconds / n / clicks;
   state.counters["save_us_per_click"] = 1e6 * saveSeconds / n / clicks;
+  state.counters["remove_x_realtime"] = 600.0 * n / removeSeconds;
   std::error_code ec;
   fs::remove(work, ec);
 }
 BENCHMARK(BM_RemoveAllClicksThenSave)
-    ->Arg(2500)
-    ->Arg(5000)
-    ->Arg(10000)
+    ->Args({2500, 1})
+    ->Args({5000, 1})
+    ->Args({10000, 1})
+    ->Args({10000, 4})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(2);
