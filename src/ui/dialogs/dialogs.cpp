@@ -12,6 +12,7 @@
 #include "document/document_commands.h"
 #include "document/replace.h"
 #include "document/wav_format.h"
+#include "dsp/block_commands.h"
 #include "dsp/effect_commands.h"
 #include "dsp/effect_controls.h"
 #include "dsp/fft.h"
@@ -55,6 +56,7 @@ const std::map<std::string, Factory>& factories() {
       {kMacroPickerDialogId, factory(&makeMacroPickerDialog)},
       {ClickParamsDialog::kDialogId, factory(&makeClickParamsDialog)},
       {kNormaliseDialogId, factory(&makeNormaliseDialog)},
+      {kCompatParamsDialogId, factory(&makeCompatParamsDialog)},
       {kSelectionStatsDialogId, factory(&makeSelectionStatsDialog)},
       {kSetPrecisionDialogId, factory(&makeSetPrecisionDialog)},
       {kFadeFactorDialogId, factory(&makeFadeFactorDialog)},

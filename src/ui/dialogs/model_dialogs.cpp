@@ -25,6 +25,7 @@
 #include "document/document_commands.h"
 #include "document/replace.h"
 #include "document/wav_format.h"
+#include "dsp/block_commands.h"
 
 namespace tolmar::ui {
 
@@ -279,6 +280,18 @@ DialogPtr makeExistingCueFileDialog(ExistingCueFileModel& m, QWidget* parent,
     dialog->accept();
   });
   m.choice = ExistingCueFileModel::Append;
+  return d;
+}
+
+// ---- Block repairs ----
+
+// Both texts are parsed by the command (a whole number and a time), which gives their messages.
+DialogPtr makeCompatParamsDialog(CompatParamsModel& m, QWidget* parent, const DialogEnv& env) {
+  auto d = std::make_unique<FormDialog>(q(kCompatParamsCaption), parent, env);
+  d->addText(q(kCompatParamsToleranceLabel), m.relativeSampleSize);
+  d->addText(q(kCompatParamsTimeLimitLabel), m.timeLimit);
+  d->addCheck(q(kCompatParamsForwardsLabel), m.forwards);
+  d->addButtons("OK", "Cancel", kCompatParamsHelpTopic);
   return d;
 }
 

@@ -21,6 +21,7 @@ struct GotoCueModel;
 struct DisplayTrackModel;
 struct CdTextModel;
 struct ExistingCueFileModel;
+struct CompatParamsModel;
 struct PresetPickerModel;
 struct MacroPickerModel;
 }  // namespace tolmar
@@ -50,6 +51,7 @@ DialogPtr makeGotoCueDialog(GotoCueModel& m, QWidget* parent, const DialogEnv& e
 DialogPtr makeDisplayTrackDialog(DisplayTrackModel& m, QWidget* parent, const DialogEnv& env);
 DialogPtr makeCdTextDialog(CdTextModel& m, QWidget* parent, const DialogEnv& env);
 DialogPtr makeExistingCueFileDialog(ExistingCueFileModel& m, QWidget* parent, const DialogEnv& env);
+DialogPtr makeCompatParamsDialog(CompatParamsModel& m, QWidget* parent, const DialogEnv& env);
 DialogPtr makePresetPickerDialog(PresetPickerModel& m, QWidget* parent, const DialogEnv& env);
 DialogPtr makeMacroPickerDialog(MacroPickerModel& m, QWidget* parent, const DialogEnv& env);
 

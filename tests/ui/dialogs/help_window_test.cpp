@@ -35,7 +35,7 @@ TEST(HelpWindow, EveryTopicTheDialogsOpenHasAPage) {
   HelpWindow help(TOLMAR_HELP_DIR);
   for (const char* topic :
        {"clickparams", "setinsertionlength", "selectreplacementdata", "partialfade",
-        "optionsoperationstab", "optionssplittab", "setprecision"})
+        "optionsoperationstab", "optionssplittab", "setprecision", "compatblockparams"})
     EXPECT_TRUE(help.showTopic(topic)) << topic;
 }
 

@@ -21,6 +21,7 @@
 #include "document/document_commands.h"
 #include "document/replace.h"
 #include "document/wav_format.h"
+#include "dsp/block_commands.h"
 #include "ui/dialogs/dialogs.h"
 
 namespace tolmar::ui {
@@ -256,6 +257,27 @@ TEST(ModelDialogs, InsertionLengthTextAndType) {
   d->okButton()->click();
   EXPECT_EQ(m.length, "44100");
   EXPECT_TRUE(m.exactSamples);
+}
+
+TEST(ModelDialogs, CompatibleBlockParametersFromTheKeyboard) {
+  CompatParamsModel m{"10", "0:05.000", false};
+  DialogRequest request{kCompatParamsDialogId, &m};
+  auto d = createDialog(request, nullptr, {});
+  ASSERT_TRUE(d);
+  test::showAndWait(d.get());
+  auto* first = d->findChild<QLineEdit*>();
+  first->setFocus();
+  first->selectAll();
+  test::typeAndTab(d.get(), "25");
+  static_cast<QLineEdit*>(test::focused(d.get()))->selectAll();
+  test::typeAndTab(d.get(), "0:12.500");
+  QTest::keyClick(test::focused(d.get()), Qt::Key_Space);  // "Search Forwards in File"
+  test::screenshot(d.get(), "compat_params");
+  QTest::keyClick(test::focused(d.get()), Qt::Key_Return);
+  EXPECT_EQ(d->result(), QDialog::Accepted);
+  EXPECT_EQ(m.relativeSampleSize, "25");
+  EXPECT_EQ(m.timeLimit, "0:12.500");
+  EXPECT_TRUE(m.forwards);
 }
 
 }  // namespace
