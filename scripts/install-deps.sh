@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, only when some are missing.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
-  libbenchmark-dev clang libclang-rt-14-dev sox ffmpeg time)
+  libbenchmark-dev clang libclang-rt-14-dev sox ffmpeg time
+  qt6-base-dev fonts-dejavu-core xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

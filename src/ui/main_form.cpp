@@ -1,0 +1,471 @@
+#include "ui/main_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+#include "config/command_table.h"
+#include "document/time_text.h"
+#include "ui/dialogs/dialogs.h"
+#include "ui/wave_area.h"
+
+namespace tolmar {
+
+namespace {
+
+QString shown(const std::string& text) {
+  QString t = QString::fromStdString(text);
+  t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return t;
+}
+
+std::string upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+}  // namespace
+
+QString qtFilter(const std::string& filter) {
+  QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+  QStringList out;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString label = parts[i];
+    const QString pattern = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+    if (!label.contains(QLatin1Char('('))) label += " (" + pattern + ")";
+    out << label;
+  }
+  return out.join(QStringLiteral(";;"));
+}
+
+TMainForm::TMainForm(bool interactive)
+    : interactive_(interactive), editor_(std::make_unique<Editor>(*this)) {
+  setWindowTitle(QStringLiteral("Tolmar"));
+  auto* central = new QWidget(this);
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  // The status panel: status text, gauge, Cancel, click label, time under the pointer.
+  auto* panel3 = new QWidget(central);
+  auto* row = new QHBoxLayout(panel3);
+  row->setContentsMargins(4, 2, 4, 2);
+  pagesamples_ = new QLabel(panel3);
+  progressbar_ = new QProgressBar(panel3);
+  progressbar_->setRange(0, 100);
+  progressbar_->setFixedWidth(160);
+  progressbar_->hide();
+  cancelbtn_ = new QPushButton(QStringLiteral("Cancel"), panel3);
+  cancelbtn_->hide();
+  connect(cancelbtn_, &QPushButton::clicked, this, [this] { cancelbtnClick(); });
+  clicklabel_ = new QLabel(panel3);
+  timedisplay_ = new QLabel(panel3);
+  QFont bold = timedisplay_->font();
+  bold.setBold(true);
+  timedisplay_->setFont(bold);
+  timedisplay_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  row->addWidget(pagesamples_);
+  row->addWidget(progressbar_);
+  row->addWidget(cancelbtn_);
+  row->addWidget(clicklabel_);
+  row->addStretch(1);
+  row->addWidget(timedisplay_);
+  column->addWidget(panel3);
+
+  wave_ = new WaveArea(*editor_, central);
+  wave_->onTimeText = [this](const QString& t) { timedisplay_->setText(t); };
+  wave_->onStatus = [this](const QString& t) { pagesamples_->setText(t); };
+  wave_->onChanged = [this] { scheduleIdle(); };
+  column->addWidget(wave_, 1);
+
+  filesegbar_ = new QScrollBar(Qt::Horizontal, central);
+  connect(filesegbar_, &QScrollBar::sliderMoved, this, [this](int pos) {
+    if (editor_->doc)
+      timedisplay_->setText(QString::fromStdString(
+          formatTime(editor_->ctx, int64_t{pos} * editor_->view.scrollerStep, editor_->doc->cues)));
+  });
+  connect(filesegbar_, &QScrollBar::actionTriggered, this, [this](int) {
+    QTimer::singleShot(0, this, [this] {
+      if (!filesegbar_->isSliderDown()) editor_->filesegbarScroll(filesegbar_->sliderPosition());
+    });
+  });
+  connect(filesegbar_, &QScrollBar::sliderReleased, this,
+          [this] { editor_->filesegbarScroll(filesegbar_->sliderPosition()); });
+  column->addWidget(filesegbar_);
+  setCentralWidget(central);
+
+  buildMenus();
+  idleTimer_ = new QTimer(this);
+  idleTimer_->setInterval(250);
+  connect(idleTimer_, &QTimer::timeout, this, [this] { idlePass(); });
+  idleTimer_->start();
+  resize(1000, 700);
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::buildMenus() {
+  const auto& table = commandTable();
+  actions_.assign(table.size(), nullptr);
+  std::map<std::string_view, QMenu*> menus;
+  for (std::string_view top : topLevelMenus())
+    menus[top] = menuBar()->addMenu(QString::fromUtf8(top.data(), static_cast<int>(top.size())));
+  for (size_t i = 0; i < table.size(); ++i) {
+    const Command& c = table[i];
+    QMenu* menu = menus[c.menu];
+    if (!menu) continue;
+    if (tolmar::isSeparator(c)) {
+      menu->addSeparator();
+      continue;
+    }
+    auto* a =
+        new QAction(QString::fromUtf8(c.caption.data(), static_cast<int>(c.caption.size())), this);
+    a->setCheckable(c.checkItem);
+    a->setVisible(tolmar::isVisible(c, editor_->ctx.settings.debugDcp));
+    const QString sc = QString::fromStdString(editor_->shortcuts.shortcut(c));
+    if (!sc.isEmpty()) a->setShortcut(QKeySequence(sc));
+    connect(a, &QAction::triggered, this, [this, &c] { routeCommand(c); });
+    menu->addAction(a);
+    actions_[i] = a;
+  }
+}
+
+QAction* TMainForm::actionFor(const Command& c) {
+  const size_t i = commandIndex(c);
+  return i < actions_.size() ? actions_[i] : nullptr;
+}
+
+bool TMainForm::progressShowing() const {
+  return editor_->ctx.progressDepth > 0;
+}
+
+bool TMainForm::routeCommand(const Command& c) {
+  // A running operation pumps messages: a second command would interleave its records with it.
+  if (progressShowing()) {
+    ++refusedCommands;
+    beep();
+    return false;
+  }
+  if (c.handler == "Exit1Click") {
+    close();
+    return true;
+  }
+  if (!c.action) {
+    message(MsgKind::Information, "\"" + cleanCaption(c.caption) + "\" is not built yet.");
+    return false;
+  }
+  if (!tolmar::isEnabled(c, computeCommandState(*editor_))) return false;
+  invoke(*editor_, c);
+  wave_->update();
+  scheduleIdle();
+  return true;
+}
+
+void TMainForm::scheduleIdle() {
+  if (idleScheduled_) return;
+  idleScheduled_ = true;
+  QTimer::singleShot(0, this, [this] {
+    idleScheduled_ = false;
+    idlePass();
+  });
+}
+
+void TMainForm::idlePass() {
+  Editor& e = *editor_;
+  if (e.doc && e.applyWheelSteps()) wave_->update();
+  const CommandState state = computeCommandState(e);
+  const auto& table = commandTable();
+  for (size_t i = 0; i < table.size(); ++i) {
+    QAction* a = actions_[i];
+    if (!a) continue;
+    a->setEnabled(tolmar::isEnabled(table[i], state) || table[i].handler == "Exit1Click");
+    if (table[i].checkItem) a->setChecked(isChecked(e, table[i]));
+    if (table[i].handler == "Undo1Click" || table[i].handler == "Redo1Click")
+      a->setText(QString::fromStdString(commandCaption(e, table[i])));
+  }
+  // The time scroller follows the page.
+  const bool scroller = e.ctx.settings.timescroller && e.doc;
+  filesegbar_->setVisible(scroller);
+  if (scroller && !filesegbar_->isSliderDown()) {
+    const int step = std::max(e.view.scrollerStep, 1);
+    const int page = std::max(e.doc->viewWidth / step, 1);
+    filesegbar_->blockSignals(true);
+    filesegbar_->setRange(0, std::max(e.doc->frameCount / step - page, 0));
+    filesegbar_->setPageStep(page);
+    filesegbar_->setSingleStep(std::max(page * e.ctx.settings.fragment / 100, 1));
+    filesegbar_->setValue(e.doc->viewStart / step);
+    filesegbar_->blockSignals(false);
+  }
+}
+
+void TMainForm::FormCreate(bool restorePosition) {
+  const StartupResult r = editor_->readSettingsAtStartup();
+  if (r.invalidNumbers)
+    message(MsgKind::Warning,
+            "Initialisation File (VESKOR.INI) contained invalid floating point number formats. "
+            "This may be due to a change in the defined number format (eg. switching between "
+            "American and French representations). Default values have been substituted.");
+  for (size_t i = 0; i < actions_.size(); ++i)
+    if (actions_[i])
+      actions_[i]->setShortcut(
+          QKeySequence(QString::fromStdString(editor_->shortcuts.shortcut(commandTable()[i]))));
+  if (restorePosition) {
+    if (r.window.maximised) {
+      setWindowState(Qt::WindowMaximized);
+    } else {
+      move(r.window.left, r.window.top);
+      resize(r.window.width, r.window.height);
+    }
+  }
+  idlePass();
+}
+
+void TMainForm::openCommandLine(const std::string& path) {
+  if (path.empty()) return;
+  namespace fs = std::filesystem;
+  const std::string ext = upper(fs::path(path).extension().string());
+  if (ext == ".MKR" || ext == ".CUE" || ext == ".CLK") {
+    const std::string wav = fs::path(path).replace_extension(".wav").string();
+    if (!editor_->OpenDocument(wav)) return;
+    if (ext == ".MKR") editor_->loadMarkerFile(path);
+    if (ext == ".CUE") editor_->readCueSheetFile(path);
+    if (ext == ".CLK") editor_->loadClickFile(path);
+  } else {
+    editor_->OpenDocument(path);
+  }
+  wave_->update();
+  idlePass();
+}
+
+void TMainForm::closeEvent(QCloseEvent* e) {
+  WindowPosition w;
+  w.maximised = isMaximized();
+  w.top = geometry().top();
+  w.left = geometry().left();
+  w.height = geometry().height();
+  w.width = geometry().width();
+  if (progressShowing() || !editor_->FormClose(w)) {
+    e->ignore();
+    return;
+  }
+  e->accept();
+}
+
+void TMainForm::keyPressEvent(QKeyEvent* e) {
+  Editor& ed = *editor_;
+  if (!ed.doc || progressShowing()) {
+    QMainWindow::keyPressEvent(e);
+    return;
+  }
+  const bool modified = e->modifiers() & (Qt::AltModifier | Qt::ControlModifier);
+  const int key = e->key();
+  if (key >= Qt::Key_F1 && key <= Qt::Key_F12 && !ed.ctx.playing) {
+    if (ed.macroKeyDown(key - Qt::Key_F1 + 1, e->modifiers() & Qt::ShiftModifier,
+                        e->modifiers() & Qt::ControlModifier, e->modifiers() & Qt::AltModifier)) {
+      wave_->update();
+      scheduleIdle();
+      return;
+    }
+  }
+  if (!ed.ctx.playing && !modified) {
+    switch (key) {
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        ed.NextPageBtnClick();
+        break;
+      case Qt::Key_Escape:
+        ed.PrevFragBtnClick();
+        break;
+      case Qt::Key_Space:
+        ed.NextFragBtnClick();
+        break;
+      case Qt::Key_Plus:
+        if (!(e->modifiers() & Qt::KeypadModifier)) return QMainWindow::keyPressEvent(e);
+        ed.PrevPageBtnClick();
+        break;
+      default:
+        return QMainWindow::keyPressEvent(e);
+    }
+    wave_->update();
+    scheduleIdle();
+    return;
+  }
+  QMainWindow::keyPressEvent(e);
+}
+
+void TMainForm::cancelbtnClick() {
+  editor_->ctx.cancel();
+}
+
+// ---- Host ----
+
+void TMainForm::message(MsgKind kind, const std::string& text) {
+  if (!interactive_) {
+    std::fprintf(stderr, "%s\n", shown(text).toLocal8Bit().constData());
+    return;
+  }
+  const QString t = shown(text);
+  if (kind == MsgKind::Error)
+    QMessageBox::critical(this, QStringLiteral("Error"), t);
+  else if (kind == MsgKind::Warning)
+    QMessageBox::warning(this, QStringLiteral("Warning"), t);
+  else
+    QMessageBox::information(this, QStringLiteral("Information"), t);
+}
+
+Answer TMainForm::ask(MsgKind kind, Buttons buttons, const std::string& text) {
+  QMessageBox::StandardButtons b = QMessageBox::Yes | QMessageBox::No;
+  if (buttons == Buttons::YesNoCancel) b |= QMessageBox::Cancel;
+  if (buttons == Buttons::OkCancel) b = QMessageBox::Ok | QMessageBox::Cancel;
+  if (!interactive_) return buttons == Buttons::OkCancel ? Answer::Cancel : Answer::No;
+  QMessageBox box(kind == MsgKind::Error     ? QMessageBox::Critical
+                  : kind == MsgKind::Warning ? QMessageBox::Warning
+                                             : QMessageBox::Question,
+                  QStringLiteral("Confirm"), shown(text), b, this);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return Answer::Yes;
+    case QMessageBox::No:
+      return Answer::No;
+    case QMessageBox::Ok:
+      return Answer::Ok;
+    default:
+      return Answer::Cancel;
+  }
+}
+
+void TMainForm::progressBegin(const std::string& caption) {
+  pagesamples_->setText(QString::fromStdString(caption));
+  progressbar_->setValue(0);
+  progressbar_->show();
+  cancelbtn_->show();
+}
+
+void TMainForm::progressSet(int percent) {
+  progressbar_->setValue(std::clamp(percent, 0, 100));
+}
+
+void TMainForm::progressEnd() {
+  // Nested panels (a scan inside a command) keep the outer one showing.
+  if (editor_->ctx.progressDepth > 1) return;
+  progressbar_->hide();
+  cancelbtn_->hide();
+  clicklabel_->clear();
+  wave_->update();
+}
+
+void TMainForm::progressDetail(const std::string& text) {
+  clicklabel_->setText(QString::fromStdString(text));
+}
+
+void TMainForm::pump() {
+  // Qt cannot run a paint inside a paint: a read the picture needs runs without a break.
+  if (wave_->isPainting()) return;
+  QApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+void TMainForm::setBusyCursor(bool busy) {
+  busyDepth_ += busy ? 1 : -1;
+  if (busy && busyDepth_ == 1) QApplication::setOverrideCursor(Qt::WaitCursor);
+  if (!busy && busyDepth_ == 0) QApplication::restoreOverrideCursor();
+  busyDepth_ = std::max(busyDepth_, 0);
+}
+
+std::optional<std::string> TMainForm::openFileDialog(const FileDialogSpec& spec) {
+  if (!interactive_) return std::nullopt;
+  const QString start = QString::fromStdString(
+      spec.fileName.empty() ? spec.directory
+                            : (std::filesystem::path(spec.directory) /
+                               std::filesystem::path(spec.fileName).filename())
+                                  .string());
+  const QString f = QFileDialog::getOpenFileName(this, QString::fromStdString(spec.title), start,
+                                                 qtFilter(spec.filter));
+  if (f.isEmpty()) return std::nullopt;
+  return f.toStdString();
+}
+
+std::optional<std::string> TMainForm::saveFileDialog(const FileDialogSpec& spec) {
+  if (!interactive_) return std::nullopt;
+  const QString start = QString::fromStdString(
+      spec.fileName.empty() ? spec.directory
+                            : (std::filesystem::path(spec.directory) /
+                               std::filesystem::path(spec.fileName).filename())
+                                  .string());
+  const QString f = QFileDialog::getSaveFileName(this, QString::fromStdString(spec.title), start,
+                                                 qtFilter(spec.filter));
+  if (f.isEmpty()) return std::nullopt;
+  return f.toStdString();
+}
+
+bool TMainForm::runDialog(DialogRequest& request) {
+  if (interactive_) {
+    ui::DialogEnv env;
+    if (ui::createDialog(request, this, env)) return ui::runDialog(request, this, env);
+  }
+  message(MsgKind::Information, "The \"" + request.id + "\" dialog is not built yet.");
+  return false;
+}
+
+void TMainForm::requestRepaint() {
+  if (editor_->ctx.macroRunning) return;  // the macro runner repaints at its refresh points
+  wave_->update();
+}
+
+void TMainForm::setTitle(const std::string& title) {
+  setWindowTitle(QString::fromStdString(title));
+}
+
+void TMainForm::refreshCommands() {
+  scheduleIdle();
+}
+
+bool TMainForm::clipboardHasWave() {
+  const QMimeData* m = QApplication::clipboard()->mimeData();
+  return m &&
+         (m->hasFormat(QStringLiteral("audio/wav")) || m->hasFormat(QStringLiteral("audio/x-wav")));
+}
+
+std::optional<std::vector<uint8_t>> TMainForm::clipboardWave() {
+  const QMimeData* m = QApplication::clipboard()->mimeData();
+  if (!m) return std::nullopt;
+  QByteArray b = m->data(QStringLiteral("audio/wav"));
+  if (b.isEmpty()) b = m->data(QStringLiteral("audio/x-wav"));
+  if (b.isEmpty()) return std::nullopt;
+  return std::vector<uint8_t>(b.begin(), b.end());
+}
+
+bool TMainForm::setClipboardWave(const std::vector<uint8_t>& image) {
+  auto* m = new QMimeData;
+  const QByteArray b(reinterpret_cast<const char*>(image.data()),
+                     static_cast<qsizetype>(image.size()));
+  m->setData(QStringLiteral("audio/wav"), b);
+  m->setData(QStringLiteral("audio/x-wav"), b);
+  QApplication::clipboard()->setMimeData(m);
+  return true;
+}
+
+void TMainForm::setClipboardText(const std::string& text) {
+  QApplication::clipboard()->setText(QString::fromStdString(text));
+}
+
+void TMainForm::beep() {
+  QApplication::beep();
+}
+
+}  // namespace tolmar

@@ -1,0 +1,95 @@
+#pragma once
+// The main window: owns the editor core and is its host. Menus come from the command table;
+// the idle pass enables them; long operations show the progress panel with Cancel.
+
+#include <QMainWindow>
+#include <memory>
+#include <vector>
+
+#include "core/editor.h"
+#include "core/host.h"
+
+class QAction;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QScrollBar;
+class QTimer;
+
+namespace tolmar {
+
+class WaveArea;
+
+class TMainForm : public QMainWindow, public Host {
+  Q_OBJECT
+ public:
+  // `interactive` false: nothing modal is shown (screenshots); messages go to stderr.
+  explicit TMainForm(bool interactive = true);
+  ~TMainForm() override;
+
+  Editor& editor() { return *editor_; }
+  WaveArea* waveArea() { return wave_; }
+
+  // Start-up: settings, the invalid-number message and the window position.
+  void FormCreate(bool restorePosition);
+  // The command line: one path; ".mkr", ".cue" and ".clk" open the WAV of the same name and load
+  // that file into it.
+  void openCommandLine(const std::string& path);
+  // Runs a command of the table the way a menu click does. False when it was refused.
+  bool routeCommand(const Command& c);
+  QAction* actionFor(const Command& c);
+  // The enabling pass, run whenever the event queue empties.
+  void idlePass();
+  bool progressShowing() const;
+  // How many commands the routing refused (for tests).
+  int refusedCommands = 0;
+
+  // ---- Host ----
+  void message(MsgKind kind, const std::string& text) override;
+  Answer ask(MsgKind kind, Buttons buttons, const std::string& text) override;
+  void progressBegin(const std::string& caption) override;
+  void progressSet(int percent) override;
+  void progressEnd() override;
+  void progressDetail(const std::string& text) override;
+  void pump() override;
+  void setBusyCursor(bool busy) override;
+  std::optional<std::string> openFileDialog(const FileDialogSpec& spec) override;
+  std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) override;
+  bool runDialog(DialogRequest& request) override;
+  void requestRepaint() override;
+  void setTitle(const std::string& title) override;
+  void refreshCommands() override;
+  bool clipboardHasWave() override;
+  std::optional<std::vector<uint8_t>> clipboardWave() override;
+  bool setClipboardWave(const std::vector<uint8_t>& image) override;
+  void setClipboardText(const std::string& text) override;
+  void beep() override;
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+
+ private:
+  void buildMenus();
+  void cancelbtnClick();
+  void scheduleIdle();
+
+  bool interactive_;
+  std::unique_ptr<Editor> editor_;
+  WaveArea* wave_ = nullptr;
+  QLabel* pagesamples_ = nullptr;
+  QProgressBar* progressbar_ = nullptr;
+  QPushButton* cancelbtn_ = nullptr;
+  QLabel* clicklabel_ = nullptr;
+  QLabel* timedisplay_ = nullptr;
+  QScrollBar* filesegbar_ = nullptr;
+  QTimer* idleTimer_ = nullptr;
+  std::vector<QAction*> actions_;  // parallel to commandTable()
+  bool idleScheduled_ = false;
+  int busyDepth_ = 0;
+};
+
+// "Label|*.ext|Label|*.*" -> "Label (*.ext);;Label (*.*)"
+QString qtFilter(const std::string& filter);
+
+}  // namespace tolmar

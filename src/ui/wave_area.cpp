@@ -1,0 +1,212 @@
+#include "ui/wave_area.h"
+
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+#include <algorithm>
+
+#include "core/editor.h"
+#include "document/time_text.h"
+#include "view/paint_display.h"
+
+namespace tolmar {
+
+namespace {
+
+QColor colourOf(uint32_t c) {
+  return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                static_cast<int>((c >> 16) & 0xFF));
+}
+
+QPen penOf(const QColor& c, int width, bool dotted) {
+  QPen pen(c);
+  pen.setWidth(width);
+  pen.setCosmetic(true);
+  pen.setCapStyle(Qt::FlatCap);
+  if (dotted) pen.setStyle(Qt::DotLine);
+  return pen;
+}
+
+}  // namespace
+
+WaveArea::WaveArea(Editor& editor, QWidget* parent) : QWidget(parent), editor_(editor) {
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  setMinimumSize(200, 120);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void WaveArea::syncLayout() {
+  WaveAreaLayout& l = editor_.view.layout;
+  l = WaveAreaLayout{};
+  l.clientWidth = width();
+  l.clientHeight = height();
+}
+
+void WaveArea::resizeEvent(QResizeEvent*) {
+  syncLayout();
+  editor_.view.spectralKept = false;
+}
+
+void WaveArea::replay(QPainter& p, const DisplayList& list, uint32_t background, int width,
+                      int height) {
+  p.fillRect(0, 0, width, height, colourOf(background));
+  QFont small = p.font();
+  small.setPointSize(8);
+  QFont big(QStringLiteral("Arial"), 12);
+  for (const PaintOp& op : list.ops) {
+    switch (op.kind) {
+      case PaintOp::Fill:
+        p.fillRect(QRect(QPoint(op.x0, op.y0), QPoint(op.x1 - 1, op.y1 - 1)),
+                   op.colour == kButtonFace ? QColor(0xD4, 0xD0, 0xC8) : colourOf(op.colour));
+        break;
+      case PaintOp::Invert:
+      case PaintOp::AndDarken: {
+        p.save();
+        p.setCompositionMode(op.kind == PaintOp::Invert ? QPainter::RasterOp_SourceXorDestination
+                                                        : QPainter::RasterOp_SourceAndDestination);
+        p.fillRect(QRect(QPoint(op.x0, op.y0), QPoint(op.x1 - 1, op.y1 - 1)),
+                   op.kind == PaintOp::Invert ? QColor(255, 255, 255) : colourOf(op.colour));
+        p.restore();
+        break;
+      }
+      case PaintOp::Line:
+        p.setPen(penOf(colourOf(op.colour), op.width, op.dotted));
+        p.drawLine(op.x0, op.y0, op.x1, op.y1);
+        break;
+      case PaintOp::Trace: {
+        const WaveTrace& t = list.traces[op.index];
+        size_t i = 0;
+        while (i < t.colours.size()) {
+          size_t j = i;
+          while (j < t.colours.size() && t.colours[j] == t.colours[i]) ++j;
+          QPolygon poly;
+          poly.reserve(static_cast<int>(j - i + 1));
+          for (size_t k = i; k <= j; ++k) poly << QPoint(t.xs[k], t.ys[k]);
+          p.setPen(penOf(colourOf(t.colours[i]), 1, false));
+          p.drawPolyline(poly);
+          i = j;
+        }
+        break;
+      }
+      case PaintOp::Text: {
+        p.setFont(op.big ? big : small);
+        p.setPen(colourOf(op.colour));
+        const QFontMetrics fm(p.font());
+        p.drawText(op.x0, op.y0 + fm.ascent(), QString::fromStdString(op.text));
+        break;
+      }
+      case PaintOp::Clip:
+        p.setClipRect(QRect(QPoint(op.x0, op.y0), QPoint(op.x1 - 1, op.y1 - 1)));
+        break;
+      case PaintOp::Unclip:
+        p.setClipping(false);
+        break;
+      case PaintOp::Spectral: {
+        const int w = list.spectralWidth, h = list.spectralHeight;
+        if (w <= 0 || h <= 0) break;
+        QImage img(w, h, QImage::Format_RGB32);
+        for (int y = 0; y < h; ++y) {
+          auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+          for (int x = 0; x < w; ++x) {
+            const uint32_t c = list.spectralPixels[static_cast<size_t>(y) * w + x];
+            row[x] = qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+          }
+        }
+        p.drawImage(QPoint(op.x0, op.y0), img);
+        break;
+      }
+    }
+  }
+}
+
+void WaveArea::paintEvent(QPaintEvent*) {
+  syncLayout();
+  const Settings& s = editor_.ctx.settings;
+  const uint32_t back = editor_.view.redrawMode ? s.colours.redrawback : s.colours.mainback;
+  if (!editor_.doc) {
+    QPainter p(this);
+    p.fillRect(rect(), colourOf(back));
+    return;
+  }
+  // The records are built before the painter exists: building may pump messages (a long read
+  // shows progress), and a paint delivered meanwhile must find no painter open. That nested
+  // paint gets no records and leaves the picture to the outer one.
+  painting_ = true;
+  const DisplayList list = editor_.paintDisplay();
+  painting_ = false;
+  if (!list.painted) return;
+  QPainter p(this);
+  replay(p, list, back, width(), height());
+  if (onStatus && editor_.ctx.progressDepth == 0) onStatus(QString::fromStdString(list.status));
+}
+
+void WaveArea::showTimeAt(int x) {
+  if (!onTimeText || !editor_.doc) return;
+  const int32_t f = editor_.frameAtPixel(x);
+  onTimeText(QString::fromStdString(formatTime(editor_.ctx, f, editor_.doc->cues)));
+}
+
+void WaveArea::mousePressEvent(QMouseEvent* e) {
+  if (!editor_.doc) return;
+  const int x = static_cast<int>(e->position().x());
+  if (x >= editor_.view.areaWidth()) return;
+  const bool ctrl = e->modifiers() & Qt::ControlModifier;
+  const bool alt = e->modifiers() & Qt::AltModifier;
+  if (e->button() == Qt::LeftButton) {
+    if (ctrl) {
+      editor_.AddMarkerAt(editor_.frameAtPixel(x));
+      editor_.SortMarkers();
+    } else {
+      editor_.setSelectionStartFromPixel(x);
+    }
+  } else if (e->button() == Qt::RightButton) {
+    if (ctrl) editor_.setAudibleMarker(editor_.frameAtPixel(x));
+    if (!alt) editor_.setSelectionEndFromPixel(x);
+  }
+  armed_ = true;
+  dragging_ = false;
+  anchorX_ = x;
+  update();
+  if (onChanged) onChanged();
+}
+
+void WaveArea::mouseMoveEvent(QMouseEvent* e) {
+  if (!editor_.doc) return;
+  const int x = std::clamp(static_cast<int>(e->position().x()), 0, editor_.view.areaWidth() - 1);
+  showTimeAt(x);
+  if (!armed_ || !(e->buttons() & (Qt::LeftButton | Qt::RightButton))) return;
+  if (std::abs(x - anchorX_) < 6) return;
+  dragging_ = true;
+  editor_.dragInProgress = true;
+  editor_.setSelectionStartFromPixel(std::min(anchorX_, x));
+  editor_.setSelectionEndFromPixel(std::max(anchorX_, x) + 1);
+  update();
+}
+
+void WaveArea::mouseReleaseEvent(QMouseEvent*) {
+  armed_ = false;
+  dragging_ = false;
+  editor_.dragInProgress = false;
+  update();
+  if (onChanged) onChanged();
+}
+
+void WaveArea::wheelEvent(QWheelEvent* e) {
+  if (!editor_.doc) return;
+  const int notches = e->angleDelta().y() / 120;
+  if (notches == 0) return;
+  const bool down = notches < 0;
+  if (e->modifiers() & Qt::AltModifier) {
+    down ? editor_.ZoomIn1Click() : editor_.ZoomOut1Click();
+  } else if (e->modifiers() & Qt::ControlModifier) {
+    editor_.view.wheelFragments += -notches;
+  } else {
+    editor_.view.wheelPages += -notches;
+  }
+  showTimeAt(static_cast<int>(e->position().x()));
+  if (onChanged) onChanged();
+}
+
+}  // namespace tolmar

@@ -1,0 +1,49 @@
+#pragma once
+// The wave area: replays the editor's drawing records on a QPainter and turns mouse, wheel and
+// keys into the editor's selection and navigation.
+
+#include <QWidget>
+#include <functional>
+
+namespace tolmar {
+
+class Editor;
+struct DisplayList;
+
+class WaveArea : public QWidget {
+  Q_OBJECT
+ public:
+  explicit WaveArea(Editor& editor, QWidget* parent = nullptr);
+  // Called with the text of the time under the pointer ("timedisplay").
+  std::function<void(const QString&)> onTimeText;
+  // Called with the status line after each paint.
+  std::function<void(const QString&)> onStatus;
+  // Called after an input changed what the commands may do.
+  std::function<void()> onChanged;
+
+  // Draws the records onto any painter (the widget's, or an image's for screenshots).
+  // While the records are built, pumping messages would deliver paints inside this paint.
+  bool isPainting() const { return painting_; }
+  static void replay(QPainter& p, const DisplayList& list, uint32_t background, int width,
+                     int height);
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void resizeEvent(QResizeEvent*) override;
+  void mousePressEvent(QMouseEvent*) override;
+  void mouseMoveEvent(QMouseEvent*) override;
+  void mouseReleaseEvent(QMouseEvent*) override;
+  void wheelEvent(QWheelEvent*) override;
+
+ private:
+  void syncLayout();
+  void showTimeAt(int x);
+
+  Editor& editor_;
+  bool painting_ = false;
+  bool armed_ = false;
+  bool dragging_ = false;
+  int anchorX_ = 0;
+};
+
+}  // namespace tolmar

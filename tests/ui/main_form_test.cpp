@@ -1,0 +1,236 @@
+// The window on the offscreen platform: pictures, mouse and keys, Cancel, and the routing
+// that refuses commands while a long operation runs. Screenshots land in TOLMAR_SHOT_DIR.
+
+#include <QApplication>
+#include <QImage>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <cstdlib>
+#include <filesystem>
+
+#include "config/command_table.h"
+#include "support/temp_dir.h"
+#include "support/wav_builder.h"
+#include "ui/main_form.h"
+#include "ui/wave_area.h"
+
+using namespace tolmar;
+using tolmar::test::Frame;
+using tolmar::test::TempDir;
+using tolmar::test::WavBuilder;
+
+class MainFormTest : public QObject {
+  Q_OBJECT
+
+  TempDir dir_;
+  std::string shotDir_;
+
+  std::string silentSide(int32_t frames) {
+    const std::string path = dir_.file("silent.wav");
+    WavBuilder().frames(frames, [](int32_t) { return Frame{0, 0}; }).write(path);
+    return path;
+  }
+  void save(const QImage& img, const char* name) {
+    if (!shotDir_.empty()) img.save(QString::fromStdString(shotDir_ + "/" + name));
+  }
+  // The wave area as the window draws it, in device pixels.
+  static QImage grabArea(TMainForm& f) {
+    f.waveArea()->repaint();
+    return f.waveArea()->grab().toImage();
+  }
+
+ private slots:
+  void initTestCase() {
+    setenv("TOLMAR_CONFIG_DIR", dir_.file("").c_str(), 1);
+    if (const char* d = std::getenv("TOLMAR_SHOT_DIR")) shotDir_ = d;
+    if (!shotDir_.empty()) std::filesystem::create_directories(shotDir_);
+  }
+
+  void textRendersInARealFont() {
+    QFont f(QStringLiteral("Arial"), 12);
+    QVERIFY2(QFontInfo(f).family() != QString(), "a font must be installed");
+    QVERIFY(QFontMetrics(f).horizontalAdvance(QStringLiteral("T2.1")) > 10);
+  }
+
+  void selectionIsInvertedBetweenItsExactEdges() {
+    TMainForm form(false);
+    form.FormCreate(false);
+    form.resize(900, 500);
+    form.show();
+    form.openCommandLine(silentSide(8000));
+    Editor& ed = form.editor();
+    QVERIFY(ed.doc);
+    ed.doc->viewStart = 0;
+    ed.doc->viewWidth = 400;  // zoomed in: whole pixels per frame
+    ed.doc->selStart = 100;
+    ed.doc->selEnd = 199;
+    const QImage img = grabArea(form);
+    save(img, "selection.png");
+    const int px = ed.view.mapping.pixelsPerFrame;
+    QCOMPARE(px, form.waveArea()->width() / 400);
+    const qreal dpr = img.devicePixelRatio();
+    const int y = static_cast<int>(10 * dpr);
+    const int xs = static_cast<int>(100 * px * dpr), xe = static_cast<int>(200 * px * dpr);
+    QCOMPARE(QColor(img.pixel(xs, y)), QColor(Qt::black));
+    QCOMPARE(QColor(img.pixel(xe - 1, y)), QColor(Qt::black));
+    QCOMPARE(QColor(img.pixel(xs - 1, y)), QColor(Qt::white));
+    QCOMPARE(QColor(img.pixel(xe, y)), QColor(Qt::white));
+    // The line between the bands is exactly one device pixel high.
+    const int mid = static_cast<int>((ed.view.areaHeight() / 2) * dpr);
+    const int x = static_cast<int>(50 * px * dpr);
+    QCOMPARE(QColor(img.pixel(x, mid)), QColor(Qt::black));
+    QCOMPARE(QColor(img.pixel(x, mid - 1)), QColor(Qt::white));
+    QCOMPARE(QColor(img.pixel(x, mid + 1)), QColor(Qt::white));
+  }
+
+  void overlaysAndSpectralViewScreenshots() {
+    const std::string path = dir_.file("tones.wav");
+    WavBuilder()
+        .frames(44100 * 4,
+                [](int32_t i) {
+                  const double t = i / 44100.0;
+                  const auto v = static_cast<int16_t>(12000 * std::sin(2 * M_PI * 440 * t) *
+                                                      (1.0 - std::fmod(t, 1.0)));
+                  return Frame{v, static_cast<int16_t>(v / 2)};
+                })
+        .write(path);
+    TMainForm form(false);
+    form.FormCreate(false);
+    form.resize(1000, 520);
+    form.show();
+    form.openCommandLine(path);
+    Editor& ed = form.editor();
+    QVERIFY(ed.doc);
+    ed.doc->selStart = 44100;
+    ed.doc->selEnd = 66150;
+    ed.ctx.settings.showcontext = true;
+    ed.doc->cues = {{22050, true, false, "", ""}, {88200, false, false, "", ""}};
+    ed.doc->deletions = {{110250, 121275}};
+    ed.doc->insertions = {{143325, 4410}};
+    ed.markers.Add(Marker::Both, 33075, 0);
+    ed.markers.Add(Marker::Left, 99225, 3);
+    ed.markers.Add(Marker::Right, 154350, 12);
+    QImage img = grabArea(form);
+    save(img, "overlays.png");
+    // Cue lines sit on their exact columns, in the cue colour.
+    const int fpp = ed.view.mapping.framesPerPixel;
+    const qreal dpr = img.devicePixelRatio();
+    const int cueX = static_cast<int>((22050 / fpp) * dpr);
+    const uint32_t cue = ed.ctx.settings.colours.cue;
+    const QColor cueColour(cue & 0xFF, (cue >> 8) & 0xFF, (cue >> 16) & 0xFF);
+    QCOMPARE(QColor(img.pixel(cueX, static_cast<int>(ed.view.areaHeight() * 0.9 * dpr))),
+             cueColour);
+
+    ed.SpectralView1Click();
+    img = grabArea(form);
+    save(img, "spectral.png");
+    // Away from the tones' onsets the 440 Hz bin is bright and the top bins dark.
+    QVERIFY(img.width() > 0);
+
+    // A zoomed-in staircase.
+    ed.SpectralView1Click();
+    ed.doc->viewStart = 1000;
+    ed.doc->viewWidth = 60;
+    save(grabArea(form), "staircase.png");
+  }
+
+  void mouseDragAndKeysDriveSelectionAndNavigation() {
+    TMainForm form(false);
+    form.FormCreate(false);
+    form.resize(900, 500);
+    form.show();
+    form.openCommandLine(silentSide(100000));
+    Editor& ed = form.editor();
+    QVERIFY(ed.doc);
+    form.waveArea()->repaint();
+    WaveArea* w = form.waveArea();
+    QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(100, 50));
+    QTest::mouseMove(w, QPoint(200, 60));
+    // Qt Test's move carries no buttons; send one that does.
+    QMouseEvent move(QEvent::MouseMove, QPointF(300, 60), w->mapToGlobal(QPointF(300, 60)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &move);
+    QVERIFY(ed.dragInProgress);
+    QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(300, 60));
+    QVERIFY(!ed.dragInProgress);
+    QCOMPARE(ed.doc->selStart, ed.frameAtPixel(100));
+    QCOMPARE(ed.doc->selEnd, ed.frameAtPixel(301));
+
+    // A short drag leaves only the click's start; a right click sets the end.
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(400, 50));
+    QCOMPARE(ed.doc->selStart, ed.frameAtPixel(400));
+    QTest::mouseClick(w, Qt::RightButton, Qt::NoModifier, QPoint(500, 50));
+    QCOMPARE(ed.doc->selEnd, ed.frameAtPixel(500));
+
+    ed.ZoomIn1Click();
+    ed.ZoomIn1Click();
+    const int32_t width = ed.doc->viewWidth;
+    const int32_t start = ed.doc->viewStart;
+    QTest::keyClick(&form, Qt::Key_Return);
+    QCOMPARE(ed.doc->viewStart, start + width);
+    QTest::keyClick(&form, Qt::Key_Plus, Qt::KeypadModifier);
+    QCOMPARE(ed.doc->viewStart, start);
+  }
+
+  void commandsAreRefusedWhileAProgressPanelShows() {
+    TMainForm form(false);
+    form.FormCreate(false);
+    form.show();
+    form.openCommandLine(silentSide(100000));
+    Editor& ed = form.editor();
+    const Command* zoom = findCommand("View | Zoom In");
+    QVERIFY(zoom);
+    const int32_t width = ed.doc->viewWidth;
+    {
+      Progress running(ed.ctx, " Scanning:");
+      QVERIFY(form.progressShowing());
+      QVERIFY(!form.routeCommand(*zoom));
+      QCOMPARE(form.refusedCommands, 1);
+      QCOMPARE(ed.doc->viewWidth, width);
+    }
+    QVERIFY(form.routeCommand(*zoom));
+    QCOMPARE(ed.doc->viewWidth, width / 2);
+  }
+
+  void cancelStopsTheOpeningScan() {
+    const std::string path = dir_.file("long.wav");
+    WavBuilder().staircase(3000000).write(path);
+    TMainForm form(false);
+    form.FormCreate(false);
+    form.show();
+    form.editor().ctx.settings.newstylewaveform = true;
+    bool pressed = false;
+    // Cancel, pressed as a user would once it shows; the scan's pumps deliver the timer.
+    QTimer press;
+    press.setInterval(0);
+    QObject::connect(&press, &QTimer::timeout, &form, [&] {
+      for (QPushButton* b : form.findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("Cancel") && b->isVisible() && !pressed) {
+          b->click();
+          pressed = true;
+        }
+    });
+    press.start();
+    form.openCommandLine(path);
+    press.stop();
+    QVERIFY(pressed);
+    QVERIFY(form.editor().doc);
+    QVERIFY(!form.editor().doc->hasPeaks());
+    QVERIFY(!form.progressShowing());
+  }
+};
+
+int main(int argc, char** argv) {
+  // A private runtime directory keeps Qt quiet about the missing one.
+  char runtime[] = "/tmp/tolmar-ui-XXXXXX";
+  if (mkdtemp(runtime)) setenv("XDG_RUNTIME_DIR", runtime, 1);
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  MainFormTest t;
+  const int rc = QTest::qExec(&t, argc, argv);
+  std::filesystem::remove_all(runtime);
+  return rc;
+}
+
+#include "main_form_test.moc"
