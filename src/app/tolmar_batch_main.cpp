@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -32,18 +33,21 @@ namespace {
 
 const char kUsage[] =
     "Usage:\n"
-    "  tolmar-batch [--config-dir DIR] (--macro N | --step STEP)... [--continue-on-error]\n"
+    "  tolmar-batch [--config-dir DIR] [--set SECTION.KEY=VALUE]... [--copy-to DIR]\n"
+    "               (--macro N | --step STEP | --select RANGE)... [--continue-on-error]\n"
     "               [--jobs N] FILE...\n"
     "  tolmar-batch [--config-dir DIR] --list-commands [FILE]\n"
+    "  tolmar-batch [--config-dir DIR] --list-presets\n"
     "  tolmar-batch --info FILE...\n"
-    "  tolmar-batch --help\n"
+    "  tolmar-batch --help | --version\n"
     "\n"
     "Runs a macro over WAV files as a batch run: each file is opened in turn (with the whole\n"
     "file selected when the Options setting to select it after opening is on, as it is by\n"
     "default), its directory becomes the current directory, and the steps run in silent mode:\n"
     "no dialog is shown and every command takes its current parameters. The batch log goes to\n"
     "standard output: the start line, a \"  File\" line per file, four spaces and the text of\n"
-    "each step run, and six spaces and the text of each message a command gave.\n"
+    "each step run, and six spaces and the text of each message a command gave, and\n"
+    "\"Wrote \" and the path of every file a step wrote.\n"
     "\n"
     "  --macro N            Run macro slot N (1-48) of VESKOR.INI. Slots 1-12 are F1-F12,\n"
     "                       13-24 Shift+F1-F12, 25-36 Ctrl+F1-F12, 37-48 Alt+F1-F12.\n"
@@ -52,6 +56,17 @@ const char kUsage[] =
     "                       \" [preset name]\" after the eight commands that take presets,\n"
     "                       \"[Refresh Display]\" or \"[Call Macro #N]\". --macro and --step\n"
     "                       may be repeated and mixed; they run in the order given.\n"
+    "  --select RANGE       Select RANGE in every file at this point of the steps: START-END in\n"
+    "                       the program's time text (0-3, 1:30-2:00.5, 2+0:10-2+0:20 within\n"
+    "                       track 2), or all. It may stand between steps. A range outside the\n"
+    "                       file is an error for that file: its remaining steps do not run.\n"
+    "  --copy-to DIR        Copy each file (and its .clk, .mkr, .cue and .fpr) into DIR and\n"
+    "                       process the copy; the original is never written. A file of the\n"
+    "                       same name in DIR is not overwritten: that file fails instead.\n"
+    "  --set SECTION.KEY=VALUE\n"
+    "                       Override one VESKOR.INI setting for this run only (repeatable),\n"
+    "                       e.g. --set Declick.relamp=1500. The value is checked and limited as\n"
+    "                       the file's own would be; the file is not changed.\n"
     "  --continue-on-error  Go on with a file's next step after a step fails (without it the\n"
     "                       rest of that file's steps are skipped; the next file still runs).\n"
     "  --jobs N             Process N files at once, each in its own process. The log still\n"
@@ -67,6 +82,8 @@ const char kUsage[] =
     "  --info FILE...       Print each WAV file's title line (path, length, sample rate), or a\n"
     "                       summary of the header of a file that is not a 44.1 or 48 kHz\n"
     "                       16-bit stereo WAV file.\n"
+    "  --list-presets       Every preset of every family, with its values.\n"
+    "  --version            The program's version.\n"
     "  --help               This text.\n"
     "\n"
     "A step whose command is not available at that moment - not enabled in the state the\n"
@@ -94,6 +111,13 @@ const char kUsage[] =
     "      --step \"File | Save\" \\\n"
     "      transfers/*.wav\n"
     "\n"
+    "  Take a noise fingerprint from the lead-in and reduce the noise over the side, keeping\n"
+    "  the originals:\n"
+    "    tolmar-batch --copy-to restored --select 0-3 \\\n"
+    "      --step \"Noise Reduction | Get Fingerprint\" --select all \\\n"
+    "      --step \"Noise Reduction | Reduce Noise (With Undo)\" --step \"File | Save\" "
+    "side_a.wav\n"
+    "\n"
     "  Remove spurious bytes after the sample data of every file:\n"
     "    tolmar-batch --step \"File | Truncate Extra Data\" *.wav\n"
     "\n"
@@ -106,14 +130,18 @@ const char kAdHocListText[] = "steps from the command line";
 
 struct Options {
   std::optional<std::string> configDir;
-  std::vector<std::string> plan;      // "[Call Macro #N]" for --macro, else the step
-  std::vector<std::string> planArgs;  // the same, as given (for children)
-  int onlyMacro = 0;                  // the slot when the plan is one --macro and nothing else
+  std::vector<tolmar::PlanStep> plan;  // "[Call Macro #N]" for --macro, a step, a --select
+  std::vector<std::string> planArgs;   // the same, as given (for children)
+  int onlyMacro = 0;                   // the slot when the plan is one --macro and nothing else
   bool continueOnError = false;
   int jobs = 1;
   bool child = false;
   bool listCommands = false;
+  bool listPresets = false;
   bool info = false;
+  std::string copyTo;
+  tolmar::IniFile overrides;  // --set, never saved
+  std::vector<std::string> setArgs;
   std::vector<std::string> files;
 };
 
@@ -157,7 +185,7 @@ std::optional<int> parseArgs(const std::vector<std::string>& args, Options& o) {
       auto v = value();
       const auto slot = v ? parseCount(*v, 1, tolmar::MacroTable::kSlots) : std::nullopt;
       if (!slot) return usageError("--macro needs a slot number from 1 to 48");
-      o.plan.push_back(tolmar::callMacroStep(*slot));
+      o.plan.push_back({false, tolmar::callMacroStep(*slot)});
       o.planArgs.push_back("--macro");
       o.planArgs.push_back(*v);
       o.onlyMacro = *slot;
@@ -165,9 +193,41 @@ std::optional<int> parseArgs(const std::vector<std::string>& args, Options& o) {
     } else if (a == "--step") {
       auto v = value();
       if (!v || v->empty()) return usageError("--step needs a step text");
-      o.plan.push_back(*v);
+      o.plan.push_back({false, *v});
       o.planArgs.push_back("--step");
       o.planArgs.push_back(*v);
+    } else if (a == "--select") {
+      auto v = value();
+      if (!v || !tolmar::validSelectRange(*v))
+        return usageError("--select needs START-END in time text (0-3, 1:30-2:00.5) or all");
+      o.plan.push_back({true, *v});
+      o.planArgs.push_back("--select");
+      o.planArgs.push_back(*v);
+    } else if (a == "--copy-to") {
+      auto v = value();
+      std::error_code ec;
+      if (!v || v->empty() || !std::filesystem::is_directory(*v, ec))
+        return usageError("--copy-to needs an existing directory");
+      o.copyTo = std::filesystem::absolute(*v, ec).string();
+    } else if (a == "--set") {
+      auto v = value();
+      const auto dot = v ? v->find('.') : std::string::npos;
+      const auto equals = v ? v->find('=') : std::string::npos;
+      if (!v || dot == std::string::npos || equals == std::string::npos || equals < dot)
+        return usageError("--set " + v.value_or("") +
+                          ": needs SECTION.KEY=VALUE, such as Declick.relamp=1500");
+      const std::string section = v->substr(0, dot), key = v->substr(dot + 1, equals - dot - 1),
+                        text = v->substr(equals + 1);
+      const std::string problem = tolmar::checkSettingOverride(section, key, text);
+      if (!problem.empty()) return usageError("--set " + *v + ": " + problem);
+      o.overrides.writeString(section, key, text);
+      o.setArgs.push_back("--set");
+      o.setArgs.push_back(*v);
+    } else if (a == "--list-presets") {
+      o.listPresets = true;
+    } else if (a == "--version") {
+      std::cout << "tolmar-batch " << TOLMAR_VERSION << "\n";
+      return 0;
     } else if (a == "--continue-on-error") {
       o.continueOnError = true;
     } else if (a == "--jobs") {
@@ -187,12 +247,19 @@ std::optional<int> parseArgs(const std::vector<std::string>& args, Options& o) {
     }
   }
   if (macros != 1 || o.plan.size() != 1) o.onlyMacro = 0;
-  const int modes = (o.info ? 1 : 0) + (o.listCommands ? 1 : 0) + (o.plan.empty() ? 0 : 1);
+  const int modes = (o.info ? 1 : 0) + (o.listCommands ? 1 : 0) + (o.listPresets ? 1 : 0) +
+                    (o.plan.empty() ? 0 : 1);
   if (modes == 0) return usageError(args.empty() ? "nothing to do" : "no --macro or --step given");
-  if (modes > 1) return usageError("--info, --list-commands and --macro/--step do not mix");
+  if (modes > 1)
+    return usageError("--info, --list-commands, --list-presets and --macro/--step do not mix");
+  if (o.listPresets && !o.files.empty()) return usageError("--list-presets takes no files");
   if (o.info && o.files.empty()) return usageError("--info needs at least one file");
   if (o.listCommands && o.files.size() > 1) return usageError("--list-commands takes one file");
   if (!o.plan.empty() && o.files.empty()) return usageError("no files to process");
+  const bool anyStep = std::any_of(o.plan.begin(), o.plan.end(),
+                                   [](const tolmar::PlanStep& p) { return !p.select; });
+  if (!o.plan.empty() && !anyStep)
+    return usageError("--select needs a --macro or --step to use it");
   return std::nullopt;
 }
 
@@ -222,9 +289,48 @@ int runInfo(const std::vector<std::string>& files) {
 
 // VESKOR.INI through the window's own start-up path, so that a batch run works with every
 // value the user set ([Declick], the shortcut table, the transform length, ...).
-void readConfiguration(tolmar::Editor& editor) {
+void readConfiguration(tolmar::Editor& editor, const tolmar::IniFile* overrides = nullptr) {
   editor.iniFile.setPath(tolmar::configFilePath());
-  editor.readSettingsAtStartup();
+  editor.readSettingsAtStartup(overrides);
+}
+
+// Every preset of every family with its values, as a macro step names them.
+int runListPresets() {
+  tolmar::BatchHost host(false);
+  tolmar::Editor editor(host);
+  readConfiguration(editor);
+  const tolmar::PresetStore& p = editor.presets;
+  auto numbers = [](const auto& values) {
+    std::string out;
+    for (const auto& v : values) out += (out.empty() ? "" : " ") + tolmar::formatFloat(v, ".");
+    return out;
+  };
+  std::cout << "Declick presets (Declicking | Find All Clicks, Find and Remove All Clicks):\n";
+  for (const tolmar::ClickPreset& c : p.click.items())
+    std::cout << "  " << c.name << "\tclick width " << c.clickWidth << ", repair width "
+              << c.repairWidth << ", relative amplitude " << c.relativeAmplitude
+              << ", display width " << c.displayWidth << ", shape " << static_cast<int>(c.shape)
+              << ", repair method " << static_cast<int>(c.repairMethod) << ", smoothings "
+              << c.smoothingCount << "\n";
+  std::cout << "Equaliser presets (Other Effects | Equalise):\n";
+  for (const tolmar::EQPreset& e : p.eq.items())
+    std::cout << "  " << e.name << "\tdB 31 Hz to 16 kHz: " << numbers(e.dbGain) << "\n";
+  std::cout << "Filter presets (Other Effects | Filter):\n";
+  for (const tolmar::FilterPreset& f : p.filter.items()) {
+    std::cout << "  " << f.name << "\t";
+    for (std::size_t i = 0; i < 3; ++i)
+      std::cout << (i ? "; " : "") << "section " << i + 1 << " type " << f.type[i] << " at "
+                << tolmar::formatFloat(f.freq[i], ".") << " Hz, Q "
+                << tolmar::formatFloat(f.q[i], ".");
+    std::cout << "\n";
+  }
+  std::cout << "Channel mix presets (Other Effects | Channel Mix):\n";
+  for (const tolmar::ChanmixPreset& m : p.chanmix.items())
+    std::cout << "  " << m.name << "\tleft from left " << m.leftleft << "%, left from right "
+              << m.leftright << "%, right from left " << m.rightleft << "%, right from right "
+              << m.rightright << "%" << (m.leftInvert ? ", left inverted" : "")
+              << (m.rightInvert ? ", right inverted" : "") << "\n";
+  return 0;
 }
 
 int runListCommands(const std::vector<std::string>& files) {
@@ -264,8 +370,9 @@ int runListCommands(const std::vector<std::string>& files) {
 // preset names that are missing (those steps run with the current parameters).
 bool checkPlan(const tolmar::Editor& editor, const Options& o) {
   bool ok = true;
-  for (const std::string& text : o.plan) {
-    const tolmar::ParsedStep step = tolmar::parseStep(text);
+  for (const tolmar::PlanStep& planned : o.plan) {
+    if (planned.select) continue;
+    const tolmar::ParsedStep step = tolmar::parseStep(planned.text);
     if (step.kind == tolmar::ParsedStep::Kind::CallMacro) {
       if (!editor.macros.get(step.callSlot)) {
         std::cerr << "tolmar-batch: macro slot " << step.callSlot << " of "
@@ -314,6 +421,11 @@ struct Job {
 bool startJob(Job& job, const std::string& exe, const Options& o, const std::string& file) {
   std::vector<std::string> args{exe, kChildOption};
   args.insert(args.end(), o.planArgs.begin(), o.planArgs.end());
+  args.insert(args.end(), o.setArgs.begin(), o.setArgs.end());
+  if (!o.copyTo.empty()) {
+    args.push_back("--copy-to");
+    args.push_back(o.copyTo);
+  }
   if (o.continueOnError) args.push_back("--continue-on-error");
   args.push_back("--");
   args.push_back(file);
@@ -432,12 +544,10 @@ int runBatch(const Options& o, const char* argv0) {
   const bool progress = !o.child && isatty(STDERR_FILENO) != 0;
   tolmar::BatchHost host(progress);
   tolmar::Editor editor(host);
-  readConfiguration(editor);
+  readConfiguration(editor, &o.overrides);
   // The parent checked the plan; a child would only repeat its warnings.
   if (!o.child && !checkPlan(editor, o)) return 2;
 
-  tolmar::MacroDefinition adHoc;
-  adHoc.steps = o.plan;
   const std::string listText =
       o.onlyMacro != 0 ? editor.macros.listText(o.onlyMacro) : std::string(kAdHocListText);
 
@@ -454,6 +564,7 @@ int runBatch(const Options& o, const char* argv0) {
   int failed = 0;
   {
     tolmar::BatchRun run(editor, log, o.continueOnError);
+    run.setCopyDirectory(o.copyTo);
     if (!o.child) run.start(listText);
     print();
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -463,7 +574,7 @@ int runBatch(const Options& o, const char* argv0) {
       if (o.onlyMacro != 0)
         run.file(files[i], o.onlyMacro);
       else
-        run.file(files[i], adHoc);
+        run.file(files[i], o.plan);
       print();
     }
     if (!o.child) run.finish();
@@ -490,5 +601,6 @@ int main(int argc, char** argv) {
   }
   if (o.info) return runInfo(o.files);
   if (o.listCommands) return runListCommands(o.files);
+  if (o.listPresets) return runListPresets();
   return runBatch(o, argv[0]);
 }

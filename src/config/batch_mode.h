@@ -18,6 +18,18 @@ std::string batchStartedText(const std::string& macroListText);
 std::string batchFileText(const std::string& path);
 inline constexpr const char* kBatchFinishedText = "Batch Finished";
 
+// A command-line plan step: a macro step, or a selection to make at that point (--select).
+struct PlanStep {
+  bool select = false;
+  std::string text;  // the step text, or the range ("START-END" in time text, or "all")
+};
+
+// Whether `range` is "all" or START-END with two time texts (a track prefix allowed).
+bool validSelectRange(const std::string& range);
+// Selects `range` in the open document. A range that is not within the file, or empty, is an
+// error (shown through the context) and selects nothing. The end may be the file's length.
+bool selectRange(Editor& editor, const std::string& range);
+
 // What one file's run did.
 struct BatchFileResult {
   bool opened = false;
@@ -42,6 +54,13 @@ class BatchRun {
   // availability, makes the file's directory the current directory and runs the macro.
   BatchFileResult file(const std::string& path, int slot);
   BatchFileResult file(const std::string& path, MacroDefinition& macro);
+  // A command-line plan: the macro steps between selections run as one macro each; a failed
+  // selection, or a step failure that aborts the macro, ends the file's plan.
+  BatchFileResult file(const std::string& path, const std::vector<PlanStep>& plan);
+
+  // Each file is first copied into `dir` (never over an existing file) and the copy processed,
+  // its companion files (.clk, .mkr, .cue, .fpr) copied beside it when they exist.
+  void setCopyDirectory(std::string dir) { copyDir_ = std::move(dir); }
   // Writes "Batch Finished".
   void finish();
 
@@ -54,6 +73,7 @@ class BatchRun {
   Editor& editor_;
   std::vector<std::string>& log_;
   std::vector<std::string>* previousLog_;
+  std::string copyDir_;
   int failedFiles_ = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "config/settings_io.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <limits>
 #include <system_error>
@@ -268,13 +270,89 @@ std::string fileKey(int i) {
 
 }  // namespace
 
+namespace {
+
+// What every value read from outside goes through after the reader, from the file or from an
+// override alike: the one place for checks and limits.
+void checkReadSettings(Context& ctx, Settings& s) {
+  checkDirectory(ctx, s.tmpdir, "Invalid Temporary Directory");
+  checkDirectory(ctx, s.wavdir, "Invalid WAV File Directory");
+}
+
+// Finds a key of the reader's list and checks a value against its type.
+struct OverrideChecker {
+  std::string_view section, key, value;
+  std::string separator;
+  bool found = false;
+  std::string problem;
+
+  bool matches(std::string_view sec, std::string_view k) const {
+    auto same = [](std::string_view a, std::string_view b) {
+      return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+             });
+    };
+    return same(sec, section) && same(k, key);
+  }
+  void check(std::string_view sec, std::string_view k, std::optional<int64_t> low = {},
+             std::optional<int64_t> high = {}, bool integer = true, bool boolean = false,
+             bool real = false) {
+    if (found || !matches(sec, k)) return;
+    found = true;
+    if (integer) {
+      const auto v = parseInteger(value);
+      if (!v || (boolean && *v != 0 && *v != 1))
+        problem = boolean ? "needs 0 or 1" : "needs a whole number";
+      else if ((low && *v < *low) || (high && *v > *high))
+        problem =
+            "needs a whole number from " + std::to_string(*low) + " to " + std::to_string(*high);
+    } else if (real && !parseFloat(value, separator)) {
+      problem = "needs a number written with \"" + separator + "\" as its decimal separator";
+    }
+  }
+  void operator()(std::string_view sec, std::string_view k, std::string&) {
+    check(sec, k, {}, {}, false);
+  }
+  void operator()(std::string_view sec, std::string_view k, int&) { check(sec, k); }
+  void operator()(std::string_view sec, std::string_view k, int16_t&) {
+    check(sec, k, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max());
+  }
+  void operator()(std::string_view sec, std::string_view k, uint32_t&) { check(sec, k); }
+  void operator()(std::string_view sec, std::string_view k, bool&) {
+    check(sec, k, {}, {}, true, true);
+  }
+  void operator()(std::string_view sec, std::string_view k, double&) {
+    check(sec, k, {}, {}, false, false, true);
+  }
+};
+
+}  // namespace
+
 void readSettings(const IniFile& ini, Context& ctx, bool& invalidNumbers) {
   Settings fresh;
   FieldReader reader{ini, invalidNumbers};
   visitSettings(fresh, reader);
-  checkDirectory(ctx, fresh.tmpdir, "Invalid Temporary Directory");
-  checkDirectory(ctx, fresh.wavdir, "Invalid WAV File Directory");
+  checkReadSettings(ctx, fresh);
   ctx.settings = fresh;
+}
+
+std::string checkSettingOverride(std::string_view section, std::string_view key,
+                                 std::string_view value) {
+  OverrideChecker checker{section, key, value, localeDecimalSeparator(), false, {}};
+  Settings scratch;
+  visitSettings(scratch, checker);
+  if (!checker.found)
+    return "there is no setting " + std::string(key) + " in [" + std::string(section) + "]";
+  return checker.problem;
+}
+
+void applySettingOverrides(const IniFile& overrides, Context& ctx, bool& invalidNumbers) {
+  Settings s = ctx.settings;
+  FieldReader reader{overrides, invalidNumbers};
+  visitSettings(s, reader);
+  checkReadSettings(ctx, s);
+  ctx.settings = s;
 }
 
 void writeSettings(IniFile& ini, const Settings& settings) {
@@ -454,7 +532,7 @@ std::vector<RecentFileItem> recentFileMenu(const IniFile& ini) {
 }
 
 StartupResult readConfigurationAtStartup(Context& ctx, IniFile& ini, PresetStore& presets,
-                                         MacroTable& macros) {
+                                         MacroTable& macros, const IniFile* overrides) {
   StartupResult result;
   migrateLegacyFileName(ini.path().parent_path());
   result.load = ini.load();
@@ -465,6 +543,7 @@ StartupResult readConfigurationAtStartup(Context& ctx, IniFile& ini, PresetStore
   }
   presets.readAll(ini, result.invalidNumbers);
   readSettings(ini, ctx, result.invalidNumbers);
+  if (overrides) applySettingOverrides(*overrides, ctx, result.invalidNumbers);
   macros.read(ini);
   if (result.invalidNumbers) showInvalidNumberFormatMessage(ctx);
   result.window = readWindowPosition(ini);

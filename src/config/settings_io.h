@@ -77,6 +77,15 @@ struct RecentFileItem {
 // The File menu's items: only entries whose file exists, numbered 1, 2, … without gaps.
 std::vector<RecentFileItem> recentFileMenu(const IniFile& ini);
 
+// One-run overrides of settings (tolmar-batch --set): [Section] key=value entries in an IniFile
+// that is never saved. Why `value` cannot stand for section.key, or empty when it can: the
+// key must be one the options reader knows, and the value must read as the key's type.
+std::string checkSettingOverride(std::string_view section, std::string_view key,
+                                 std::string_view value);
+// Reads the keys present in `overrides` over ctx.settings, through the same reader, checks and
+// limits as the file's own values.
+void applySettingOverrides(const IniFile& overrides, Context& ctx, bool& invalidNumbers);
+
 // Start-up: legacy migration, load, presets, settings, macros, the invalid-number message.
 // The shortcut table is read by its owner from the same IniFile afterwards.
 struct StartupResult {
@@ -84,8 +93,9 @@ struct StartupResult {
   bool invalidNumbers = false;
   WindowPosition window;
 };
+// With overrides, they are applied right after the file's settings.
 StartupResult readConfigurationAtStartup(Context& ctx, IniFile& ini, PresetStore& presets,
-                                         MacroTable& macros);
+                                         MacroTable& macros, const IniFile* overrides = nullptr);
 
 // Closing: window position, dialog positions, then all settings. The caller then writes the
 // shortcut table when it changed, and saves the file.

@@ -80,6 +80,10 @@ class Context {
   bool askYesNo(const std::string& text, MsgKind kind = MsgKind::Information) {
     return ask(kind, Buttons::YesNo, text) == Answer::Yes;
   }
+  // A batch run names every file a step writes: "      Wrote <path>" in the log.
+  void wrote(const std::string& path) {
+    if (silentMode && batchLog) batchLog->push_back("      Wrote " + path);
+  }
   // "List Index Error (WAVEFL/60)"
   void listIndexError(const char* unit, int site);
 

@@ -67,7 +67,9 @@ class Editor : public EditorCore,
   // ---- Settings file (editor_settings.cpp) ----
   // Start-up: VESKOR.INI (migration, presets, settings, macros), then the shortcut table and
   // the values that live outside the settings record. Returns the saved window position.
-  StartupResult readSettingsAtStartup();
+  // With overrides (one run's values, never saved), they are read over the file's settings
+  // before anything derived from the settings is applied.
+  StartupResult readSettingsAtStartup(const IniFile* overrides = nullptr);
   // Close: window and dialog positions, every setting, the shortcut table when it changed.
   // False (with a message) when the file cannot be written.
   bool writeSettingsAtClose(const WindowPosition& window);

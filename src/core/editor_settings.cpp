@@ -5,9 +5,9 @@
 
 namespace tolmar {
 
-StartupResult Editor::readSettingsAtStartup() {
+StartupResult Editor::readSettingsAtStartup(const IniFile* overrides) {
   if (iniFile.path().empty()) iniFile.setPath(configFilePath());
-  StartupResult result = readConfigurationAtStartup(ctx, iniFile, presets, macros);
+  StartupResult result = readConfigurationAtStartup(ctx, iniFile, presets, macros, overrides);
   shortcuts.read(iniFile);
   applyStoredDeclick(ctx.settings, params);
   applyStartupFFTSize();

@@ -312,6 +312,7 @@ bool CueCommands::writeCueSheetFile(const std::string& path, bool append) {
     return false;
   }
   doc.cuesNotWritten = false;
+  e.ctx.wrote(path);
   return true;
 }
 

@@ -45,7 +45,10 @@ class TrackCommits {
  private:
   // An uncommitted track is no more trustworthy than a short one: it goes, as a failed write.
   void report(bool committed) {
-    if (committed) return;
+    if (committed) {
+      ctx_.wrote(path_);
+      return;
+    }
     ctx_.error("Failed to write to " + path_);
     std::error_code ec;
     std::filesystem::remove(path_, ec);

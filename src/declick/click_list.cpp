@@ -183,6 +183,7 @@ void DeclickCommands::SaveClicksinFile1Click() {
     return;
   }
   e.ctx.host().setBusyCursor(false);
+  e.ctx.wrote(path);
 }
 
 bool DeclickCommands::loadClickFile(const std::string& path) {

@@ -92,7 +92,8 @@ void DocumentCommands::SaveAs1Click() {
   if (!copyFileWithProgress(e.ctx, e.doc->path, target, " Writing:")) return;
   e.doc->path = target;
   e.doc->invalidateReadStream();  // the old stream still reads the old file
-  e.Save1Click();
+  // Without edits there is nothing to save: the copy is the whole new file.
+  if (e.Save1Click() || e.doc->undoSteps.empty()) e.ctx.wrote(target);
   e.ctx.readOnly = false;
   e.refreshTitle();
   addToRecentFiles(e.iniFile, target);

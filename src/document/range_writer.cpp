@@ -326,6 +326,8 @@ bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, in
     std::error_code ec;
     std::filesystem::remove(destination, ec);
   }
+  // An uncommitted file is named by the caller once it is committed.
+  if (ok && commit && !destination.empty()) ctx.wrote(destination);
   return ok;
 }
 

@@ -184,6 +184,7 @@ void SpectralCommands::SaveFingerprintinFile1Click() {
     return;
   }
   e.ctx.host().setBusyCursor(false);
+  e.ctx.wrote(path);
 }
 
 bool SpectralCommands::loadFingerprintFile(const std::string& path) {

@@ -141,8 +141,9 @@ void ViewCommands::SaveMarkersinFile1Click() {
     target = *chosen;
   }
   e.ctx.host().setBusyCursor(true);
-  saveMarkerFile(target);
+  const bool saved = saveMarkerFile(target);
   e.ctx.host().setBusyCursor(false);
+  if (saved) e.ctx.wrote(target);
 }
 
 void ViewCommands::LoadMarkersfromFile1Click() {

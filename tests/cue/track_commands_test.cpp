@@ -309,7 +309,8 @@ TEST_F(TrackCommandsTest, ATrackNamedLikeTheOpenFileIsRefusedAndTheFileKept) {
   editor.ctx.settings.splitcustomstring = "%t";
   batch();
   editor.SplitTracks1Click();
-  EXPECT_EQ(log, (std::vector<std::string>{"      New file same as existing file!"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"      New file same as existing file!",
+                                           "      Wrote " + dir.file("y.wav")}));
   EXPECT_EQ(trackSamples(dir.file("side.wav")), stairs(0, 588 * 30 - 1));
   EXPECT_EQ(trackSamples(dir.file("y.wav")), stairs(588 * 10, 588 * 30 - 1));
 }
