@@ -387,13 +387,17 @@ void TMainForm::setBusyCursor(bool busy) {
   busyDepth_ = std::max(busyDepth_, 0);
 }
 
+// Where a file dialog opens: the suggested name inside the suggested folder.
+static QString startPath(const FileDialogSpec& spec) {
+  if (spec.fileName.empty()) return QString::fromStdString(spec.directory);
+  return QString::fromStdString(
+      (std::filesystem::path(spec.directory) / std::filesystem::path(spec.fileName).filename())
+          .string());
+}
+
 std::optional<std::string> TMainForm::openFileDialog(const FileDialogSpec& spec) {
   if (!interactive_) return std::nullopt;
-  const QString start = QString::fromStdString(
-      spec.fileName.empty() ? spec.directory
-                            : (std::filesystem::path(spec.directory) /
-                               std::filesystem::path(spec.fileName).filename())
-                                  .string());
+  const QString start = startPath(spec);
   const QString f = QFileDialog::getOpenFileName(this, QString::fromStdString(spec.title), start,
                                                  qtFilter(spec.filter));
   if (f.isEmpty()) return std::nullopt;
@@ -402,11 +406,7 @@ std::optional<std::string> TMainForm::openFileDialog(const FileDialogSpec& spec)
 
 std::optional<std::string> TMainForm::saveFileDialog(const FileDialogSpec& spec) {
   if (!interactive_) return std::nullopt;
-  const QString start = QString::fromStdString(
-      spec.fileName.empty() ? spec.directory
-                            : (std::filesystem::path(spec.directory) /
-                               std::filesystem::path(spec.fileName).filename())
-                                  .string());
+  const QString start = startPath(spec);
   const QString f = QFileDialog::getSaveFileName(this, QString::fromStdString(spec.title), start,
                                                  qtFilter(spec.filter));
   if (f.isEmpty()) return std::nullopt;
