@@ -43,8 +43,13 @@ void parseOnce(const uint8_t* data, size_t size, bool strict, int currentRate) {
 
   const auto n = static_cast<int64_t>(size);
   check(size >= 44);
-  check(std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WAVEfmt ", 8) == 0);
-  check(loadU16(data + 20) == 1 && loadU16(data + 22) == 2 && loadU16(data + 34) == 16);
+  check(std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WAVE", 4) == 0);
+  // Other chunks may stand before "fmt "; where it comes first, its fields are checkable here.
+  if (std::memcmp(data + 12, "fmt ", 4) == 0) {
+    const uint16_t tag = loadU16(data + 20);
+    check(tag == 1 || tag == 0xFFFE);
+    check(loadU16(data + 22) == 2 && loadU16(data + 34) == 16);
+  }
   check(r.sampleRate == 44100 || r.sampleRate == 48000);
   check(!strict || r.sampleRate == currentRate);
   check(r.adoptRate == !strict);
