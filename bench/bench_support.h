@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/host.h"
+#include "editor/host.h"
 
 namespace tolmar::bench {
 

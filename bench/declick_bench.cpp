@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "core/editor.h"
 #include "declick/detection.h"
+#include "editor/editor.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "core/editor.h"
+#include "editor/editor.h"
 #include "declick/detection.h"
 #include "document/binary_file.h"
 #include "document/wav_format.h"

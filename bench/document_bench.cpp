@@ -29,10 +29,10 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "core/context.h"
-#include "core/host.h"
 #include "document/wav_format.h"
 #include "document/wave_file.h"
+#include "editor/context.h"
+#include "editor/host.h"
 
 namespace {
 

@@ -31,9 +31,9 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "core/editor.h"
-#include "core/host.h"
 #include "document/wav_format.h"
+#include "editor/editor.h"
+#include "editor/host.h"
 
 namespace {
 

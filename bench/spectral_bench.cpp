@@ -26,10 +26,10 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "core/editor.h"
 #include "document/wav_format.h"
 #include "dsp/fft.h"
 #include "dsp/noise_reduction.h"
+#include "editor/editor.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "core/editor.h"
+#include "editor/editor.h"
 
 namespace {
 

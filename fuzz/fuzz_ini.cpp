@@ -9,7 +9,7 @@
 #include "config/macro_store.h"
 #include "config/presets.h"
 #include "config/settings_io.h"
-#include "core/context.h"
+#include "editor/context.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/host.h"
+#include "editor/host.h"
 
 namespace tolmar {
 

@@ -19,13 +19,13 @@
 #include <vector>
 
 #include "app/batch_host.h"
-#include "config/batch_mode.h"
-#include "config/command_table.h"
-#include "config/macro_runner.h"
 #include "config/settings_io.h"
-#include "core/editor.h"
 #include "document/file_copy.h"
 #include "document/wav_format.h"
+#include "editor/batch_mode.h"
+#include "editor/command_table.h"
+#include "editor/editor.h"
+#include "editor/macro_runner.h"
 
 extern char** environ;
 

@@ -1,11 +1,11 @@
-#include "declick/declick_params.h"
+#include "config/declick_params.h"
 
 #include <algorithm>
 #include <cctype>
 
+#include "base/session.h"
 #include "config/ini_file.h"
 #include "config/presets.h"
-#include "core/context.h"
 
 namespace tolmar {
 
@@ -26,7 +26,7 @@ bool nameBefore(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-ClickParamsDialog::ClickParamsDialog(Context& ctx, ClickPresetList& presets, IniFile* presetFile,
+ClickParamsDialog::ClickParamsDialog(Session& ctx, ClickPresetList& presets, IniFile* presetFile,
                                      const DeclickParams& params, const std::string& presetName,
                                      bool findEnabled)
     : findEnabled(findEnabled), ctx_(ctx), presets_(presets), presetFile_(presetFile) {

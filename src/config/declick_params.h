@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "declick/declick_types.h"
+#include "config/declick_types.h"
 
 namespace tolmar {
 
@@ -27,7 +27,7 @@ struct DeclickParams {
   bool processRight = true;
 };
 
-class Context;
+class Session;
 class IniFile;
 template <class Family>
 class PresetList;
@@ -54,7 +54,7 @@ class ClickParamsDialog {
   // Filled from the parameter set and the current preset name. presetFile: where the preset
   // operations write the presets (none: not written). findEnabled: a document with a
   // non-empty selection is open.
-  ClickParamsDialog(Context& ctx, ClickPresetList& presets, IniFile* presetFile,
+  ClickParamsDialog(Session& ctx, ClickPresetList& presets, IniFile* presetFile,
                     const DeclickParams& params, const std::string& presetName, bool findEnabled);
 
   // The bars. Positions are limited to their ranges; the width bar never stays above the
@@ -104,7 +104,7 @@ class ClickParamsDialog {
   void writePresets();
   void savePresetFile();
 
-  Context& ctx_;
+  Session& ctx_;
   ClickPresetList& presets_;
   IniFile* presetFile_;
   std::vector<std::string> names_;

@@ -276,7 +276,7 @@ const typename PresetList<Family>::Preset* PresetList<Family>::get(std::string_v
 }
 
 template <class Family>
-bool PresetList<Family>::add(Context& ctx, const Preset& preset) {
+bool PresetList<Family>::add(Session& ctx, const Preset& preset) {
   Preset* existing = findLast(preset.name);
   if (!existing) {
     items_.push_back(preset);
@@ -335,7 +335,7 @@ void PresetList<Family>::write(IniFile& ini) const {
 }
 
 template <class Family>
-void PresetList<Family>::setDefault(Context& ctx, IniFile& ini) {
+void PresetList<Family>::setDefault(Session& ctx, IniFile& ini) {
   for (const Preset& p : Family::factory()) add(ctx, p);
   write(ini);
 }

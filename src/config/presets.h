@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/session.h"
+#include "config/declick_types.h"
 #include "config/ini_file.h"
-#include "core/context.h"
-#include "declick/declick_types.h"
 
 namespace tolmar {
 
@@ -118,7 +118,7 @@ class PresetList {
   // Appends a preset with a new name. A preset of the same name with other values is
   // overwritten after the family's question (without asking in silent mode); with the same
   // values nothing happens. Returns whether the list changed.
-  bool add(Context& ctx, const Preset& preset);
+  bool add(Session& ctx, const Preset& preset);
   // Returns whether a preset was removed.
   bool del(std::string_view name);
   // Reads preset1, preset2, … up to the first missing or empty key. A text that does not parse
@@ -129,7 +129,7 @@ class PresetList {
   // other keys (the current settings) are kept.
   void write(IniFile& ini) const;
   // Adds every factory preset through add(), then writes the family.
-  void setDefault(Context& ctx, IniFile& ini);
+  void setDefault(Session& ctx, IniFile& ini);
   // Replaces the list by the factory presets, asking nothing.
   void installFactory() { items_ = Family::factory(); }
 
@@ -163,7 +163,7 @@ struct PresetStore {
 inline const ClickPreset* GetClickPreset(const ClickPresetList& l, std::string_view name) {
   return l.get(name);
 }
-inline bool AddClickPreset(Context& ctx, ClickPresetList& l, const ClickPreset& p) {
+inline bool AddClickPreset(Session& ctx, ClickPresetList& l, const ClickPreset& p) {
   return l.add(ctx, p);
 }
 inline bool DelClickPreset(ClickPresetList& l, std::string_view name) {
@@ -175,14 +175,14 @@ inline void ReadClickPresets(ClickPresetList& l, const IniFile& ini, bool& inval
 inline void WriteClickPresets(const ClickPresetList& l, IniFile& ini) {
   l.write(ini);
 }
-inline void SetDefaultClickPresets(Context& ctx, ClickPresetList& l, IniFile& ini) {
+inline void SetDefaultClickPresets(Session& ctx, ClickPresetList& l, IniFile& ini) {
   l.setDefault(ctx, ini);
 }
 
 inline const EQPreset* GetEQPreset(const EQPresetList& l, std::string_view name) {
   return l.get(name);
 }
-inline bool AddEQPreset(Context& ctx, EQPresetList& l, const EQPreset& p) {
+inline bool AddEQPreset(Session& ctx, EQPresetList& l, const EQPreset& p) {
   return l.add(ctx, p);
 }
 inline bool DelEQPreset(EQPresetList& l, std::string_view name) {
@@ -194,14 +194,14 @@ inline void ReadEQPresets(EQPresetList& l, const IniFile& ini, bool& invalidNumb
 inline void WriteEQPresets(const EQPresetList& l, IniFile& ini) {
   l.write(ini);
 }
-inline void SetDefaultEQPresets(Context& ctx, EQPresetList& l, IniFile& ini) {
+inline void SetDefaultEQPresets(Session& ctx, EQPresetList& l, IniFile& ini) {
   l.setDefault(ctx, ini);
 }
 
 inline const FilterPreset* GetFilterPreset(const FilterPresetList& l, std::string_view name) {
   return l.get(name);
 }
-inline bool AddFilterPreset(Context& ctx, FilterPresetList& l, const FilterPreset& p) {
+inline bool AddFilterPreset(Session& ctx, FilterPresetList& l, const FilterPreset& p) {
   return l.add(ctx, p);
 }
 inline bool DelFilterPreset(FilterPresetList& l, std::string_view name) {
@@ -213,14 +213,14 @@ inline void ReadFilterPresets(FilterPresetList& l, const IniFile& ini, bool& inv
 inline void WriteFilterPresets(const FilterPresetList& l, IniFile& ini) {
   l.write(ini);
 }
-inline void SetDefaultFilterPresets(Context& ctx, FilterPresetList& l, IniFile& ini) {
+inline void SetDefaultFilterPresets(Session& ctx, FilterPresetList& l, IniFile& ini) {
   l.setDefault(ctx, ini);
 }
 
 inline const ChanmixPreset* GetChanmixPreset(const ChanmixPresetList& l, std::string_view name) {
   return l.get(name);
 }
-inline bool AddChanmixPreset(Context& ctx, ChanmixPresetList& l, const ChanmixPreset& p) {
+inline bool AddChanmixPreset(Session& ctx, ChanmixPresetList& l, const ChanmixPreset& p) {
   return l.add(ctx, p);
 }
 inline bool DelChanmixPreset(ChanmixPresetList& l, std::string_view name) {
@@ -232,7 +232,7 @@ inline void ReadChanmixPresets(ChanmixPresetList& l, const IniFile& ini, bool& i
 inline void WriteChanmixPresets(const ChanmixPresetList& l, IniFile& ini) {
   l.write(ini);
 }
-inline void SetDefaultChanmixPresets(Context& ctx, ChanmixPresetList& l, IniFile& ini) {
+inline void SetDefaultChanmixPresets(Session& ctx, ChanmixPresetList& l, IniFile& ini) {
   l.setDefault(ctx, ini);
 }
 

@@ -18,7 +18,7 @@ const char* const kInvalidNumberFormatText =
     "be due to a change in the defined number format (eg. switching between American and French "
     "representations). Default values have been substituted.";
 
-void showInvalidNumberFormatMessage(Context& ctx) {
+void showInvalidNumberFormatMessage(Session& ctx) {
   ctx.warning(kInvalidNumberFormatText);
 }
 
@@ -256,7 +256,7 @@ struct FieldWriter {
   }
 };
 
-void checkDirectory(Context& ctx, std::string& dir, const char* what) {
+void checkDirectory(Session& ctx, std::string& dir, const char* what) {
   if (dir.empty()) return;
   std::error_code ec;
   if (fs::is_directory(fs::path(dir), ec)) return;
@@ -274,7 +274,7 @@ namespace {
 
 // What every value read from outside goes through after the reader, from the file or from an
 // override alike: the one place for checks and limits.
-void checkReadSettings(Context& ctx, Settings& s) {
+void checkReadSettings(Session& ctx, Settings& s) {
   checkDirectory(ctx, s.tmpdir, "Invalid Temporary Directory");
   checkDirectory(ctx, s.wavdir, "Invalid WAV File Directory");
 }
@@ -329,7 +329,7 @@ struct OverrideChecker {
 
 }  // namespace
 
-void readSettings(const IniFile& ini, Context& ctx, bool& invalidNumbers) {
+void readSettings(const IniFile& ini, Session& ctx, bool& invalidNumbers) {
   Settings fresh;
   FieldReader reader{ini, invalidNumbers};
   visitSettings(fresh, reader);
@@ -347,7 +347,7 @@ std::string checkSettingOverride(std::string_view section, std::string_view key,
   return checker.problem;
 }
 
-void applySettingOverrides(const IniFile& overrides, Context& ctx, bool& invalidNumbers) {
+void applySettingOverrides(const IniFile& overrides, Session& ctx, bool& invalidNumbers) {
   Settings s = ctx.settings;
   FieldReader reader{overrides, invalidNumbers};
   visitSettings(s, reader);
@@ -445,7 +445,7 @@ const std::vector<std::pair<std::string, std::string>>& legacyMenuPathRenames() 
   static const std::vector<std::pair<std::string, std::string>> kRenames = [] {
     std::vector<std::pair<std::string, std::string>> list;
     for (const char* item :
-         {"Output (Play) Selection", "Play Selection With Context", "Play Context Around Selection",
+         {"Output (Play) Selection", "Play Selection With Session", "Play Session Around Selection",
           "Kill (Stop) Output", "Play Left Channel", "Play Right Channel",
           "Input (Record) New WAV File"}) {
       list.emplace_back(std::string("File | ") + item, std::string("Play/Record | ") + item);
@@ -531,7 +531,7 @@ std::vector<RecentFileItem> recentFileMenu(const IniFile& ini) {
   return items;
 }
 
-StartupResult readConfigurationAtStartup(Context& ctx, IniFile& ini, PresetStore& presets,
+StartupResult readConfigurationAtStartup(Session& ctx, IniFile& ini, PresetStore& presets,
                                          MacroTable& macros, const IniFile* overrides) {
   StartupResult result;
   migrateLegacyFileName(ini.path().parent_path());

@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "base/session.h"
+#include "base/settings.h"
+#include "config/declick_params.h"
 #include "config/ini_file.h"
-#include "config/settings.h"
-#include "core/context.h"
-#include "declick/declick_params.h"
 
 namespace tolmar {
 
@@ -21,13 +21,13 @@ struct PresetStore;
 // Shown once at start-up when some float could not be read.
 extern const char* const kInvalidNumberFormatText;
 // Shows kInvalidNumberFormatText as a warning.
-void showInvalidNumberFormatMessage(Context& ctx);
+void showInvalidNumberFormatMessage(Session& ctx);
 
 // Reads every key of [Options] … [Dialogpos], in the reader's order, into ctx.settings; missing
 // keys take the record's defaults. A float that does not parse keeps its default and sets
 // invalidNumbers. A temporary or WAV directory that does not exist is reported (warning) and
 // cleared.
-void readSettings(const IniFile& ini, Context& ctx, bool& invalidNumbers);
+void readSettings(const IniFile& ini, Session& ctx, bool& invalidNumbers);
 // Erases [Options], [Colours] and [Noise], then writes every key of the reader's list except
 // those of [Debug] and [Dialogpos], in the same order. The shortcut table is written apart.
 void writeSettings(IniFile& ini, const Settings& settings);
@@ -84,7 +84,7 @@ std::string checkSettingOverride(std::string_view section, std::string_view key,
                                  std::string_view value);
 // Reads the keys present in `overrides` over ctx.settings, through the same reader, checks and
 // limits as the file's own values.
-void applySettingOverrides(const IniFile& overrides, Context& ctx, bool& invalidNumbers);
+void applySettingOverrides(const IniFile& overrides, Session& ctx, bool& invalidNumbers);
 
 // Start-up: legacy migration, load, presets, settings, macros, the invalid-number message.
 // The shortcut table is read by its owner from the same IniFile afterwards.
@@ -94,7 +94,7 @@ struct StartupResult {
   WindowPosition window;
 };
 // With overrides, they are applied right after the file's settings.
-StartupResult readConfigurationAtStartup(Context& ctx, IniFile& ini, PresetStore& presets,
+StartupResult readConfigurationAtStartup(Session& ctx, IniFile& ini, PresetStore& presets,
                                          MacroTable& macros, const IniFile* overrides = nullptr);
 
 // Closing: window position, dialog positions, then all settings. The caller then writes the

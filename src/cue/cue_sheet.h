@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cue/cue.h"
+#include "document/cue.h"
 #include "document/deletions.h"  // cdFrameFrames
 
 namespace tolmar {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "config/settings.h"
+#include "base/settings.h"
 #include "document/wave_file.h"
 
 namespace tolmar {
@@ -52,7 +52,7 @@ TrackFinding TrackFinding::fromSettings(const Settings& s, int rate) {
 TrackFindResult findTrackBoundaries(WaveFile& doc, int32_t selStart, int32_t selEnd,
                                     const TrackFinding& finding,
                                     const std::function<void(int32_t)>& place) {
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   TrackFindResult result;
   if (selStart < 0 || selEnd <= selStart) return result;
   const bool edits = !doc.interps.empty();

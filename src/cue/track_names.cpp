@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "config/settings.h"
+#include "base/settings.h"
 
 namespace tolmar {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "core/context.h"
+#include "base/session.h"
 #include "document/wave_file.h"
 
 namespace tolmar {
@@ -26,7 +26,7 @@ struct Candidate {
 
 class Analysis {
  public:
-  Analysis(Context& ctx, WaveFile& doc, DeclickParams& params, int32_t p, const ClickTrial& trial)
+  Analysis(Session& ctx, WaveFile& doc, DeclickParams& params, int32_t p, const ClickTrial& trial)
       : ctx_(ctx), doc_(doc), params_(params), p_(p), trial_(trial) {}
 
   ClickAnalysisOutcome run() {
@@ -184,7 +184,7 @@ class Analysis {
     return !failed && params_.relAmplitude >= kAnalysisAmpMin;
   }
 
-  Context& ctx_;
+  Session& ctx_;
   WaveFile& doc_;
   DeclickParams& params_;
   int32_t p_;
@@ -195,7 +195,7 @@ class Analysis {
 
 }  // namespace
 
-ClickAnalysisOutcome AnalyseClick(Context& ctx, WaveFile& doc, DeclickParams& params, int32_t p,
+ClickAnalysisOutcome AnalyseClick(Session& ctx, WaveFile& doc, DeclickParams& params, int32_t p,
                                   const ClickTrial& trial) {
   const int32_t selStart = doc.selStart;
   const int32_t selEnd = doc.selEnd;

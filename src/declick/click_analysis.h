@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <functional>
 
-#include "declick/declick_params.h"
+#include "config/declick_params.h"
 
 namespace tolmar {
 
-class Context;
+class Session;
 class WaveFile;
 
 struct ClickTrialResult {
@@ -28,7 +28,7 @@ enum class ClickAnalysisOutcome { Found, NotFound, Cancelled };
 // moved for the trials and restored afterwards. The parameter set keeps the values of the last
 // trial; on success the repair width is raised to the click width when smaller. Shows the
 // outcome's message (none when cancelled) and asks before trying the rare shapes.
-ClickAnalysisOutcome AnalyseClick(Context& ctx, WaveFile& doc, DeclickParams& params, int32_t p,
+ClickAnalysisOutcome AnalyseClick(Session& ctx, WaveFile& doc, DeclickParams& params, int32_t p,
                                   const ClickTrial& trial);
 
 // Search ranges and the progress total of a full analysis.

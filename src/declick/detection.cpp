@@ -11,7 +11,7 @@
 #include <system_error>
 #include <thread>
 
-#include "core/context.h"
+#include "base/session.h"
 #include "declick/model_detection.h"
 #include "declick/repair.h"
 #include "document/binary_file.h"
@@ -701,11 +701,11 @@ int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists
   // Frames past the end of the file are never scanned, and above all never written.
   const int32_t selEnd = std::min(doc.selEnd, doc.lastFrame);
   if (selStart < 0 || selEnd <= selStart) return 0;
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
 
   BinaryFile file;
   if (!file.open(doc.path, repair ? BinaryFile::Mode::ReadWrite : BinaryFile::Mode::Read)) {
-    if (ctx.settings.emitbeeps) ctx.host().beep();
+    if (ctx.settings.emitbeeps) ctx.beep();
     if (failedOut) *failedOut = true;
     return 0;
   }
@@ -750,7 +750,7 @@ int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists
     const int64_t chunk = (static_cast<int64_t>(blockEnd) - selStart) / chunkFrames + 1;
     if (chunk <= chunkShown) return true;
     chunkShown = chunk;
-    ctx.host().progressDetail(clicksFoundText(count));
+    ctx.progressDetail(clicksFoundText(count));
     if (!progress->step(static_cast<int>(chunk * 100 / chunks))) return false;
     // A command run from the pump may have discarded the list being filled.
     if (!repair) {
@@ -894,14 +894,14 @@ int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists
   } catch (const std::exception&) {
     failed = true;
   }
-  if (progress) ctx.host().progressDetail(clicksFoundText(count));
+  if (progress) ctx.progressDetail(clicksFoundText(count));
   progress.reset();
   file.close();
   if (repair) {
     doc.ProcessRescanQueue();
     doc.displayOutOfDate = true;
   }
-  if (failed && ctx.settings.emitbeeps) ctx.host().beep();
+  if (failed && ctx.settings.emitbeeps) ctx.beep();
   if (failedOut) *failedOut = failed;
   return count;
 }

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "config/declick_params.h"
 #include "declick/click_list.h"
-#include "declick/declick_params.h"
 #include "declick/glitch_list.h"
 
 namespace tolmar {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "declick/declick_types.h"
+#include "config/declick_types.h"
 
 namespace tolmar {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/context.h"
+#include "base/session.h"
 #include "document/binary_file.h"
 
 namespace tolmar {
@@ -117,7 +117,7 @@ EditPlan planEdits(const std::vector<Deletion>& deletions, const std::vector<Ins
   return plan;
 }
 
-bool writeRebuiltFrames(Context& ctx, const EditPlan& plan, BinaryFile& src, int64_t dataOffset,
+bool writeRebuiltFrames(Session& ctx, const EditPlan& plan, BinaryFile& src, int64_t dataOffset,
                         const std::string& srcPath, BinaryFile& dst, const std::string& dstPath) {
   Progress progress(ctx, " Writing temp file:");
   const int64_t total = std::max<int64_t>(plan.newFrameCount, 1);

@@ -15,7 +15,7 @@
 namespace tolmar {
 
 class BinaryFile;
-class Context;
+class Session;
 
 // Inserts the mark before the first mark that starts later, then merges every pair of
 // neighbours that overlap or touch (end + 1 >= next start) until nothing merges.
@@ -62,7 +62,7 @@ EditPlan planEdits(const std::vector<Deletion>& deletions, const std::vector<Ins
 // under the caption " Writing temp file:". A short write shows "Failed to write to " + dstPath
 // and clears the continue flag; so does a short read (with "Failed to read from " + srcPath).
 // True when every frame was written and the run was not cancelled.
-bool writeRebuiltFrames(Context& ctx, const EditPlan& plan, BinaryFile& src, int64_t dataOffset,
+bool writeRebuiltFrames(Session& ctx, const EditPlan& plan, BinaryFile& src, int64_t dataOffset,
                         const std::string& srcPath, BinaryFile& dst, const std::string& dstPath);
 
 }  // namespace tolmar

@@ -69,7 +69,7 @@ void WaveFile::FinishBlock(Interpolation& rec) {
     rec.samples.resize(static_cast<size_t>(rec.end - rec.start + 1));
   }
   buildRecordPeaks(rec);
-  if (ctx_.bigEditMode && rec.byteSize >= 2 * static_cast<int64_t>(ctx_.chunkSize) - 2) spill(rec);
+  if (bigEditMode && rec.byteSize >= 2 * static_cast<int64_t>(chunkSize) - 2) spill(rec);
 }
 
 void WaveFile::spill(Interpolation& rec) {
@@ -246,19 +246,19 @@ bool WaveFile::BeginLargeEdit(int32_t first, int32_t last, int chunkFrames) {
       break;
     }
   }
-  ctx_.bigEditMode = !ctx_.settings.bigeditsinmemory &&
-                     static_cast<int64_t>(last) - first >
-                         static_cast<int64_t>(ctx_.settings.bigeditthresh) * ctx_.sampleRate;
-  ctx_.overlayNonEmpty = !interps.empty();
-  ctx_.chunkSize = chunkFrames;
+  bigEditMode = !ctx_.settings.bigeditsinmemory &&
+                static_cast<int64_t>(last) - first >
+                    static_cast<int64_t>(ctx_.settings.bigeditthresh) * ctx_.sampleRate;
+  overlayNonEmpty = !interps.empty();
+  chunkSize = chunkFrames;
   return true;
 }
 
 void WaveFile::EndLargeEdit() {
-  ctx_.bigEditMode = false;
-  if (ctx_.overlayNonEmpty) OrganiseEdits();
-  ctx_.overlayNonEmpty = true;
-  ctx_.host().refreshCommands();
+  bigEditMode = false;
+  if (overlayNonEmpty) OrganiseEdits();
+  overlayNonEmpty = true;
+  ctx_.refreshCommands();
 }
 
 void WaveFile::OrganiseEdits() {
@@ -287,7 +287,7 @@ void WaveFile::OrganiseEdits() {
         }
       }
       // Cancel stays live without paying for a message pass on every comparison.
-      if (++comparisons % 64 == 0) ctx_.host().pump();
+      if (++comparisons % 64 == 0) ctx_.pump();
     }
   }
   progress.reset();

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "core/context.h"
+#include "base/session.h"
 #include "document/binary_file.h"
 #include "document/file_names.h"
 
@@ -50,7 +50,7 @@ bool sameFile(const std::string& a, const std::string& b) {
   return !ec && ca == cb;
 }
 
-bool copyFileWithProgress(Context& ctx, const std::string& source, const std::string& destination,
+bool copyFileWithProgress(Session& ctx, const std::string& source, const std::string& destination,
                           const std::string& caption) {
   if (sameFile(source, destination)) {
     // Creating the destination would truncate the source itself.
@@ -114,7 +114,7 @@ bool copyFileWithProgress(Context& ctx, const std::string& source, const std::st
   return ok;
 }
 
-std::error_code moveFileWithProgress(Context& ctx, const std::string& source,
+std::error_code moveFileWithProgress(Session& ctx, const std::string& source,
                                      const std::string& destination, const std::string& caption) {
   std::error_code ec;
   fs::rename(source, destination, ec);

@@ -7,7 +7,7 @@
 
 namespace tolmar {
 
-class Context;
+class Session;
 
 // The place a free-space message names for `path`: the directory it is written into. (There
 // are no drive letters here; the directory is what the user recognises.)
@@ -23,14 +23,14 @@ bool sameFile(const std::string& a, const std::string& b);
 // Copies source to destination in 5000-byte chunks under `caption`, shows its own errors
 // ("Not enough free space on disk ...", "Failed to write file ...") and deletes the destination
 // when it fails or is cancelled. A destination that is the source itself is refused untouched.
-bool copyFileWithProgress(Context& ctx, const std::string& source, const std::string& destination,
+bool copyFileWithProgress(Session& ctx, const std::string& source, const std::string& destination,
                           const std::string& caption);
 
 // Moves source to destination: a rename when both lie on one filesystem (an existing
 // destination is replaced in one step), else a copy with progress followed by deleting the
 // source. Returns the platform's error (empty on success) and shows none itself beyond the
 // copy's own messages; the source stays in place whenever the move fails.
-std::error_code moveFileWithProgress(Context& ctx, const std::string& source,
+std::error_code moveFileWithProgress(Session& ctx, const std::string& source,
                                      const std::string& destination, const std::string& caption);
 
 }  // namespace tolmar

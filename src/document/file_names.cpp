@@ -5,7 +5,7 @@
 #include <random>
 #include <system_error>
 
-#include "core/context.h"
+#include "base/session.h"
 
 namespace fs = std::filesystem;
 
@@ -59,7 +59,7 @@ std::string makeTempFileName(const std::string& directory, const std::string& tm
   return {};
 }
 
-std::string makeTempFileName(const Context& ctx, const std::string& directory,
+std::string makeTempFileName(const Session& ctx, const std::string& directory,
                              const std::string& documentPath) {
   return makeTempFileName(directory, ctx.settings.tmpdir, documentPath);
 }

@@ -6,7 +6,7 @@
 
 namespace tolmar {
 
-class Context;
+class Session;
 
 // Picks the directory (the first non-empty of: directory, tmpdirSetting, the directory of
 // documentPath, the system temporary directory) and returns "<dir>/TQnnnnnn" for the first
@@ -16,7 +16,7 @@ std::string makeTempFileName(const std::string& directory, const std::string& tm
                              const std::string& documentPath);
 
 // The same with the temporary-directory setting of the context.
-std::string makeTempFileName(const Context& ctx, const std::string& directory,
+std::string makeTempFileName(const Session& ctx, const std::string& directory,
                              const std::string& documentPath);
 
 // Twelve random hex digits, for scratch names that parallel processes must not share.

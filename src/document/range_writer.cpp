@@ -179,7 +179,7 @@ class RawCopyWorker {
 // Cancel (the continue flag tells which).
 bool fillRange(WaveFile& doc, RangeSink& sink, const std::string& caption, int32_t first,
                int32_t extra, int32_t last) {
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   ctx.continueFlag = true;
   const int64_t total = static_cast<int64_t>(last) - first + 1;
   {
@@ -254,7 +254,7 @@ std::string invalidFileNameText(const std::string& path) {
 
 bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, int32_t extra,
                 int32_t last, bool commit) {
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   if (first < 0 || last < first || extra < 0) return false;
   const uint64_t frames = static_cast<uint64_t>(last - first + 1) + static_cast<uint64_t>(extra);
   const uint64_t dataBytes64 = frames * kWavFrameBytes;
@@ -286,7 +286,7 @@ bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, in
       if (ctx.continueFlag) ctx.error("Failed to write to " + name);
       return false;
     }
-    if (!ctx.host().setClipboardWave(image)) {
+    if (!ctx.setClipboardWave(image)) {
       ctx.error("Failed to write to " + name);
       return false;
     }

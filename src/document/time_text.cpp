@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "core/context.h"
+#include "base/session.h"
 
 namespace tolmar {
 
@@ -59,7 +59,7 @@ std::string formatTime(int64_t position, int rate, bool timeInFrames, bool track
   return prefix + buf;
 }
 
-std::string formatTime(const Context& ctx, int64_t position, const std::vector<Cue>& cues) {
+std::string formatTime(const Session& ctx, int64_t position, const std::vector<Cue>& cues) {
   return formatTime(position, ctx.sampleRate, ctx.settings.timeinframes, ctx.settings.tracksintimes,
                     cues);
 }
@@ -137,7 +137,7 @@ std::optional<int32_t> parseTime(const std::string& text, int rate, bool timeInF
   return static_cast<int32_t>(position);
 }
 
-int32_t parseTime(Context& ctx, const std::string& text, const std::vector<Cue>& cues) {
+int32_t parseTime(Session& ctx, const std::string& text, const std::vector<Cue>& cues) {
   const auto position = parseTime(text, ctx.sampleRate, ctx.settings.timeinframes, cues);
   if (!position) {
     ctx.error(kInvalidTimeText);

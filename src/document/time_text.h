@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "cue/cue.h"
+#include "document/cue.h"
 
 namespace tolmar {
 
-class Context;
+class Session;
 
 inline constexpr const char kInvalidTimeText[] = "Invalid time specification";
 
@@ -22,7 +22,7 @@ std::string formatTime(int64_t position, int rate, bool timeInFrames, bool track
                        const std::vector<Cue>& cues);
 
 // With the context's rate and its time-in-frames and tracks-in-times settings.
-std::string formatTime(const Context& ctx, int64_t position, const std::vector<Cue>& cues);
+std::string formatTime(const Session& ctx, int64_t position, const std::vector<Cue>& cues);
 
 // The frame position a time text names, or nullopt when the text is not a time, or names a
 // position outside the 32-bit frame range. "T+time" counts from the start of track T.
@@ -30,6 +30,6 @@ std::optional<int32_t> parseTime(const std::string& text, int rate, bool timeInF
                                  const std::vector<Cue>& cues);
 
 // As the time fields use it: an invalid text shows kInvalidTimeText as an error and gives 0.
-int32_t parseTime(Context& ctx, const std::string& text, const std::vector<Cue>& cues);
+int32_t parseTime(Session& ctx, const std::string& text, const std::vector<Cue>& cues);
 
 }  // namespace tolmar

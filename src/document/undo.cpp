@@ -28,7 +28,7 @@ void WaveFile::CommitEdit(int32_t recordCount, const std::string& caption) {
   // step is not: an Undo or Redo then would pair records with the wrong step.
   DirectWriteScope busy(*this);
   DiscardRedoData();
-  auto step = std::make_unique<UndoCount>(recordCount, caption, ctx_.bigEditMode);
+  auto step = std::make_unique<UndoCount>(recordCount, caption, bigEditMode);
   const size_t n = std::min(static_cast<size_t>(recordCount), interps.size());
   const size_t firstIdx = interps.size() - n;
 

@@ -6,7 +6,7 @@
 // Only one kind of sample data is accepted: 16-bit PCM (format tag 1, or the extensible format
 // with the PCM subformat and 16 valid bits), 2 channels, 44100 or 48000 frames per second.
 // Other chunks may stand before "fmt " and between fmt and data; every odd-sized chunk is
-// followed by its pad byte. Nothing here touches the Context; callers apply what the parse
+// followed by its pad byte. Nothing here touches the Session; callers apply what the parse
 // found.
 
 #include <array>
@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "core/context.h"
+#include "base/session.h"
 #include "document/binary_file.h"
 
 namespace tolmar {

@@ -8,7 +8,7 @@
 
 namespace tolmar {
 
-WaveFile::WaveFile(Context& ctx) : ctx_(ctx) {}
+WaveFile::WaveFile(Session& ctx) : ctx_(ctx) {}
 
 WaveFile::~WaveFile() {
   // Unsaved edits die with the document, so the summary must not keep their peaks: put the

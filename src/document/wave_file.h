@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "core/context.h"
-#include "cue/cue.h"
+#include "base/session.h"
 #include "document/big_edit_store.h"
 #include "document/binary_file.h"
+#include "document/cue.h"
 #include "document/interpolation.h"
 #include "document/marks.h"
 #include "document/overlay_index.h"
@@ -21,13 +21,13 @@ namespace tolmar {
 
 class WaveFile {
  public:
-  explicit WaveFile(Context& ctx);
+  explicit WaveFile(Session& ctx);
   // Destroy: writes the peak cache, deletes the big-edit store, frees every record.
   ~WaveFile();
   WaveFile(const WaveFile&) = delete;
   WaveFile& operator=(const WaveFile&) = delete;
 
-  Context& ctx() { return ctx_; }
+  Session& ctx() { return ctx_; }
 
   // ---- File and header (wave_file.cpp) ----
   // Opens and parses the file; throws FileError when the file cannot be opened at all.
@@ -110,6 +110,11 @@ class WaveFile {
 
   bool displayOutOfDate = false;
 
+  // Edit-mode values set by BeginLargeEdit.
+  bool bigEditMode = false;
+  int chunkSize = 9000;
+  bool overlayNonEmpty = false;
+
   Interps interps;
   UndoSteps undoSteps;
   Interps redoRecords;
@@ -139,7 +144,7 @@ class WaveFile {
 
  private:
   friend class OverlayIndex;
-  Context& ctx_;
+  Session& ctx_;
   BinaryFile reader_;
   OverlayIndex index_;
   std::vector<int16_t> spillBuf_;

@@ -79,7 +79,7 @@ int32_t TakeNewestUndoStep(WaveFile& doc) {
 
 void SmoothCopyEdges(WaveFile& doc, MarkerList& markers, int32_t first, int32_t last, bool left,
                      bool right) {
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   if (!doc.hasSelection()) return;
   if (!((left && ctx.editLeft) || (right && ctx.editRight))) return;
   const int32_t selStart = doc.selStart;
@@ -98,7 +98,7 @@ void SmoothCopyEdges(WaveFile& doc, MarkerList& markers, int32_t first, int32_t 
 int32_t CopyEarlierBlock(WaveFile& doc, MarkerList& markers, int32_t sourceStart, bool right,
                          bool left, int32_t destStart, int32_t sourceEnd,
                          const BlockCopyOptions& options) {
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   const int32_t offset = destStart - sourceStart;
   // Records outside the file would be written past its data at Save.
   const int32_t lo = std::max({sourceStart, 0, -offset});
@@ -143,7 +143,7 @@ int32_t CopyEarlierBlock(WaveFile& doc, MarkerList& markers, int32_t sourceStart
     if (options.smoothEdges) SmoothCopyEdges(doc, markers, lo + offset, hi + offset, left, right);
     result = doc.undoSteps.back()->recordCount;
   }
-  if (options.refreshDisplay) ctx.host().requestRepaint();
+  if (options.refreshDisplay) ctx.requestRepaint();
   doc.EndLargeEdit();
   return result;
 }

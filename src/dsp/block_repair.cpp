@@ -48,7 +48,7 @@ void CompatibleBlockSearch::reset() {
 }
 
 std::string searchCaption(WaveFile& doc, int64_t distance) {
-  const Context& ctx = doc.ctx();
+  const Session& ctx = doc.ctx();
   // A distance, not a position: no track prefix.
   return std::string(distance >= 0 ? " Searching; offset now: +" : " Searching; offset now: -") +
          formatTime(distance >= 0 ? distance : -distance, ctx.sampleRate, ctx.settings.timeinframes,
@@ -57,11 +57,11 @@ std::string searchCaption(WaveFile& doc, int64_t distance) {
 
 bool FindNextCompatibleBlock(WaveFile& doc, CompatibleBlockSearch& search,
                              const CompatibleSearchParams& params, int32_t displayStep) {
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   const int32_t S = doc.selStart;
   const int32_t E = doc.selEnd;
   if (!doc.hasSelection()) {
-    if (ctx.settings.emitbeeps) ctx.host().beep();
+    if (ctx.settings.emitbeeps) ctx.beep();
     return false;
   }
   const int64_t L = static_cast<int64_t>(E) - S;
@@ -92,7 +92,7 @@ bool FindNextCompatibleBlock(WaveFile& doc, CompatibleBlockSearch& search,
   {
     Progress stop(ctx, "", false);
     while (low <= c && c <= high && !found && ctx.continueFlag) {
-      ctx.host().progressDetail(searchCaption(doc, c - S));
+      ctx.progressDetail(searchCaption(doc, c - S));
       stop.pump();
       const int32_t at = static_cast<int32_t>(c);
       int16_t first[2], last[2];
@@ -126,7 +126,7 @@ bool FindNextCompatibleBlock(WaveFile& doc, CompatibleBlockSearch& search,
     }
   }
   if (!found) ctx.warning(kNoCompatibleBlockText);
-  ctx.host().requestRepaint();
+  ctx.requestRepaint();
   return found;
 }
 
@@ -163,7 +163,7 @@ int32_t CopyOverlay(WaveFile& doc, MarkerList& markers, const OverlayBlock& over
 
 int32_t CopyOtherChannel(WaveFile& doc, MarkerList& markers, int32_t first, int32_t last,
                          bool destinationRight, bool smoothEdges) {
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   if (first < 0 || first >= last) return 0;
   if (!doc.BeginLargeEdit(first, last, kEffectChunkFrames)) return 0;
   const int dest = destinationRight ? 1 : 0;
@@ -176,14 +176,14 @@ int32_t CopyOtherChannel(WaveFile& doc, MarkerList& markers, int32_t first, int3
   });
   const int32_t result = finishStep(doc, markers, r.records, "Copy Other Channel", smoothEdges,
                                     first, last, !destinationRight, destinationRight);
-  ctx.host().requestRepaint();
+  ctx.requestRepaint();
   doc.EndLargeEdit();
   return result;
 }
 
 int32_t MoveBlockVertically(WaveFile& doc, MarkerList& markers, int32_t first, int32_t last,
                             int64_t step, bool up, bool right, bool left, bool smoothEdges) {
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   if (first < 0 || first >= last || !(left || right)) return 0;
   if (!doc.BeginLargeEdit(first, last, kEffectChunkFrames)) return 0;
   const int64_t by = up ? -step : step;
@@ -196,7 +196,7 @@ int32_t MoveBlockVertically(WaveFile& doc, MarkerList& markers, int32_t first, i
   });
   const int32_t result =
       finishStep(doc, markers, r.records, "Nudge Block", smoothEdges, first, last, left, right);
-  ctx.host().requestRepaint();
+  ctx.requestRepaint();
   doc.EndLargeEdit();
   return result;
 }
@@ -211,7 +211,7 @@ int SpectralReplacementSize(int32_t start, int32_t end) {
 }
 
 bool SpectralReplace(WaveFile& doc, SpectralEngine& engine, int channel) {
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   if (!doc.hasSelection()) return false;
   const int32_t S = doc.selStart;
   const int32_t E = doc.selEnd;
@@ -262,7 +262,7 @@ bool SpectralReplace(WaveFile& doc, SpectralEngine& engine, int channel) {
   doc.FinishBlock(*rec);
   const bool kept = doc.AddEdit(std::move(rec), channel) != nullptr;
   if (kept) doc.CommitEdit(1, "Spectral Replacement");
-  ctx.host().requestRepaint();
+  ctx.requestRepaint();
   return kept;
 }
 

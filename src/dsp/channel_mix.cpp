@@ -44,7 +44,7 @@ EffectOutcome channelMixSelection(WaveFile& doc, const Settings::Mixer& mix, boo
                                   MarkerList* markers) {
   EffectOutcome out;
   if (!doc.hasSelection()) return out;
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   const PassSpec spec{" Channel Mix:", filterWalk(doc.selStart, doc.selEnd),
                       direct ? PassStore::Direct : PassStore::Records};
   const PassResult r = runEffectPass(doc, spec, [&](int16_t* buf, int32_t first, int32_t last) {
@@ -60,7 +60,7 @@ EffectOutcome channelMixSelection(WaveFile& doc, const Settings::Mixer& mix, boo
   out.stopped = r.stopped;
   out.records = r.records;
   if (r.records > 0) doc.CommitEdit(r.records, "Channel Mix");
-  ctx.host().requestRepaint();
+  ctx.requestRepaint();
   if (out.clipped) ctx.warning(kChannelMixClipText);
   return out;
 }

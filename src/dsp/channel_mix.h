@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "config/settings.h"
+#include "base/settings.h"
 #include "dsp/effect_road.h"
 #include "dsp/level_effects.h"
 

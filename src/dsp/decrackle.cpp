@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/context.h"
+#include "base/session.h"
 #include "declick/detection.h"
 #include "declick/glitch_list.h"
 #include "document/wave_file.h"
@@ -60,7 +60,7 @@ DecrackleOutcome decrackleSelection(WaveFile& doc, SpectralEngine& engine,
                                     const NoiseFingerprint& fingerprint, DeclickParams& declick,
                                     const GlitchList& falseClicks, const DecrackleParams& params,
                                     bool direct, bool smoothEdges) {
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   DecrackleOutcome out;
   const int32_t S = doc.selStart;
   const int32_t E = doc.selEnd;
@@ -78,7 +78,7 @@ DecrackleOutcome decrackleSelection(WaveFile& doc, SpectralEngine& engine,
   BinaryFile* stream = &output.stream();
   // A is taken from the previous block's C as read, so reads never meet this run's own edits:
   // those lie before the block being read.
-  const bool throughOverlay = direct || ctx.overlayNonEmpty;
+  const bool throughOverlay = direct || doc.overlayNonEmpty;
   const size_t samples = static_cast<size_t>(n) * 2;
   std::vector<int16_t> a(samples), b(samples), c(samples), d(samples), cAsRead(samples);
   ClickDetector detector(declick, falseClicks, ctx.continueFlag);

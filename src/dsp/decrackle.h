@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "config/settings.h"
-#include "declick/declick_params.h"
+#include "base/settings.h"
+#include "config/declick_params.h"
 #include "dsp/fft.h"
 #include "dsp/noise_reduction.h"
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/settings.h"
 #include "config/presets.h"
-#include "config/settings.h"
 
 namespace tolmar {
 

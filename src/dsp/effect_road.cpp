@@ -46,7 +46,7 @@ int32_t storeRecords(WaveFile& doc, const int16_t* buf, int32_t first, int32_t l
 }  // namespace
 
 PassResult runEffectPass(WaveFile& doc, const PassSpec& spec, const ChunkCompute& compute) {
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   PassResult result;
   const int32_t chunks = spec.walk.count();
   if (chunks <= 0) return result;

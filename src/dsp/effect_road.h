@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "core/context.h"
+#include "base/session.h"
 #include "view/marker_list.h"
 
 namespace tolmar {

@@ -140,7 +140,7 @@ EffectOutcome applyFilterPass(WaveFile& doc, const std::string& caption, bool di
                               MarkerList* markers, double factor,
                               const std::function<void(int16_t*, int32_t, CoreRun&)>& core,
                               const std::string& undoCaption, const char* clipText) {
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   EffectOutcome out;
   const PassSpec spec{caption, filterWalk(doc.selStart, doc.selEnd),
                       direct ? PassStore::Direct : PassStore::Records};
@@ -158,7 +158,7 @@ EffectOutcome applyFilterPass(WaveFile& doc, const std::string& caption, bool di
   out.stopped = r.stopped;
   out.records = r.records;
   if (r.records > 0) doc.CommitEdit(r.records, undoCaption);
-  ctx.host().requestRepaint();
+  ctx.requestRepaint();
   if (out.clipped) ctx.warning(clipText);
   return out;
 }
@@ -187,7 +187,7 @@ EffectOutcome equaliseSelection(WaveFile& doc, FilterState& state, const Setting
                         peak = std::max(peak, run.peak);
                       });
     if (scan.stopped) {
-      doc.ctx().host().requestRepaint();
+      doc.ctx().requestRepaint();
       EffectOutcome out;
       out.stopped = true;
       return out;

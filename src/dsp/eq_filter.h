@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "config/settings.h"
+#include "base/settings.h"
 #include "dsp/effect_road.h"
 #include "dsp/level_effects.h"
 

@@ -13,7 +13,7 @@ std::string regionTooShortText(int n) {
 
 int32_t meanMagnitudes(WaveFile& doc, SpectralEngine& engine, int32_t first, int32_t blocks,
                        bool window, double* left, double* right) {
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   const int n = engine.N();
   std::vector<int16_t> frames(static_cast<size_t>(n) * 2);
   std::vector<double> magL(static_cast<size_t>(n)), magR(static_cast<size_t>(n));

@@ -103,7 +103,7 @@ EffectOutcome amplifyCompressSelection(WaveFile& doc, const AmplifyParams& p, bo
                                        MarkerList* markers) {
   EffectOutcome out;
   if (!doc.hasSelection()) return out;
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   const int32_t S = doc.selStart;
   const int32_t E = doc.selEnd;
   const int rate = ctx.sampleRate;
@@ -122,7 +122,7 @@ EffectOutcome amplifyCompressSelection(WaveFile& doc, const AmplifyParams& p, bo
   out.stopped = r.stopped;
   out.records = r.records;
   if (r.records > 0) doc.CommitEdit(r.records, "Amplify/Compress");
-  ctx.host().requestRepaint();
+  ctx.requestRepaint();
   if (out.clipped) ctx.warning(kAmplifyClipText);
   return out;
 }
@@ -237,7 +237,7 @@ void NormaliseFrames(int16_t* buf, int32_t frames, const NormalisePlan& plan, bo
 NormaliseOutcome normaliseSelection(WaveFile& doc, const NormaliseSettings& s, bool direct) {
   NormaliseOutcome out;
   if (!doc.hasSelection() || (!s.normalise && !s.removeDc)) return out;
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   const ChunkWalk walk = levelWalk(doc.selStart, doc.selEnd);
 
   LevelScan totals;
@@ -251,7 +251,7 @@ NormaliseOutcome normaliseSelection(WaveFile& doc, const NormaliseSettings& s, b
                                             hi[c] = std::max(hi[c], totals.maximum[c]);
                                           }
                                         });
-  ctx.host().requestRepaint();
+  ctx.requestRepaint();
   if (scan.stopped) {
     out.stopped = true;
     return out;
@@ -270,7 +270,7 @@ NormaliseOutcome normaliseSelection(WaveFile& doc, const NormaliseSettings& s, b
   out.stopped = r.stopped;
   out.records = r.records;
   if (r.records > 0) doc.CommitEdit(r.records, "Normalise");
-  ctx.host().requestRepaint();
+  ctx.requestRepaint();
   return out;
 }
 
@@ -297,7 +297,7 @@ void FadeFrames(int16_t* buf, int32_t frames, int32_t firstFrame, int32_t S, int
 EffectOutcome FadeSelection(WaveFile& doc, bool fadeOut, double F) {
   EffectOutcome out;
   if (!doc.hasSelection()) return out;
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   const int32_t S = doc.selStart;
   const int32_t E = doc.selEnd;
   const PassResult r = runEffectPass(doc, {" Fading:", fadeWalk(S, E), PassStore::Records},
@@ -309,7 +309,7 @@ EffectOutcome FadeSelection(WaveFile& doc, bool fadeOut, double F) {
   out.stopped = r.stopped;
   out.records = r.records;
   if (r.records > 0) doc.CommitEdit(r.records, "Fade");
-  ctx.host().requestRepaint();
+  ctx.requestRepaint();
   return out;
 }
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "config/settings.h"
+#include "base/settings.h"
 #include "dsp/effect_road.h"
 
 namespace tolmar {

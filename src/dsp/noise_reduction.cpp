@@ -159,7 +159,7 @@ bool SpectralOutput::put(int16_t* buf, const int16_t* asRead, int32_t first, int
     records_ += storeBlock(doc_, buf, first, last);
     return true;
   }
-  Context& ctx = doc_.ctx();
+  Session& ctx = doc_.ctx();
   const bool writable[2] = {ctx.editLeft, ctx.editRight};
   if (!writable[0] && !writable[1]) return true;
   const int32_t frames = last - first + 1;
@@ -186,7 +186,7 @@ void SpectralOutput::finish(const std::string& step) {
 NoiseOutcome reduceNoiseSelection(WaveFile& doc, SpectralEngine& engine,
                                   const NoiseFingerprint& fingerprint, const NoiseParams& params,
                                   bool direct) {
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   NoiseOutcome out;
   const int32_t S = doc.selStart;
   const int32_t E = doc.selEnd;
@@ -202,7 +202,7 @@ NoiseOutcome reduceNoiseSelection(WaveFile& doc, SpectralEngine& engine,
   }
   BinaryFile* stream = &output.stream();
   // Reads never meet this run's own records: those lie before the block being read.
-  const bool throughOverlay = direct || ctx.overlayNonEmpty;
+  const bool throughOverlay = direct || doc.overlayNonEmpty;
   const size_t samples = static_cast<size_t>(n) * 2;
   std::vector<int16_t> a(samples), b(samples), c(samples), cAsRead(samples), asRead(samples);
   uint64_t generationOfA = 0;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "config/settings.h"
+#include "base/settings.h"
 #include "document/wave_file.h"
 #include "dsp/fft.h"
 

@@ -33,7 +33,7 @@ SelectionStats measureSelection(WaveFile& doc) {
                                                   std::abs(stats.scan.maximum[c])});
                     });
   stats.stopped = r.stopped;
-  doc.ctx().host().requestRepaint();
+  doc.ctx().requestRepaint();
   return stats;
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "config/settings.h"
+#include "base/settings.h"
 #include "dsp/level_effects.h"
 #include "view/marker_list.h"
 

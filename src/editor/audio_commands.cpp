@@ -1,6 +1,6 @@
-#include "audio/audio_commands.h"
+#include "editor/audio_commands.h"
 
-#include "core/editor.h"
+#include "editor/editor.h"
 
 namespace tolmar {
 

@@ -1,8 +1,8 @@
-#include "config/automation_commands.h"
+#include "editor/automation_commands.h"
 
-#include "config/macro_dialogs.h"
-#include "config/shortcut_table.h"
-#include "core/editor.h"
+#include "editor/editor.h"
+#include "editor/macro_dialogs.h"
+#include "editor/shortcut_table.h"
 
 namespace tolmar {
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "config/ini_file.h"
-#include "config/macro_runner.h"
 #include "config/macro_store.h"
-#include "config/shortcut_table.h"
+#include "editor/macro_runner.h"
+#include "editor/shortcut_table.h"
 
 namespace tolmar {
 

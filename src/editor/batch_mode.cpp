@@ -1,11 +1,11 @@
-#include "config/batch_mode.h"
+#include "editor/batch_mode.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "core/editor.h"
 #include "document/file_copy.h"
 #include "document/time_text.h"
+#include "editor/editor.h"
 
 namespace tolmar {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "config/macro_runner.h"
 #include "config/macro_store.h"
+#include "editor/macro_runner.h"
 
 namespace tolmar {
 

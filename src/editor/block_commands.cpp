@@ -1,13 +1,13 @@
-#include "dsp/block_commands.h"
+#include "editor/block_commands.h"
 
 #include <algorithm>
 #include <charconv>
 #include <optional>
 #include <vector>
 
-#include "core/editor.h"
 #include "document/time_text.h"
 #include "dsp/block_copy.h"
+#include "editor/editor.h"
 
 namespace tolmar {
 

@@ -6,9 +6,9 @@
 #include <charconv>
 #include <filesystem>
 
-#include "core/editor.h"
 #include "declick/click_file.h"
 #include "document/binary_file.h"
+#include "editor/editor.h"
 
 namespace tolmar {
 

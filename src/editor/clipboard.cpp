@@ -2,12 +2,12 @@
 
 #include <filesystem>
 
-#include "core/editor.h"
-#include "document/document_commands.h"
 #include "document/file_copy.h"
 #include "document/file_names.h"
 #include "document/range_writer.h"
 #include "document/wav_format.h"
+#include "editor/document_commands.h"
+#include "editor/editor.h"
 
 namespace tolmar {
 

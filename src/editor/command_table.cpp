@@ -1,7 +1,7 @@
 // The command table and the availability pass.
 //
 // Wiring a handler: build it as a member of Editor (in its command part, e.g.
-// `void FindAllClicks1Click();` in declick/declick_commands.h), then replace the row's `nullptr`
+// `void FindAllClicks1Click();` in editor/declick_commands.h), then replace the row's `nullptr`
 // action below with its address, e.g.
 //     item(kDc, "Find &All Clicks", "FindAllClicks1Click", "", sel, &Editor::FindAllClicks1Click),
 // A row whose action is null is "not built": the menu shows it, but it is never enabled, and a
@@ -10,9 +10,9 @@
 // state also gets a `checked` function (see editLeftChecked). When the state behind a predicate
 // is built, fill its field in computeCommandState (each missing one is marked there).
 
-#include "config/command_table.h"
+#include "editor/command_table.h"
 
-#include "core/editor.h"
+#include "editor/editor.h"
 
 namespace tolmar {
 

@@ -1,4 +1,4 @@
-#include "cue/cue_commands.h"
+#include "editor/cue_commands.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,11 +10,11 @@
 #include <sstream>
 
 #include "config/settings_io.h"
-#include "core/editor.h"
 #include "cue/cue_sheet.h"
 #include "document/file_copy.h"
 #include "document/replacing_file.h"
 #include "document/time_text.h"
+#include "editor/editor.h"
 
 namespace tolmar {
 

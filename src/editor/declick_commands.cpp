@@ -1,7 +1,7 @@
-#include "declick/declick_commands.h"
+#include "editor/declick_commands.h"
 
-#include "core/editor.h"
 #include "declick/detection.h"
+#include "editor/editor.h"
 
 namespace tolmar {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "config/declick_params.h"
 #include "declick/click_list.h"
-#include "declick/declick_params.h"
 
 namespace tolmar {
 

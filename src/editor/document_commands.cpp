@@ -1,4 +1,4 @@
-#include "document/document_commands.h"
+#include "editor/document_commands.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "config/settings_io.h"
-#include "core/editor.h"
 #include "document/deletions.h"
 #include "document/file_copy.h"
 #include "document/file_names.h"
 #include "document/storage_sync.h"
 #include "document/time_text.h"
 #include "document/wav_format.h"
+#include "editor/editor.h"
 
 namespace fs = std::filesystem;
 

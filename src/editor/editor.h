@@ -6,21 +6,21 @@
 #include <memory>
 #include <string>
 
-#include "audio/audio_commands.h"
-#include "config/automation_commands.h"
 #include "config/presets.h"
 #include "config/settings_io.h"
-#include "core/context.h"
-#include "core/host.h"
-#include "cue/cue_commands.h"
-#include "declick/declick_commands.h"
-#include "declick/repair_commands.h"
-#include "document/document_commands.h"
 #include "document/wave_file.h"
-#include "dsp/block_commands.h"
-#include "dsp/effect_commands.h"
-#include "dsp/spectral_commands.h"
-#include "view/view_commands.h"
+#include "editor/audio_commands.h"
+#include "editor/automation_commands.h"
+#include "editor/block_commands.h"
+#include "editor/context.h"
+#include "editor/cue_commands.h"
+#include "editor/declick_commands.h"
+#include "editor/document_commands.h"
+#include "editor/effect_commands.h"
+#include "editor/host.h"
+#include "editor/repair_commands.h"
+#include "editor/spectral_commands.h"
+#include "editor/view_commands.h"
 
 namespace tolmar {
 

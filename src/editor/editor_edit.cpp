@@ -1,6 +1,6 @@
 // The Edit menu's channel switches.
 
-#include "core/editor.h"
+#include "editor/editor.h"
 
 namespace tolmar {
 

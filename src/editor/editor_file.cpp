@@ -3,9 +3,9 @@
 #include <filesystem>
 
 #include "config/settings_io.h"
-#include "core/editor.h"
 #include "document/time_text.h"
 #include "document/wav_format.h"
+#include "editor/editor.h"
 
 namespace tolmar {
 

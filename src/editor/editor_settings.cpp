@@ -1,7 +1,7 @@
 // Reading VESKOR.INI at start-up and writing it at close.
 
 #include "config/settings_io.h"
-#include "core/editor.h"
+#include "editor/editor.h"
 
 namespace tolmar {
 

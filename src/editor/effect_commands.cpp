@@ -1,13 +1,13 @@
-#include "dsp/effect_commands.h"
+#include "editor/effect_commands.h"
 
 #include <algorithm>
 
-#include "core/editor.h"
 #include "document/time_text.h"
 #include "dsp/channel_mix.h"
 #include "dsp/effect_controls.h"
 #include "dsp/level_effects.h"
 #include "dsp/statistics.h"
+#include "editor/editor.h"
 
 namespace tolmar {
 

@@ -7,13 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/session.h"
+
 namespace tolmar {
-
-enum class MsgKind { Error, Warning, Information };
-
-enum class Buttons { YesNo, YesNoCancel, OkCancel };
-
-enum class Answer { Yes, No, Cancel, Ok };
 
 // What an open or save dialog starts with. Filter uses the "Label|pattern|Label|pattern" form.
 struct FileDialogSpec {

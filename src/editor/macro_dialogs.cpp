@@ -1,9 +1,9 @@
-#include "config/macro_dialogs.h"
+#include "editor/macro_dialogs.h"
 
 #include <algorithm>
 
-#include "config/batch_mode.h"
-#include "core/editor.h"
+#include "editor/batch_mode.h"
+#include "editor/editor.h"
 
 namespace tolmar {
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "config/command_table.h"
-#include "config/macro_runner.h"
 #include "config/macro_store.h"
 #include "config/presets.h"
-#include "core/context.h"
+#include "editor/command_table.h"
+#include "editor/context.h"
+#include "editor/macro_runner.h"
 
 namespace tolmar {
 

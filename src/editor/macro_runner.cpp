@@ -1,9 +1,9 @@
-#include "config/macro_runner.h"
+#include "editor/macro_runner.h"
 
 #include <cmath>
 
-#include "config/command_table.h"
-#include "core/editor.h"
+#include "editor/command_table.h"
+#include "editor/editor.h"
 
 namespace tolmar {
 

@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "config/declick_params.h"
 #include "config/macro_store.h"
 #include "config/presets.h"
-#include "core/context.h"
-#include "declick/declick_params.h"
+#include "editor/context.h"
 
 namespace tolmar {
 

@@ -1,15 +1,16 @@
-#include "declick/repair_commands.h"
+#include "editor/repair_commands.h"
 
 #include <algorithm>
 #include <memory>
 #include <new>
 
-#include "core/editor.h"
 #include "declick/ar_model.h"
+#include "editor/editor.h"
 #include "declick/click_analysis.h"
 #include "declick/detection.h"
 #include "declick/repair.h"
 #include "dsp/block_copy.h"
+#include "editor/editor.h"
 
 namespace tolmar {
 
@@ -135,7 +136,7 @@ void RepairCommands::SmoothSelection1Click() {
   const int32_t s = doc.selStart;
   const int32_t end = std::min(doc.selEnd, doc.lastFrame);
   if (end <= s || !doc.BeginLargeEdit(s, end, kChunkFrames)) return;
-  e.ctx.overlayNonEmpty = true;
+  doc.overlayNonEmpty = true;
   int32_t count = 0;
   if (canRead(doc)) {
     Progress progress(e.ctx, " Smoothing:");

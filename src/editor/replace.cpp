@@ -1,7 +1,7 @@
 // Replace From Clipboard, Replace From File (with undo and by direct overwrite) and Append
 // Other File at End: the DocumentCommands handlers that bring audio in from the outside.
 
-#include "document/replace.h"
+#include "editor/replace.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,12 +9,12 @@
 #include <memory>
 #include <vector>
 
-#include "core/editor.h"
 #include "document/clipboard_image.h"
-#include "document/document_commands.h"
 #include "document/file_copy.h"
 #include "document/file_names.h"
 #include "document/wav_format.h"
+#include "editor/document_commands.h"
+#include "editor/editor.h"
 
 namespace fs = std::filesystem;
 
@@ -237,7 +237,7 @@ bool appendToFile(Context& ctx, WaveFile& doc, WaveFile& source) {
 }  // namespace
 
 int32_t replaceFromSource(WaveFile& doc, const uint8_t* frames, int32_t first, int32_t last) {
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   if (last < first) return 0;
   const bool both = ctx.editLeft && ctx.editRight;
   const int single = ctx.editLeft ? 0 : 1;

@@ -1,8 +1,8 @@
-#include "config/shortcut_table.h"
+#include "editor/shortcut_table.h"
 
 #include <cctype>
 
-#include "core/context.h"
+#include "base/session.h"
 
 namespace tolmar {
 
@@ -120,7 +120,7 @@ std::string shortcutClashText(const std::string& path) {
 }
 
 bool setShortcutChecked(ShortcutTable& table, const Command& c, const std::string& text,
-                        Context& ctx, bool showDebugItems) {
+                        Session& ctx, bool showDebugItems) {
   const std::string previous = table.shortcut(c);
   table.set(c, text);
   const std::vector<std::string> clashing = table.clashes(c, showDebugItems);

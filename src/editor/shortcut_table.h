@@ -8,12 +8,12 @@
 #include <string_view>
 #include <vector>
 
-#include "config/command_table.h"
 #include "config/ini_file.h"
+#include "editor/command_table.h"
 
 namespace tolmar {
 
-class Context;
+class Session;
 
 inline constexpr const char* kShortcutSection = "Shortcut";
 inline constexpr const char* kBackOutClashQuestion =
@@ -64,7 +64,7 @@ std::string shortcutClashText(const std::string& path);
 // back the change out (Yes restores the previous shortcut). Returns whether the new shortcut
 // stayed.
 bool setShortcutChecked(ShortcutTable& table, const Command& c, const std::string& text,
-                        Context& ctx, bool showDebugItems);
+                        Session& ctx, bool showDebugItems);
 
 // The shortcut text the Options dialog builds: "Shift+", "Ctrl+", "Alt+" in that order, then
 // the key name. No key gives no shortcut.

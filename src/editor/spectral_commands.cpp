@@ -1,13 +1,13 @@
-#include "dsp/spectral_commands.h"
+#include "editor/spectral_commands.h"
 
 #include <filesystem>
 #include <optional>
 #include <vector>
 
-#include "core/editor.h"
 #include "dsp/decrackle.h"
 #include "dsp/fingerprint_file.h"
 #include "dsp/frequency_analysis.h"
+#include "editor/editor.h"
 
 namespace tolmar {
 

@@ -5,13 +5,13 @@
 #include <future>
 #include <system_error>
 
-#include "core/editor.h"
 #include "cue/cue_sheet.h"
 #include "cue/track_finder.h"
 #include "cue/track_names.h"
 #include "document/file_copy.h"
 #include "document/range_writer.h"
 #include "document/storage_sync.h"
+#include "editor/editor.h"
 
 namespace tolmar {
 

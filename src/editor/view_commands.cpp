@@ -1,12 +1,12 @@
-#include "view/view_commands.h"
+#include "editor/view_commands.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-#include "core/editor.h"
 #include "document/binary_file.h"
 #include "document/replacing_file.h"
+#include "editor/editor.h"
 
 namespace fs = std::filesystem;
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "core/context.h"
+#include "base/session.h"
 #include "document/wave_file.h"
 
 namespace tolmar {
@@ -18,7 +18,7 @@ constexpr int32_t kRunFrames = 16384;
 
 // Calls `each(index, frame)` for every point; returns false when cancelled.
 template <typename F>
-bool forEachPoint(Context& ctx, Progress* progress, int32_t first, int32_t last, int32_t step,
+bool forEachPoint(Session& ctx, Progress* progress, int32_t first, int32_t last, int32_t step,
                   F&& each) {
   const int64_t total = int64_t{last} - first + 1;
   int lastShown = -1;
@@ -55,7 +55,7 @@ bool BuildDisplayPoints(WaveFile& doc, int32_t first, int32_t last, bool showPro
   cache.right.clear();
   if (last < first) return true;
 
-  Context& ctx = doc.ctx();
+  Session& ctx = doc.ctx();
   const size_t points = static_cast<size_t>((int64_t{last} - first) / step + 1);
   cache.left.reserve(points);
   cache.right.reserve(points);

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <charconv>
 
-#include "core/editor.h"
+#include "editor/editor.h"
 #include "document/time_text.h"
-#include "view/view_commands.h"
+#include "editor/view_commands.h"
 
 namespace tolmar {
 

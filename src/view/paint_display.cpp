@@ -108,7 +108,7 @@ void paintSpectral(WaveFile& doc, ViewState& view, const PaintInput& in, Display
         }
       }
     }
-    doc.ctx().host().pump();
+    doc.ctx().pump();
   }
   if (in.settings->spectralinvert)
     for (uint32_t& c : out.spectralPixels) c = ~c & 0xFFFFFF;

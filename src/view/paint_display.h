@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "config/settings.h"
-#include "cue/cue.h"
+#include "base/settings.h"
+#include "document/cue.h"
 #include "document/marks.h"
 #include "view/marker_list.h"
 #include "view/view_state.h"

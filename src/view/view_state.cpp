@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "config/settings.h"
+#include "base/settings.h"
 #include "document/wave_file.h"
 
 namespace tolmar {

@@ -1,10 +1,10 @@
-#include "declick/declick_params.h"
+#include "config/declick_params.h"
 
 #include <gtest/gtest.h>
 
 #include "config/ini_file.h"
 #include "config/presets.h"
-#include "core/editor.h"
+#include "editor/editor.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "config/settings.h"
+#include "base/settings.h"
 #include "support/doc_fixture.h"
 
 namespace tolmar::test {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "config/settings.h"
+#include "base/settings.h"
 
 namespace tolmar::test {
 namespace {

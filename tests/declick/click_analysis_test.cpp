@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
-#include "core/editor.h"
 #include "declick/detection.h"
+#include "editor/editor.h"
 #include "support/doc_fixture.h"
 #include "support/editor_fixture.h"
 

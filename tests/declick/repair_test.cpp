@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "core/editor.h"
 #include "dsp/block_copy.h"
+#include "editor/editor.h"
 #include "support/editor_fixture.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"

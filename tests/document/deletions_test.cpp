@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/context.h"
 #include "document/binary_file.h"
+#include "editor/context.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"

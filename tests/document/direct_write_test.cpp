@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/editor.h"
 #include "document/storage_sync.h"
+#include "editor/editor.h"
 #include "support/editor_fixture.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"

@@ -156,7 +156,7 @@ TEST(BigEditStoreTest, SpilledRecordsReadBackAndOrganiseRetiresHiddenOnes) {
   fx.ctx.settings.bigeditthresh = 0;
   WaveFile& doc = fx.open(WavBuilder().staircase(40000));
   ASSERT_TRUE(doc.BeginLargeEdit(0, 39999, 9000));
-  EXPECT_TRUE(fx.ctx.bigEditMode);
+  EXPECT_TRUE(doc.bigEditMode);
   auto* a = fx.block(0, 8999, 0, [](int32_t f) { return f % 1000; });
   auto* b = fx.block(0, 8999, 0, [](int32_t f) { return -(f % 500); });  // hides a entirely
   auto* c = fx.block(9000, 17999, 0, [](int32_t) { return 7; });
@@ -171,9 +171,9 @@ TEST(BigEditStoreTest, SpilledRecordsReadBackAndOrganiseRetiresHiddenOnes) {
   EXPECT_EQ(doc.SampleAt(*a, 4321), 321);
   EXPECT_EQ(fx.read(12000, 12000)[0], 7);
 
-  fx.ctx.overlayNonEmpty = true;
+  doc.overlayNonEmpty = true;
   doc.EndLargeEdit();
-  EXPECT_FALSE(fx.ctx.bigEditMode);
+  EXPECT_FALSE(doc.bigEditMode);
   EXPECT_FALSE(a->active);
   EXPECT_TRUE(c->active);
   EXPECT_EQ(c->effStart, 9000);
@@ -215,7 +215,7 @@ TEST(BigEditStoreTest, SixtyOneSecondsSpillEachFullChunkAndKeepTheLastInMemory) 
   const int32_t n = 61 * 44100;
   WaveFile& doc = fx.open(WavBuilder().frames(n, [](int32_t) { return Frame{1, 1}; }));
   ASSERT_TRUE(doc.BeginLargeEdit(0, n - 1, 9000));
-  ASSERT_TRUE(fx.ctx.bigEditMode);
+  ASSERT_TRUE(doc.bigEditMode);
   int spilled = 0, inMemory = 0;
   for (int32_t s = 0; s < n; s += 9000) {
     auto* r = fx.block(s, std::min(n - 1, s + 8999), 0, [](int32_t) { return 2; });

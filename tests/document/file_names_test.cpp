@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/context.h"
+#include "editor/context.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 

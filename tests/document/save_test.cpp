@@ -16,8 +16,8 @@ TEST(SaveTest, SaveStopsWhenItCannotReadWhatItWrites) {
   {
     DocFixture fx;
     WaveFile& doc = fx.open(WavBuilder().staircase(3000));
-    fx.ctx.bigEditMode = true;
-    fx.ctx.chunkSize = 100;
+    doc.bigEditMode = true;
+    doc.chunkSize = 100;
     auto* l = fx.block(1000, 1999, 0, [](int32_t) { return 7; });
     auto* r = fx.block(1000, 1999, 1, [](int32_t) { return 8; });
     WaveFile::LinkChannels(l, r);

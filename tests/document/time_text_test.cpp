@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "core/context.h"
+#include "editor/context.h"
 #include "support/scripted_host.h"
 
 namespace tolmar {

@@ -165,8 +165,8 @@ TEST(UndoTest, CancelledSaveTakesTheStepsItWroteOutOfTheHistory) {
   {
     DocFixture hid;
     WaveFile& d = hid.open(flat());
-    hid.ctx.bigEditMode = true;
-    hid.ctx.chunkSize = 5;
+    d.bigEditMode = true;
+    d.chunkSize = 5;
     hid.block(100, 199, 0, [](int32_t) { return 5; });
     d.CommitEdit(1, "Fade");
     hid.block(300, 399, 0, [](int32_t) { return 6; });

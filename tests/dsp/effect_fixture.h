@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/editor.h"
+#include "editor/editor.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <numbers>
 
-#include "core/editor.h"
 #include "dsp/channel_mix.h"
 #include "dsp/eq_filter.h"
+#include "editor/editor.h"
 #include "support/run_batch.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
@@ -44,7 +44,8 @@ struct EffectsE2E : ::testing::Test {
   }
 
   BatchRun run(const std::string& steps) {
-    return runBatch("--config-dir " + shellQuoted(config.string()) + " " + steps + " " + shellQuoted(wav));
+    return runBatch("--config-dir " + shellQuoted(config.string()) + " " + steps + " " +
+                    shellQuoted(wav));
   }
 
   // The file's frames as they are on disk.

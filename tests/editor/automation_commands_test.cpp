@@ -1,10 +1,10 @@
-#include "config/automation_commands.h"
+#include "editor/automation_commands.h"
 
 #include <gtest/gtest.h>
 
-#include "config/macro_dialogs.h"
-#include "config/shortcut_table.h"
-#include "core/editor.h"
+#include "editor/editor.h"
+#include "editor/macro_dialogs.h"
+#include "editor/shortcut_table.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"

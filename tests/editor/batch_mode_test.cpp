@@ -1,11 +1,11 @@
-#include "config/batch_mode.h"
+#include "editor/batch_mode.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "core/editor.h"
 #include "document/wav_format.h"
+#include "editor/editor.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"

@@ -1,9 +1,9 @@
-#include "dsp/block_commands.h"
+#include "editor/block_commands.h"
 
 #include <gtest/gtest.h>
 
-#include "config/command_table.h"
 #include "dsp/effect_fixture.h"
+#include "editor/command_table.h"
 
 namespace tolmar::test {
 namespace {

@@ -7,9 +7,9 @@
 #include <tuple>
 #include <vector>
 
-#include "config/command_table.h"
-#include "core/editor.h"
 #include "declick/click_file.h"
+#include "editor/command_table.h"
+#include "editor/editor.h"
 #include "support/editor_fixture.h"
 #include "support/file_size_limit.h"
 #include "support/scripted_host.h"

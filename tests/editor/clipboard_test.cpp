@@ -4,8 +4,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "core/editor.h"
 #include "document/wav_format.h"
+#include "editor/editor.h"
 #include "support/editor_fixture.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"

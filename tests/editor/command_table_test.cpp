@@ -1,4 +1,4 @@
-#include "config/command_table.h"
+#include "editor/command_table.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/editor.h"
+#include "editor/editor.h"
 #include "support/editor_fixture.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/editor.h"
 #include "cue/cue_sheet.h"
+#include "editor/editor.h"
 #include "support/file_size_limit.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"

@@ -1,13 +1,13 @@
-#include "document/document_commands.h"
+#include "editor/document_commands.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "config/command_table.h"
 #include "config/settings_io.h"
-#include "core/editor.h"
 #include "document/file_names.h"
+#include "editor/command_table.h"
+#include "editor/editor.h"
 #include "support/editor_fixture.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"

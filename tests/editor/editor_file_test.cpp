@@ -5,8 +5,8 @@
 
 #include <unistd.h>
 
-#include "core/editor.h"
 #include "document/wav_format.h"
+#include "editor/editor.h"
 #include "support/editor_fixture.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/editor.h"
+#include "editor/editor.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 

@@ -1,4 +1,4 @@
-#include "dsp/effect_commands.h"
+#include "editor/effect_commands.h"
 
 #include <gtest/gtest.h>
 
@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <numbers>
 
-#include "config/command_table.h"
 #include "dsp/effect_controls.h"
 #include "dsp/effect_fixture.h"
 #include "dsp/level_effects.h"
+#include "editor/command_table.h"
 
 namespace tolmar::test {
 namespace {

@@ -1,10 +1,10 @@
-#include "config/macro_dialogs.h"
+#include "editor/macro_dialogs.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "core/editor.h"
+#include "editor/editor.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"

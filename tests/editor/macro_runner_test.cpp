@@ -1,4 +1,4 @@
-#include "config/macro_runner.h"
+#include "editor/macro_runner.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
-#include "document/replace.h"
+#include "editor/replace.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <filesystem>
 
-#include "core/editor.h"
 #include "document/binary_file.h"
 #include "document/clipboard_image.h"
 #include "document/wav_format.h"
+#include "editor/editor.h"
 #include "support/editor_fixture.h"
 #include "support/file_size_limit.h"
 #include "support/scripted_host.h"

@@ -1,11 +1,11 @@
-#include "config/shortcut_table.h"
+#include "editor/shortcut_table.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "core/context.h"
+#include "editor/context.h"
 #include "support/scripted_host.h"
 
 namespace tolmar::test {

@@ -1,15 +1,15 @@
-#include "dsp/spectral_commands.h"
+#include "editor/spectral_commands.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>
 
-#include "config/command_table.h"
 #include "dsp/effect_fixture.h"
 #include "dsp/fingerprint_file.h"
 #include "dsp/frequency_analysis.h"
 #include "dsp/spectral_reference.h"
+#include "editor/command_table.h"
 
 namespace tolmar::test {
 namespace {
@@ -185,7 +185,7 @@ TEST_F(Spectral, ReduceNoiseAsksItsDialogAndStoresItsSettings) {
   EXPECT_EQ(ctx.settings.noiseFactor, 1.0);
   EXPECT_TRUE(ctx.settings.leveldep);
   EXPECT_EQ(doc().undoCaption(), "Undo Reduce Noise");
-  EXPECT_EQ(ctx.chunkSize, 4096) << "the large edit's chunk is N";
+  EXPECT_EQ(doc().chunkSize, 4096) << "the large edit's chunk is N";
   EXPECT_NE(frames(0, doc().lastFrame), original);
   EXPECT_TRUE(host.questions.empty());
 

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "core/editor.h"
+#include "editor/editor.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"

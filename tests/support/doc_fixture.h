@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/context.h"
 #include "document/wave_file.h"
+#include "editor/context.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "core/editor.h"
+#include "editor/editor.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/context.h"
-#include "core/host.h"
+#include "editor/context.h"
+#include "editor/host.h"
 
 namespace tolmar::test {
 

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <iterator>
 
-#include "core/editor.h"
 #include "document/binary_file.h"
+#include "editor/editor.h"
 #include "support/editor_fixture.h"
 #include "support/file_size_limit.h"
 #include "support/scripted_host.h"

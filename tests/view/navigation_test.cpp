@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "config/command_table.h"
-#include "core/editor.h"
+#include "editor/command_table.h"
+#include "editor/editor.h"
 #include "support/editor_fixture.h"
 #include "support/run_batch.h"
 #include "support/temp_dir.h"

@@ -18,7 +18,7 @@
 #include <QVBoxLayout>
 #include <array>
 
-#include "declick/declick_params.h"
+#include "config/declick_params.h"
 
 namespace tolmar::ui {
 

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "core/host.h"
+#include "editor/host.h"
 #include "ui/dialogs/form_dialog.h"
 
 class QWidget;

@@ -19,11 +19,11 @@
 #include <QVBoxLayout>
 #include <climits>
 
-#include "config/macro_dialogs.h"
-#include "cue/cue_commands.h"
-#include "declick/declick_commands.h"
-#include "document/document_commands.h"
-#include "document/replace.h"
+#include "editor/macro_dialogs.h"
+#include "editor/cue_commands.h"
+#include "editor/declick_commands.h"
+#include "editor/document_commands.h"
+#include "editor/replace.h"
 #include "document/wav_format.h"
 #include "dsp/block_commands.h"
 

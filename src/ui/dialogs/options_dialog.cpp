@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "config/settings.h"
+#include "base/settings.h"
 #include "dsp/effect_road.h"
 
 namespace tolmar::ui {

@@ -10,8 +10,8 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "core/editor.h"
-#include "declick/declick_params.h"
+#include "editor/editor.h"
+#include "config/declick_params.h"
 #include "dialog_test_support.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"

@@ -14,12 +14,12 @@
 #include <QTest>
 #include <QTimer>
 
-#include "config/macro_dialogs.h"
-#include "cue/cue_commands.h"
-#include "declick/declick_commands.h"
+#include "editor/macro_dialogs.h"
+#include "editor/cue_commands.h"
+#include "editor/declick_commands.h"
 #include "dialog_test_support.h"
-#include "document/document_commands.h"
-#include "document/replace.h"
+#include "editor/document_commands.h"
+#include "editor/replace.h"
 #include "document/wav_format.h"
 #include "dsp/block_commands.h"
 #include "ui/dialogs/dialogs.h"

@@ -9,10 +9,10 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
-#include "config/settings.h"
-#include "cue/cue_commands.h"
+#include "base/settings.h"
+#include "editor/cue_commands.h"
 #include "dialog_test_support.h"
-#include "dsp/effect_commands.h"
+#include "editor/effect_commands.h"
 #include "dsp/effect_road.h"
 #include "ui/dialogs/dialogs.h"
 
