@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "view/marker_list.h"
+#include "document/marker_list.h"
 
 using namespace tolmar;
 

@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "declick/ar_model.h"
+#include "document/marker_list.h"
 #include "document/wave_file.h"
-#include "view/marker_list.h"
 
 namespace tolmar {
 

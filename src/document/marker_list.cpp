@@ -1,4 +1,4 @@
-#include "view/marker_list.h"
+#include "document/marker_list.h"
 
 #include <algorithm>
 #include <functional>

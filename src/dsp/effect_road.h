@@ -11,7 +11,7 @@
 #include <string>
 
 #include "base/session.h"
-#include "view/marker_list.h"
+#include "document/marker_list.h"
 
 namespace tolmar {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "base/settings.h"
+#include "document/marker_list.h"
 #include "dsp/level_effects.h"
-#include "view/marker_list.h"
 
 namespace tolmar {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "view/marker_list.h"
+#include "document/marker_list.h"
 #include "view/paint_display.h"
 #include "view/view_state.h"
 

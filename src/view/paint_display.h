@@ -9,8 +9,8 @@
 
 #include "base/settings.h"
 #include "document/cue.h"
+#include "document/marker_list.h"
 #include "document/marks.h"
-#include "view/marker_list.h"
 #include "view/view_state.h"
 
 namespace tolmar {

@@ -4,13 +4,13 @@
 #include <iterator>
 
 #include "document/binary_file.h"
+#include "document/marker_list.h"
 #include "editor/editor.h"
 #include "support/editor_fixture.h"
 #include "support/file_size_limit.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
-#include "view/marker_list.h"
 
 namespace tolmar::test {
 namespace {
