@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "editor/editor.h"
 #include "declick/detection.h"
 #include "document/binary_file.h"
 #include "document/wav_format.h"
+#include "editor/editor.h"
 #include "restoration_material.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
-#include "editor/editor.h"
 #include "document/time_text.h"
+#include "editor/editor.h"
 #include "editor/view_commands.h"
 
 namespace tolmar {

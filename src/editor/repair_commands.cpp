@@ -5,7 +5,6 @@
 #include <new>
 
 #include "declick/ar_model.h"
-#include "editor/editor.h"
 #include "declick/click_analysis.h"
 #include "declick/detection.h"
 #include "declick/repair.h"

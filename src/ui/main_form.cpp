@@ -20,8 +20,8 @@
 #include <filesystem>
 #include <map>
 
-#include "config/command_table.h"
 #include "document/time_text.h"
+#include "editor/command_table.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/wave_area.h"
 

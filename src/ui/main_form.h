@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "core/editor.h"
-#include "core/host.h"
+#include "editor/editor.h"
+#include "editor/host.h"
 
 class QAction;
 class QLabel;

@@ -6,8 +6,8 @@
 #include <QWheelEvent>
 #include <algorithm>
 
-#include "core/editor.h"
 #include "document/time_text.h"
+#include "editor/editor.h"
 #include "view/paint_display.h"
 
 namespace tolmar {

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "config/command_table.h"
+#include "editor/command_table.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
 #include "ui/main_form.h"

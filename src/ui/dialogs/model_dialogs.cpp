@@ -19,13 +19,13 @@
 #include <QVBoxLayout>
 #include <climits>
 
-#include "editor/macro_dialogs.h"
+#include "document/wav_format.h"
+#include "editor/block_commands.h"
 #include "editor/cue_commands.h"
 #include "editor/declick_commands.h"
 #include "editor/document_commands.h"
+#include "editor/macro_dialogs.h"
 #include "editor/replace.h"
-#include "document/wav_format.h"
-#include "dsp/block_commands.h"
 
 namespace tolmar::ui {
 

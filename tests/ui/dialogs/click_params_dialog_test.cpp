@@ -10,9 +10,9 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "editor/editor.h"
 #include "config/declick_params.h"
 #include "dialog_test_support.h"
+#include "editor/editor.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"

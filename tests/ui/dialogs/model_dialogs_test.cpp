@@ -14,14 +14,14 @@
 #include <QTest>
 #include <QTimer>
 
-#include "editor/macro_dialogs.h"
+#include "dialog_test_support.h"
+#include "document/wav_format.h"
+#include "editor/block_commands.h"
 #include "editor/cue_commands.h"
 #include "editor/declick_commands.h"
-#include "dialog_test_support.h"
 #include "editor/document_commands.h"
+#include "editor/macro_dialogs.h"
 #include "editor/replace.h"
-#include "document/wav_format.h"
-#include "dsp/block_commands.h"
 #include "ui/dialogs/dialogs.h"
 
 namespace tolmar::ui {

@@ -10,10 +10,10 @@
 #include <QTabWidget>
 
 #include "base/settings.h"
-#include "editor/cue_commands.h"
 #include "dialog_test_support.h"
-#include "editor/effect_commands.h"
 #include "dsp/effect_road.h"
+#include "editor/cue_commands.h"
+#include "editor/effect_commands.h"
 #include "ui/dialogs/dialogs.h"
 
 namespace tolmar::ui {
