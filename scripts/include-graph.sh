@@ -4,14 +4,17 @@
 set -euo pipefail
 cd "$(dirname "$0")/../src"
 
-edges=$(grep -HoE '^#include "[a-z_0-9]+/' -- */*.h */*.cpp |
+# Every source under src/, subfolders too (src/ui/dialogs counts as ui).
+sources=$(find . -mindepth 2 \( -name '*.h' -o -name '*.cpp' \) | sed 's#^\./##' | sort)
+
+edges=$(echo "$sources" | xargs grep -HoE '^#include "[a-z_0-9]+/' -- |
   sed -E 's#^([a-z_0-9]+)/[^:]*:\#include "([a-z_0-9]+)/#\1 \2#' |
   awk '$1 != $2' | sort | uniq -c | awk '{print $2, $3, $1}')
 
 echo "$edges" | awk 'NF { printf "%-9s -> %-9s (%s)\n", $1, $2, $3 }'
 
 status=0
-if grep -nE '^#include "\.\./' -- */*.h */*.cpp; then
+if echo "$sources" | xargs grep -nE '^#include "\.\./' --; then
   echo "includes reaching out with \"..\" bypass the floors" >&2
   status=1
 fi
