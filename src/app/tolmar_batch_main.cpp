@@ -1,13 +1,8 @@
 // tolmar-batch: the editor core without a window.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +14,8 @@
 #include <vector>
 
 #include "app/batch_host.h"
+#include "app/batch_plan.h"
+#include "app/process_pool.h"
 #include "config/settings_io.h"
 #include "document/file_copy.h"
 #include "document/wav_format.h"
@@ -26,8 +23,6 @@
 #include "editor/command_table.h"
 #include "editor/editor.h"
 #include "editor/macro_runner.h"
-
-extern char** environ;
 
 namespace {
 
@@ -366,42 +361,6 @@ int runListCommands(const std::vector<std::string>& files) {
   return 0;
 }
 
-// Refuses a plan that names what does not exist, before any file is touched; warns about
-// preset names that are missing (those steps run with the current parameters).
-bool checkPlan(const tolmar::Editor& editor, const Options& o) {
-  bool ok = true;
-  for (const tolmar::PlanStep& planned : o.plan) {
-    if (planned.select) continue;
-    const tolmar::ParsedStep step = tolmar::parseStep(planned.text);
-    if (step.kind == tolmar::ParsedStep::Kind::CallMacro) {
-      if (!editor.macros.get(step.callSlot)) {
-        std::cerr << "tolmar-batch: macro slot " << step.callSlot << " of "
-                  << editor.iniFile.path().string() << " is empty\n";
-        ok = false;
-      }
-    } else if (step.kind == tolmar::ParsedStep::Kind::Command) {
-      if (!tolmar::findCommand(step.path)) {
-        std::cerr << "tolmar-batch: no menu item \"" << step.path
-                  << "\" (tolmar-batch --list-commands lists them)\n";
-        ok = false;
-      } else if (step.preset) {
-        const tolmar::PresetKind kind = tolmar::presetKindOf(step.path);
-        if (kind == tolmar::PresetKind::None) {
-          std::cerr << "tolmar-batch: warning: \"" << step.path << "\" takes no preset\n";
-        } else {
-          bool found = false;
-          for (const std::string& name : tolmar::presetNames(editor.presets, kind))
-            found = found || name == *step.preset;
-          if (!found)
-            std::cerr << "tolmar-batch: warning: no preset \"" << *step.preset << "\" for \""
-                      << step.path << "\"; it runs with the current parameters\n";
-        }
-      }
-    }
-  }
-  return ok;
-}
-
 std::string selfExecutable(const char* argv0) {
   char buf[PATH_MAX];
   const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
@@ -409,16 +368,9 @@ std::string selfExecutable(const char* argv0) {
   return argv0;
 }
 
-// One file in a child process; its standard output is the file's part of the log.
-struct Job {
-  pid_t pid = -1;
-  int fd = -1;
-  std::string out;
-  bool done = false;
-  bool ok = false;
-};
-
-bool startJob(Job& job, const std::string& exe, const Options& o, const std::string& file) {
+// A child's command line: one file, the parent's plan and settings.
+std::vector<std::string> childArgs(const std::string& exe, const Options& o,
+                                   const std::string& file) {
   std::vector<std::string> args{exe, kChildOption};
   args.insert(args.end(), o.planArgs.begin(), o.planArgs.end());
   args.insert(args.end(), o.setArgs.begin(), o.setArgs.end());
@@ -429,38 +381,7 @@ bool startJob(Job& job, const std::string& exe, const Options& o, const std::str
   if (o.continueOnError) args.push_back("--continue-on-error");
   args.push_back("--");
   args.push_back(file);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  int pipeFds[2];
-  if (pipe(pipeFds) != 0) return false;
-  fcntl(pipeFds[0], F_SETFD, FD_CLOEXEC);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
-  const int rc = posix_spawn(&job.pid, exe.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(pipeFds[1]);
-  if (rc != 0) {
-    close(pipeFds[0]);
-    return false;
-  }
-  job.fd = pipeFds[0];
-  return true;
-}
-
-void finishJob(Job& job, const std::string& file) {
-  close(job.fd);
-  job.fd = -1;
-  int status = 0;
-  while (waitpid(job.pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  job.done = true;
-  job.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) > 1)
-    std::cerr << "tolmar-batch: the process for " << file << " ended abnormally\n";
+  return args;
 }
 
 // --jobs N: files in child processes, N at a time, their logs printed in file order.
@@ -468,63 +389,34 @@ int runParallel(const Options& o, const std::string& exe, const std::string& lis
                 const std::vector<std::string>& files) {
   tolmar::BatchHost host(isatty(STDERR_FILENO) != 0);
   std::cout << tolmar::batchStartedText(listText) << "\n" << std::flush;
-  std::vector<Job> jobs(files.size());
-  std::size_t next = 0, printed = 0, finished = 0;
-  int running = 0;
+  std::vector<tolmar::ChildRun> children;
+  for (const std::string& file : files) children.emplace_back(childArgs(exe, o, file));
   bool failed = false;
+  tolmar::PoolCalls calls;
   // A list may name one file twice (spelled alike or not): its runs must follow each other as
   // in one job, never edit the file from two processes at once.
-  auto heldByRunningJob = [&](std::size_t k) {
-    for (std::size_t j = 0; j < k; ++j)
-      if (jobs[j].fd >= 0 && tolmar::sameFile(files[j], files[k])) return true;
-    return false;
+  calls.clash = [&](std::size_t earlier, std::size_t later) {
+    return tolmar::sameFile(files[earlier], files[later]);
   };
-  while (printed < files.size()) {
-    while (running < o.jobs && next < files.size() && !heldByRunningJob(next)) {
-      Job& job = jobs[next];
-      if (startJob(job, exe, o, files[next])) {
-        ++running;
-      } else {
-        std::cerr << "tolmar-batch: cannot start a process for " << files[next] << ": "
-                  << std::strerror(errno) << "\n";
-        job.out = tolmar::batchFileText(files[next]) + "\n";
-        job.done = true;
-        ++finished;
-      }
-      ++next;
-    }
-    std::vector<pollfd> fds;
-    std::vector<std::size_t> owners;
-    for (std::size_t i = 0; i < next; ++i) {
-      if (jobs[i].fd >= 0) {
-        fds.push_back({jobs[i].fd, POLLIN, 0});
-        owners.push_back(i);
-      }
-    }
-    if (!fds.empty() && poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) break;
-    for (std::size_t k = 0; k < fds.size(); ++k) {
-      if (!(fds[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      Job& job = jobs[owners[k]];
-      char buf[4096];
-      const ssize_t n = read(job.fd, buf, sizeof buf);
-      if (n > 0) {
-        job.out.append(buf, static_cast<std::size_t>(n));
-      } else if (n == 0 || errno != EINTR) {
-        finishJob(job, files[owners[k]]);
-        --running;
-        ++finished;
-      }
-    }
+  calls.startFailed = [&](std::size_t i) {
+    std::cerr << "tolmar-batch: cannot start a process for " << files[i] << ": "
+              << std::strerror(children[i].startError) << "\n";
+    children[i].out = tolmar::batchFileText(files[i]) + "\n";
+  };
+  calls.ended = [&](std::size_t i) {
+    if (children[i].exitStatus < 0 || children[i].exitStatus > 1)
+      std::cerr << "tolmar-batch: the process for " << files[i] << " ended abnormally\n";
+  };
+  calls.ready = [&](std::size_t i) {
     host.clearLine();
-    while (printed < files.size() && jobs[printed].done) {
-      std::cout << jobs[printed].out << std::flush;
-      failed = failed || !jobs[printed].ok;
-      ++printed;
-    }
-    if (printed < files.size())
-      host.setStage("Files done: " + std::to_string(finished) + " of " +
-                    std::to_string(files.size()));
-  }
+    std::cout << children[i].out << std::flush;
+    failed = failed || !children[i].ok();
+  };
+  calls.waiting = [&](std::size_t finished) {
+    host.setStage("Files done: " + std::to_string(finished) + " of " +
+                  std::to_string(files.size()));
+  };
+  tolmar::runChildren(children, o.jobs, calls);
   host.clearLine();
   std::cout << tolmar::kBatchFinishedText << "\n" << std::flush;
   return failed ? 1 : 0;
@@ -546,7 +438,7 @@ int runBatch(const Options& o, const char* argv0) {
   tolmar::Editor editor(host);
   readConfiguration(editor, &o.overrides);
   // The parent checked the plan; a child would only repeat its warnings.
-  if (!o.child && !checkPlan(editor, o)) return 2;
+  if (!o.child && !tolmar::checkPlan(editor, o.plan, std::cerr)) return 2;
 
   const std::string listText =
       o.onlyMacro != 0 ? editor.macros.listText(o.onlyMacro) : std::string(kAdHocListText);
