@@ -280,7 +280,6 @@ NoiseOutcome reduceNoiseSelection(WaveFile& doc, SpectralEngine& engine,
 
 ReduceNoiseModel ReduceNoiseModel::forNoise(const Settings& s) {
   ReduceNoiseModel m;
-  m.crackleMode = false;
   m.caption = kReduceNoiseCaption;
   m.keepLabel = kKeepNoiseLabel;
   m.helpTopic = kReduceNoiseHelpTopic;
@@ -301,7 +300,6 @@ void ReduceNoiseModel::storeNoise(Settings& s) const {
 
 ReduceNoiseModel ReduceNoiseModel::forCrackle(const Settings& s) {
   ReduceNoiseModel m;
-  m.crackleMode = true;
   m.caption = kReduceCrackleCaption;
   m.keepLabel = kKeepCrackleLabel;
   m.helpTopic = kReduceCrackleHelpTopic;

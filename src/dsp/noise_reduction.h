@@ -136,7 +136,6 @@ inline constexpr char kKeepNoiseDirectQuestion[] =
     "intended.\r\rAbandon this operation?";
 
 struct ReduceNoiseModel {
-  bool crackleMode = false;
   std::string caption;    // "Reduce Noise" / "Reduce Crackle"
   std::string keepLabel;  // "Keep Noise Only" / "Keep Crackle Only"
   std::string helpTopic;

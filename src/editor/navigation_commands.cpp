@@ -151,7 +151,6 @@ void ViewCommands::RedrawWaveModeClick() {
 void ViewCommands::SpectralView1Click() {
   if (!ed().doc) return;
   view.spectral = !view.spectral;
-  view.spectralKept = false;
   refresh();
 }
 

@@ -46,7 +46,6 @@ void WaveArea::syncLayout() {
 
 void WaveArea::resizeEvent(QResizeEvent*) {
   syncLayout();
-  editor_.view.spectralKept = false;
 }
 
 void WaveArea::replay(QPainter& p, const DisplayList& list, uint32_t background, int width,
@@ -166,7 +165,6 @@ void WaveArea::mousePressEvent(QMouseEvent* e) {
     if (!alt) editor_.setSelectionEndFromPixel(x);
   }
   armed_ = true;
-  dragging_ = false;
   anchorX_ = x;
   update();
   if (onChanged) onChanged();
@@ -178,7 +176,6 @@ void WaveArea::mouseMoveEvent(QMouseEvent* e) {
   showTimeAt(x);
   if (!armed_ || !(e->buttons() & (Qt::LeftButton | Qt::RightButton))) return;
   if (std::abs(x - anchorX_) < 6) return;
-  dragging_ = true;
   editor_.dragInProgress = true;
   editor_.setSelectionStartFromPixel(std::min(anchorX_, x));
   editor_.setSelectionEndFromPixel(std::max(anchorX_, x) + 1);
@@ -187,7 +184,6 @@ void WaveArea::mouseMoveEvent(QMouseEvent* e) {
 
 void WaveArea::mouseReleaseEvent(QMouseEvent*) {
   armed_ = false;
-  dragging_ = false;
   editor_.dragInProgress = false;
   update();
   if (onChanged) onChanged();

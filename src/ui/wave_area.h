@@ -42,7 +42,6 @@ class WaveArea : public QWidget {
   Editor& editor_;
   bool painting_ = false;
   bool armed_ = false;
-  bool dragging_ = false;
   int anchorX_ = 0;
 };
 

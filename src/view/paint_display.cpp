@@ -252,7 +252,6 @@ DisplayList PaintDisplay(WaveFile& doc, ViewState& view, const PaintInput& in) {
     view.recalcPeak = true;
     doc.displayOutOfDate = false;
     view.history.record(view.points.keyFirst, view.points.keyLast);
-    view.spectralKept = false;
   }
 
   view.vertical =
@@ -269,9 +268,7 @@ DisplayList PaintDisplay(WaveFile& doc, ViewState& view, const PaintInput& in) {
     paintSpectral(doc, view, in, out);
     PaintOp op = rectOp(PaintOp::Spectral, 0, top, W, top + H);
     out.ops.push_back(op);
-    view.spectralKept = true;
   } else {
-    view.spectralKept = false;
     const int32_t first = view.cacheFirst(), step = view.points.keyStep;
     const uint32_t fpp = static_cast<uint32_t>(m.framesPerPixel);
     const bool envelope = (fpp > 256 && s.newstylewaveform) || (fpp > 1000 && doc.hasPeaks());
@@ -417,15 +414,11 @@ DisplayList PaintDisplay(WaveFile& doc, ViewState& view, const PaintInput& in) {
   }
 
   // The overlay block where it lies now.
-  view.overlayFirstPixel = view.overlayLastPixel = -1;
   if (in.overlayActive && in.overlayLength > 0) {
     const int64_t oFirst = in.overlayPosition, oLast = in.overlayPosition + in.overlayLength - 1;
     if (oLast >= view.cacheFirst() && oFirst <= view.cacheLast()) {
       const int64_t start = std::max<int64_t>(oFirst, view.cacheFirst());
       const int64_t x0 = FrameToPixel(m, view.cacheFirst(), start);
-      view.overlayFirstPixel = clampInt(x0, 0, right);
-      view.overlayLastPixel =
-          clampInt(endPixel(std::min<int64_t>(oLast, view.cacheLast())), 0, right);
       for (int64_t edge : {oFirst, oLast + 1}) {
         if (!inCache(view, edge)) continue;
         const int x = static_cast<int>(FrameToPixel(m, view.cacheFirst(), edge));

@@ -60,11 +60,9 @@ void ViewState::documentOpened() {
   history.clear();
   displayedPeak = 0;
   recalcPeak = true;
-  spectralKept = false;
   pageOverlap = 0;
   scrollerStep = 1;
   wheelPages = wheelFragments = 0;
-  overlayFirstPixel = overlayLastPixel = -1;
 }
 
 // ---- Navigation ----

@@ -70,16 +70,11 @@ struct ViewState {
   int32_t scrollerStep = 1;  // frames per time-scroller unit
 
   bool spectral = false;
-  bool spectralKept = false;
   bool redrawMode = false;
 
   // Wheel notches waiting for the idle pass.
   int wheelPages = 0;
   int wheelFragments = 0;
-
-  // Pixel columns the overlay block covered when last drawn; -1 when none.
-  int overlayFirstPixel = -1;
-  int overlayLastPixel = -1;
 
   int areaWidth() const { return WaveAreaWidth(layout); }
   int areaHeight() const { return WaveAreaHeight(layout); }
