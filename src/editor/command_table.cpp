@@ -356,7 +356,7 @@ std::vector<Command> buildTable() {
     item(kDc, "&Set Declick Parameters...", "Set1Click", "", file, &Editor::Set1Click),
     item(kDc, "Analyse Click (&Left)", "AutoSetup1Click", "", point, &Editor::AutoSetup1Click),
     item(kDc, "Analyse Click (R&ight)", "AutoSetup2Click", "", point, &Editor::AutoSetup2Click),
-    item(kDc, "Declick &Preview", "DeclickPreview1Click", "", sel, nullptr),
+    item(kDc, "Declick &Preview", "DeclickPreview1Click", "", sel, &Editor::DeclickPreview1Click),
     separator(kDc),
     item(kDc, "Goto &Next Click", "FindNextClick1Click", "", clicks, &Editor::FindNextClick1Click),
     item(kDc, "Goto Pre&vious Click", "GotoPreviousClick1Click", "", clicks, &Editor::GotoPreviousClick1Click),
@@ -380,7 +380,7 @@ std::vector<Command> buildTable() {
     separator(kNr),
     item(kNr, "&Decrackle (With Undo)", "Decrackle1Click", "", selFingerprint, &Editor::Decrackle1Click),
     item(kNr, "De&crackle (Direct Overwrite)", "DecrackleDirectOverwrite1Click", "", directFingerprint, &Editor::DecrackleDirectOverwrite1Click),
-    debugOnly(item(kNr, "Decrackle &Preview", "DecracklePreview1Click", "", selFingerprint, nullptr)),
+    debugOnly(item(kNr, "Decrackle &Preview", "DecracklePreview1Click", "", selFingerprint, &Editor::DecracklePreview1Click)),
     separator(kNr),
     item(kNr, "&Save Fingerprint in File...", "SaveFingerprintinFile1Click", "", fingerprint, &Editor::SaveFingerprintinFile1Click),
     item(kNr, "&Load Fingerprint from File...", "LoadFingerprintfromFile1Click", "", file, &Editor::LoadFingerprintfromFile1Click),
@@ -390,7 +390,7 @@ std::vector<Command> buildTable() {
     separator(kFx),
     item(kFx, "&Amplify/Compress (With Undo)", "Compress1Click", "", sel, &Editor::Compress1Click),
     item(kFx, "Amplify/Compress (Direct O&verwrite)", "CompressDirectOverwrite1Click", "", direct, &Editor::CompressDirectOverwrite1Click),
-    item(kFx, "Amplify/Compress &Preview", "CompressPreview1Click", "", sel, nullptr),
+    item(kFx, "Amplify/Compress &Preview", "CompressPreview1Click", "", sel, &Editor::CompressPreview1Click),
     separator(kFx),
     item(kFx, "Fade &In", "FadeIn1Click", "", sel, &Editor::FadeIn1Click),
     item(kFx, "Fade &Out", "FadeOut1Click", "", sel, &Editor::FadeOut1Click),
@@ -399,15 +399,15 @@ std::vector<Command> buildTable() {
     separator(kFx),
     item(kFx, "&Equalise (With Undo)", "EqualiseWithUndo1Click", "", sel, &Editor::EqualiseWithUndo1Click),
     item(kFx, "E&qualise (Direct Overwrite)", "EqualiseDirectOverwrite1Click", "", direct, &Editor::EqualiseDirectOverwrite1Click),
-    item(kFx, "Equalise Previe&w", "EqualisePreview1Click", "", sel, nullptr),
+    item(kFx, "Equalise Previe&w", "EqualisePreview1Click", "", sel, &Editor::EqualisePreview1Click),
     separator(kFx),
     item(kFx, "&Filter (With Undo)", "FilterWithUndo1Click", "", sel, &Editor::FilterWithUndo1Click),
     item(kFx, "Filter (Direct Overwrite)", "FilterDirectOverwrite1Click", "", direct, &Editor::FilterDirectOverwrite1Click),
-    item(kFx, "Filter Pr&eview", "FilterPreview1Click", "", sel, nullptr),
+    item(kFx, "Filter Pr&eview", "FilterPreview1Click", "", sel, &Editor::FilterPreview1Click),
     separator(kFx),
     item(kFx, "&Channel Mix (With Undo)", "ChannelMixWithUndo1Click", "", sel, &Editor::ChannelMixWithUndo1Click),
     item(kFx, "C&hannel Mix (Direct Overwrite)", "ChannelMixDirectOverwrite1Click", "", direct, &Editor::ChannelMixDirectOverwrite1Click),
-    item(kFx, "Channel Mi&x Preview", "ChannelMixPreview1Click", "", sel, nullptr),
+    item(kFx, "Channel Mi&x Preview", "ChannelMixPreview1Click", "", sel, &Editor::ChannelMixPreview1Click),
 
     item(kBl, "Copy &Preceding Block (Left)", "CopyPrecedingBlock1Click", "", selL, &Editor::CopyPrecedingBlock1Click),
     item(kBl, "Copy Preceding Block (Right)", "CopyPrecedingBlockRight1Click", "", selR, &Editor::CopyPrecedingBlockRight1Click),
@@ -441,22 +441,22 @@ std::vector<Command> buildTable() {
     separator(kBl),
     check(kBl, "Smooth &Edges After Copying", "SmoothEdgesClick", "", file, &Editor::SmoothEdgesClick, [](const Editor& e) { return e.smoothEdges; }),
 
-    item(kPr, "&Output (Play) Selection", "PlaySelectionBtnClick", "", playSel, nullptr),
-    item(kPr, "Output (Play) Selection - Left Only", "OutputPlaySelectionLeftChannel1Click", "", playSel, nullptr),
-    item(kPr, "Output (Play) Selection - Right Only", "OutputPlaySelectionRightChannel1Click", "", playSel, nullptr),
-    item(kPr, "Play Selection &With Context", "OutputSelectionWithContext1Click", "", playSel, nullptr),
-    item(kPr, "Play Selection With Context - Left Only", "PlaySelectionWithContextLeftChannel1Click", "", playSel, nullptr),
-    item(kPr, "Play Selection With Context - Right Only", "PlaySelectionWithContextRightChannel1Click", "", playSel, nullptr),
-    item(kPr, "Play &Context Around Selection", "PlayContextMinusSelection1Click", "", playSel, nullptr),
-    item(kPr, "Play Context Around Selection - Left Only", "PlayContextAroundSelectionLeftOnly1Click", "", playSel, nullptr),
-    item(kPr, "Play Context Around Selection - Right Only", "PlayContextAroundSelectionRightOnly1Click", "", playSel, nullptr),
-    item(kPr, "Play Selection With Context &After", "PlaySelectionWithContextAfter1Click", "", playSel, nullptr),
-    item(kPr, "Play Selection With Context &Before", "PlaySelectionWithContextBefore1Click", "", playSel, nullptr),
+    item(kPr, "&Output (Play) Selection", "PlaySelectionBtnClick", "", playSel, &Editor::PlaySelectionBtnClick),
+    item(kPr, "Output (Play) Selection - Left Only", "OutputPlaySelectionLeftChannel1Click", "", playSel, &Editor::OutputPlaySelectionLeftChannel1Click),
+    item(kPr, "Output (Play) Selection - Right Only", "OutputPlaySelectionRightChannel1Click", "", playSel, &Editor::OutputPlaySelectionRightChannel1Click),
+    item(kPr, "Play Selection &With Context", "OutputSelectionWithContext1Click", "", playSel, &Editor::OutputSelectionWithContext1Click),
+    item(kPr, "Play Selection With Context - Left Only", "PlaySelectionWithContextLeftChannel1Click", "", playSel, &Editor::PlaySelectionWithContextLeftChannel1Click),
+    item(kPr, "Play Selection With Context - Right Only", "PlaySelectionWithContextRightChannel1Click", "", playSel, &Editor::PlaySelectionWithContextRightChannel1Click),
+    item(kPr, "Play &Context Around Selection", "PlayContextMinusSelection1Click", "", playSel, &Editor::PlayContextMinusSelection1Click),
+    item(kPr, "Play Context Around Selection - Left Only", "PlayContextAroundSelectionLeftOnly1Click", "", playSel, &Editor::PlayContextAroundSelectionLeftOnly1Click),
+    item(kPr, "Play Context Around Selection - Right Only", "PlayContextAroundSelectionRightOnly1Click", "", playSel, &Editor::PlayContextAroundSelectionRightOnly1Click),
+    item(kPr, "Play Selection With Context &After", "PlaySelectionWithContextAfter1Click", "", playSel, &Editor::PlaySelectionWithContextAfter1Click),
+    item(kPr, "Play Selection With Context &Before", "PlaySelectionWithContextBefore1Click", "", playSel, &Editor::PlaySelectionWithContextBefore1Click),
     separator(kPr),
-    item(kPr, "&Kill (Stop) Output", "StopPlayBtnClick", "", stoppable, nullptr),
+    item(kPr, "&Kill (Stop) Output", "StopPlayBtnClick", "", stoppable, &Editor::StopPlayBtnClick),
     separator(kPr),
-    check(kPr, "Play &Left Channel", "PlayLeftClick", "", file, nullptr, nullptr),
-    check(kPr, "Play &Right Channel", "PlayRightClick", "", file, nullptr, nullptr),
+    check(kPr, "Play &Left Channel", "PlayLeftClick", "", file, &Editor::PlayLeftClick, [](const Editor& e) { return e.playLeft; }),
+    check(kPr, "Play &Right Channel", "PlayRightClick", "", file, &Editor::PlayRightClick, [](const Editor& e) { return e.playRight; }),
     separator(kPr),
     item(kPr, "&Input (Record) New WAV File", "Record1Click", "", recordable, nullptr),
   };
@@ -556,6 +556,7 @@ CommandState computeCommandState(const Editor& ed) {
   s.playing = ctx.playing;
   s.recording = ctx.recording;
   // PLAYDEV: a playback device with 44.1 kHz stereo 16-bit capability was found at start-up.
+  s.playdev = ed.playDeviceFound;
   // RECDEV: a recording device with that capability was found at start-up.
   s.showDebugItems = ctx.settings.debugDcp;
 
@@ -591,6 +592,8 @@ CommandState computeCommandState(const Editor& ed) {
 }
 
 bool isEnabled(const Command& c, const CommandState& state) {
+  // While playing, every menu is disabled but Play/Record, where only the stop stays enabled.
+  if (state.playing && c.handler != "StopPlayBtnClick") return false;
   return !isSeparator(c) && c.action && c.available && isVisible(c, state.showDebugItems) &&
          c.available(state);
 }
@@ -613,7 +616,7 @@ void invoke(Editor& editor, const Command& c) {
 }
 
 bool macroButtonEnabled(bool slotDefined, const CommandState& state) {
-  return slotDefined && !state.recording;
+  return slotDefined && !state.recording && !state.playing;
 }
 
 }  // namespace tolmar

@@ -63,6 +63,21 @@ class Host {
 
   virtual void showHelp(const std::string& /*topic*/) {}
   virtual void beep() {}
+
+  // Playback. A host that drives playback calls the editor's pollPlayback() every few
+  // milliseconds from playingStateChanged(true) until playingStateChanged(false); with any
+  // other host the playback command returns only when the playback has ended.
+  virtual bool drivesPlayback() const { return false; }
+  virtual void playingStateChanged(bool /*playing*/) {}
+  // The play cursor over first..last for one pass: the host calls PlaybackTimerTimer() every
+  // 100 ms and draws the cursor at the play position until playCursorStopped().
+  virtual void playCursorStarted(int32_t /*first*/, int32_t /*last*/) {}
+  virtual void playCursorStopped() {}
+  // A preview dialog ("DeclickPreview", "CompressPreview", "EqualisePreview", "FilterPreview",
+  // "ChannelMixPreview", "DecracklePreview") opens when its preview playback starts and closes
+  // when it ends; it edits the settings and the editor's preview state.
+  virtual void previewOpened(const std::string& /*id*/) {}
+  virtual void previewClosed(const std::string& /*id*/) {}
 };
 
 }  // namespace tolmar

@@ -112,7 +112,7 @@ TEST(CommandTableTest, ACommandThatIsNotBuiltIsNeverEnabled) {
   all.file = all.sel = all.point = all.undo = all.redo = all.clicks = all.falseClicks = true;
   all.currentClick = all.markers = all.cues = all.deletions = all.insertions = true;
   all.views = all.remembered = all.compat = all.overlay = all.fingerprint = true;
-  all.clipwave = all.playdev = all.recdev = all.playing = all.editl = all.editr = true;
+  all.clipwave = all.playdev = all.recdev = all.editl = all.editr = true;
   all.direct = all.showDebugItems = true;
   all.sellen = 5000;
   for (const Command& c : commandTable()) {
@@ -122,6 +122,11 @@ TEST(CommandTableTest, ACommandThatIsNotBuiltIsNeverEnabled) {
   }
   Command undo = cmd("Edit | Undo");
   EXPECT_TRUE(isEnabled(undo, all));
+  // While playing only Kill (Stop) Output is enabled.
+  all.playing = true;
+  EXPECT_FALSE(isEnabled(undo, all));
+  EXPECT_TRUE(isEnabled(cmd("Play/Record | Kill (Stop) Output"), all));
+  all.playing = false;
   undo.action = nullptr;
   EXPECT_FALSE(isEnabled(undo, all));
   undo = cmd("Edit | Undo");

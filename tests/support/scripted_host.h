@@ -69,6 +69,19 @@ class ScriptedHost : public Host {
   void showHelp(const std::string& topic) override { helpTopics.push_back(topic); }
   void beep() override { ++beeps; }
 
+  // Playback: a host that polls (as a window does) or one that waits (the default).
+  bool drives = false;
+  std::vector<bool> playingStates;         // playingStateChanged() calls
+  std::vector<std::string> previewEvents;  // "open DeclickPreview", "close DeclickPreview"
+  int cursorStarts = 0;
+  int cursorStops = 0;
+  bool drivesPlayback() const override { return drives; }
+  void playingStateChanged(bool playing) override { playingStates.push_back(playing); }
+  void playCursorStarted(int32_t, int32_t) override { ++cursorStarts; }
+  void playCursorStopped() override { ++cursorStops; }
+  void previewOpened(const std::string& id) override { previewEvents.push_back("open " + id); }
+  void previewClosed(const std::string& id) override { previewEvents.push_back("close " + id); }
+
   // Texts of every message, in order.
   std::vector<std::string> texts() const;
   bool said(const std::string& text) const;
