@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
   libbenchmark-dev clang libclang-rt-14-dev sox ffmpeg time
-  qt6-base-dev fonts-dejavu-core xvfb xauth)
+  qt6-base-dev fonts-dejavu-core xvfb xauth
+  portaudio19-dev libasound2-dev alsa-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
