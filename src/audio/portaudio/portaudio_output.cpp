@@ -124,8 +124,14 @@ class PortAudioOutput : public OutputDevice {
 
   DeviceStatus reset() override {
     if (!stream_) return {};
+    // A slot is done once the callback has handed it to the stream, which still holds up to
+    // its latency of it. With every slot done the playback has reached its end, so that last
+    // stretch plays out; with slots still queued it is being cut short, so it stops at once.
+    bool queued = false;
+    for (int i = 0; i < count_; ++i)
+      if (!slots_[static_cast<size_t>(i)].done.load(std::memory_order_acquire)) queued = true;
+    PaError err = queued ? Pa_AbortStream(stream_) : Pa_StopStream(stream_);
     // With the stream stopped no callback runs, so its queue can be emptied here.
-    PaError err = Pa_AbortStream(stream_);
     for (int i = 0; i < count_; ++i)
       slots_[static_cast<size_t>(i)].done.store(true, std::memory_order_release);
     head_ = tail_ = 0;
