@@ -8,20 +8,13 @@
 #include <vector>
 
 #include "document/binary_file.h"
+#include "support/click_tuples.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
 
 namespace tolmar::test {
 namespace {
-
-using Click = std::tuple<int32_t, int, int>;  // position, polarity, channel
-
-std::vector<Click> clicksOf(const GlitchList& list) {
-  std::vector<Click> out;
-  for (const Glitch& g : list.items) out.emplace_back(g.position, g.polarity, g.channel);
-  return out;
-}
 
 // Little-endian bytes, written out by hand.
 struct Bytes {

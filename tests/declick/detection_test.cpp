@@ -8,18 +8,11 @@
 #include <tuple>
 #include <vector>
 
+#include "support/click_tuples.h"
 #include "support/doc_fixture.h"
 
 namespace tolmar::test {
 namespace {
-
-using Click = std::tuple<int32_t, int, int>;  // position, polarity, channel
-
-std::vector<Click> clicksOf(const GlitchList& list) {
-  std::vector<Click> out;
-  for (const Glitch& g : list.items) out.emplace_back(g.position, g.polarity, g.channel);
-  return out;
-}
 
 // An interleaved buffer of `frames` silent frames; the first frame is `start`.
 struct Buffer {

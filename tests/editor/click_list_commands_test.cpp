@@ -10,6 +10,7 @@
 #include "declick/click_file.h"
 #include "editor/command_table.h"
 #include "editor/editor.h"
+#include "support/click_tuples.h"
 #include "support/editor_fixture.h"
 #include "support/file_size_limit.h"
 #include "support/scripted_host.h"
@@ -18,14 +19,6 @@
 
 namespace tolmar::test {
 namespace {
-
-using Click = std::tuple<int32_t, int, int>;  // position, polarity, channel
-
-std::vector<Click> clicksOf(const GlitchList& list) {
-  std::vector<Click> out;
-  for (const Glitch& g : list.items) out.emplace_back(g.position, g.polarity, g.channel);
-  return out;
-}
 
 struct ClickListTest : EditorTest {
   void SetUp() override {
