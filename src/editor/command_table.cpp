@@ -204,6 +204,11 @@ Command separator(std::string_view menu) {
   return c;
 }
 
+Command withPresets(PresetKind kind, Command c) {
+  c.presets = kind;
+  return c;
+}
+
 Command debugOnly(Command c) {
   c.visible = false;
   c.debugItem = true;
@@ -350,8 +355,8 @@ std::vector<Command> buildTable() {
     separator(kCu),
     item(kCu, "&Split Tracks...", "SplitTracks1Click", "", file, &Editor::SplitTracks1Click),
 
-    item(kDc, "Find &All Clicks", "FindAllClicks1Click", "", sel, &Editor::FindAllClicks1Click),
-    item(kDc, "Find and &Remove All Clicks", "FindandRemoveAllClicks1Click", "", direct, &Editor::FindandRemoveAllClicks1Click),
+    withPresets(PresetKind::Declick, item(kDc, "Find &All Clicks", "FindAllClicks1Click", "", sel, &Editor::FindAllClicks1Click)),
+    withPresets(PresetKind::Declick, item(kDc, "Find and &Remove All Clicks", "FindandRemoveAllClicks1Click", "", direct, &Editor::FindandRemoveAllClicks1Click)),
     separator(kDc),
     item(kDc, "&Set Declick Parameters...", "Set1Click", "", file, &Editor::Set1Click),
     item(kDc, "Analyse Click (&Left)", "AutoSetup1Click", "", point, &Editor::AutoSetup1Click),
@@ -397,16 +402,16 @@ std::vector<Command> buildTable() {
     item(kFx, "Pa&rtial Fade In...", "PartialFadeIn1Click", "", sel, &Editor::PartialFadeIn1Click),
     item(kFx, "Partial Fade Ou&t...", "PartialFadeOut1Click", "", sel, &Editor::PartialFadeOut1Click),
     separator(kFx),
-    item(kFx, "&Equalise (With Undo)", "EqualiseWithUndo1Click", "", sel, &Editor::EqualiseWithUndo1Click),
-    item(kFx, "E&qualise (Direct Overwrite)", "EqualiseDirectOverwrite1Click", "", direct, &Editor::EqualiseDirectOverwrite1Click),
+    withPresets(PresetKind::Equaliser, item(kFx, "&Equalise (With Undo)", "EqualiseWithUndo1Click", "", sel, &Editor::EqualiseWithUndo1Click)),
+    withPresets(PresetKind::Equaliser, item(kFx, "E&qualise (Direct Overwrite)", "EqualiseDirectOverwrite1Click", "", direct, &Editor::EqualiseDirectOverwrite1Click)),
     item(kFx, "Equalise Previe&w", "EqualisePreview1Click", "", sel, &Editor::EqualisePreview1Click),
     separator(kFx),
-    item(kFx, "&Filter (With Undo)", "FilterWithUndo1Click", "", sel, &Editor::FilterWithUndo1Click),
-    item(kFx, "Filter (Direct Overwrite)", "FilterDirectOverwrite1Click", "", direct, &Editor::FilterDirectOverwrite1Click),
+    withPresets(PresetKind::Filter, item(kFx, "&Filter (With Undo)", "FilterWithUndo1Click", "", sel, &Editor::FilterWithUndo1Click)),
+    withPresets(PresetKind::Filter, item(kFx, "Filter (Direct Overwrite)", "FilterDirectOverwrite1Click", "", direct, &Editor::FilterDirectOverwrite1Click)),
     item(kFx, "Filter Pr&eview", "FilterPreview1Click", "", sel, &Editor::FilterPreview1Click),
     separator(kFx),
-    item(kFx, "&Channel Mix (With Undo)", "ChannelMixWithUndo1Click", "", sel, &Editor::ChannelMixWithUndo1Click),
-    item(kFx, "C&hannel Mix (Direct Overwrite)", "ChannelMixDirectOverwrite1Click", "", direct, &Editor::ChannelMixDirectOverwrite1Click),
+    withPresets(PresetKind::ChannelMix, item(kFx, "&Channel Mix (With Undo)", "ChannelMixWithUndo1Click", "", sel, &Editor::ChannelMixWithUndo1Click)),
+    withPresets(PresetKind::ChannelMix, item(kFx, "C&hannel Mix (Direct Overwrite)", "ChannelMixDirectOverwrite1Click", "", direct, &Editor::ChannelMixDirectOverwrite1Click)),
     item(kFx, "Channel Mi&x Preview", "ChannelMixPreview1Click", "", sel, &Editor::ChannelMixPreview1Click),
 
     item(kBl, "Copy &Preceding Block (Left)", "CopyPrecedingBlock1Click", "", selL, &Editor::CopyPrecedingBlock1Click),

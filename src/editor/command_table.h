@@ -33,6 +33,9 @@ struct CommandState {
   bool showDebugItems = false;
 };
 
+// The preset families a macro step may name after a command, by the preset picker's kind codes.
+enum class PresetKind { None = -1, Declick = 0, Filter = 1, Equaliser = 2, ChannelMix = 3 };
+
 using Availability = bool (*)(const CommandState&);
 using Action = void (Editor::*)();
 using CheckedState = bool (*)(const Editor&);
@@ -48,6 +51,8 @@ struct Command {
   bool visible = true;
   bool checkItem = false;  // shows a check mark
   bool debugItem = false;  // hidden unless [Debug] dcp is on
+  // The family a step's " [preset name]" loads from before the command runs.
+  PresetKind presets = PresetKind::None;
 };
 
 // Every item of every top-level menu, in menu order (separators included, so that positions

@@ -9,22 +9,6 @@ namespace tolmar {
 
 namespace {
 
-struct PresetCommand {
-  std::string_view path;
-  PresetKind kind;
-};
-
-constexpr PresetCommand kPresetCommands[] = {
-    {"Declicking | Find All Clicks", PresetKind::Declick},
-    {"Declicking | Find and Remove All Clicks", PresetKind::Declick},
-    {"Other Effects | Equalise (With Undo)", PresetKind::Equaliser},
-    {"Other Effects | Equalise (Direct Overwrite)", PresetKind::Equaliser},
-    {"Other Effects | Filter (With Undo)", PresetKind::Filter},
-    {"Other Effects | Filter (Direct Overwrite)", PresetKind::Filter},
-    {"Other Effects | Channel Mix (With Undo)", PresetKind::ChannelMix},
-    {"Other Effects | Channel Mix (Direct Overwrite)", PresetKind::ChannelMix},
-};
-
 // A macro step loads equaliser presets with this base, not the dialog's 1.1225.
 constexpr double kStepEqualiserBase = 1.12;
 
@@ -89,9 +73,8 @@ ParsedStep parseStep(std::string_view step) {
 }
 
 PresetKind presetKindOf(std::string_view menuPath) {
-  for (const PresetCommand& c : kPresetCommands)
-    if (c.path == menuPath) return c.kind;
-  return PresetKind::None;
+  const Command* c = findCommand(menuPath);
+  return c ? c->presets : PresetKind::None;
 }
 
 std::vector<std::string> presetNames(const PresetStore& presets, PresetKind kind) {

@@ -10,6 +10,7 @@
 #include "config/declick_params.h"
 #include "config/macro_store.h"
 #include "config/presets.h"
+#include "editor/command_table.h"
 #include "editor/context.h"
 
 namespace tolmar {
@@ -39,8 +40,7 @@ struct ParsedStep {
 };
 ParsedStep parseStep(std::string_view step);
 
-// The preset families of the eight preset-capable commands, by the preset picker's kind codes.
-enum class PresetKind { None = -1, Declick = 0, Filter = 1, Equaliser = 2, ChannelMix = 3 };
+// The preset family on the command's row; None for a path that names no command.
 PresetKind presetKindOf(std::string_view menuPath);
 // The family's preset names in list order (empty for None).
 std::vector<std::string> presetNames(const PresetStore& presets, PresetKind kind);

@@ -95,6 +95,23 @@ TEST(CommandTableTest, PresetCapableAndMigratedPathsExist) {
     EXPECT_NE(findCommand(path), nullptr) << path;
 }
 
+// The eight preset-capable commands carry their family on their row, and no other row does.
+TEST(CommandTableTest, PresetFamiliesSitOnExactlyTheEightPresetCapableRows) {
+  const std::map<std::string, PresetKind> expected{
+      {"Declicking | Find All Clicks", PresetKind::Declick},
+      {"Declicking | Find and Remove All Clicks", PresetKind::Declick},
+      {"Other Effects | Equalise (With Undo)", PresetKind::Equaliser},
+      {"Other Effects | Equalise (Direct Overwrite)", PresetKind::Equaliser},
+      {"Other Effects | Filter (With Undo)", PresetKind::Filter},
+      {"Other Effects | Filter (Direct Overwrite)", PresetKind::Filter},
+      {"Other Effects | Channel Mix (With Undo)", PresetKind::ChannelMix},
+      {"Other Effects | Channel Mix (Direct Overwrite)", PresetKind::ChannelMix}};
+  std::map<std::string, PresetKind> found;
+  for (const Command& c : commandTable())
+    if (c.presets != PresetKind::None) found[menuPath(c)] = c.presets;
+  EXPECT_EQ(found, expected);
+}
+
 TEST(CommandTableTest, PathsAreMatchedExactly) {
   EXPECT_EQ(cleanCaption("Find &All Clicks"), "Find All Clicks");
   EXPECT_EQ(menuPath(cmd("Declicking | Find All Clicks")), "Declicking | Find All Clicks");
