@@ -11,8 +11,7 @@ namespace tolmar {
 
 namespace {
 
-constexpr int32_t kBlockFrames = 8999;     // a block is c .. c + 8998
-constexpr int32_t kGapBlockFrames = 9000;  // what one silent block counts for in placement
+constexpr int32_t kBlockFrames = 8999;  // a block is c .. c + 8998
 constexpr int32_t kSubBlockFrames = 99;
 constexpr int32_t kCandidateBack = 100;
 
@@ -41,7 +40,7 @@ int silenceAmplitude(double db) {
 TrackFinding TrackFinding::fromSettings(const Settings& s, int rate) {
   TrackFinding f;
   f.threshold = silenceAmplitude(s.silencelevel);
-  f.minSilenceBlocks = static_cast<int32_t>(int64_t{rate} * s.silencelength / 1000 / 9000);
+  f.minSilenceBlocks = static_cast<int32_t>(int64_t{rate} * s.silencelength / 1000 / kChunkFrames);
   // Not narrowed: a length from the INI file may pass the 32-bit range, and wrapped it would
   // let every gap through.
   f.minTrackFrames = int64_t{rate / 100} * s.mintracklen / 10;
@@ -58,7 +57,7 @@ TrackFindResult findTrackBoundaries(WaveFile& doc, int32_t selStart, int32_t sel
   const bool edits = !doc.interps.empty();
   // One block and the frame after it, which the refinement walk reaches.
   std::vector<int16_t> buf(2 * static_cast<size_t>(kBlockFrames + 1));
-  const int64_t blocks = (int64_t{selEnd} - selStart) / kGapBlockFrames + 1;
+  const int64_t blocks = (int64_t{selEnd} - selStart) / kChunkFrames + 1;
   int64_t lastBoundary = selStart;
   int32_t silentRun = 0;
   int64_t block = 0;
@@ -85,8 +84,8 @@ TrackFindResult findTrackBoundaries(WaveFile& doc, int32_t selStart, int32_t sel
           if (p - finding.minTrackFrames <= lastBoundary) continue;
           lastBoundary = p;
           int64_t at = p;
-          if (finding.place == 1) at = p - int64_t{silentRun} * kGapBlockFrames / 2;
-          if (finding.place == 2) at = p - int64_t{silentRun} * kGapBlockFrames;
+          if (finding.place == 1) at = p - int64_t{silentRun} * kChunkFrames / 2;
+          if (finding.place == 2) at = p - int64_t{silentRun} * kChunkFrames;
           place(static_cast<int32_t>(std::max<int64_t>(at, 0)));
           ++result.found;
           break;

@@ -735,9 +735,9 @@ int32_t FindClicks(WaveFile& doc, const DeclickParams& params, ClickLists& lists
   // Model blocks are longer and overlap by two margins, each reporting the clicks that start
   // between its margins, so that a click at a seam is found once with the same model.
   const bool model = params.shape == ClickShape::Model;
-  const int32_t blockFrames = model ? kModelBlockFrames : kDetectBlockFrames;
+  const int32_t blockFrames = model ? kModelBlockFrames : kChunkFrames;
   const size_t stretchBlocks =
-      model ? std::max<size_t>(1, kSearchStretchBlocks * kDetectBlockFrames / kModelBlockFrames)
+      model ? std::max<size_t>(1, kSearchStretchBlocks * kChunkFrames / kModelBlockFrames)
             : kSearchStretchBlocks;
 
   int32_t count = 0;

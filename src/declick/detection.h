@@ -19,7 +19,6 @@ namespace tolmar {
 class WaveFile;
 
 // Frames read and scanned at a time by FindClicks.
-inline constexpr int32_t kDetectBlockFrames = 9000;
 // Blocks that a search without repair reads with one call and scans on two threads.
 inline constexpr size_t kSearchStretchBlocks = 32;
 

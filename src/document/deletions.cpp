@@ -4,13 +4,13 @@
 
 #include "base/session.h"
 #include "document/binary_file.h"
+#include "document/wave_file.h"
 
 namespace tolmar {
 
 namespace {
 
 constexpr size_t kCopyChunkBytes = 5000;
-constexpr int64_t kSilenceChunkFrames = 9000;
 constexpr int64_t kFrameBytes = 4;
 
 void mergeDeletions(std::vector<Deletion>& marks) {
@@ -123,7 +123,7 @@ bool writeRebuiltFrames(Session& ctx, const EditPlan& plan, BinaryFile& src, int
   const int64_t total = std::max<int64_t>(plan.newFrameCount, 1);
   int64_t written = 0;
   std::vector<uint8_t> buf(kCopyChunkBytes);
-  const std::vector<uint8_t> zeros(static_cast<size_t>(kSilenceChunkFrames * kFrameBytes), 0);
+  const std::vector<uint8_t> zeros(static_cast<size_t>(kChunkFrames * kFrameBytes), 0);
 
   auto writeFailed = [&] {
     ctx.error("Failed to write to " + dstPath);
@@ -153,7 +153,7 @@ bool writeRebuiltFrames(Session& ctx, const EditPlan& plan, BinaryFile& src, int
   };
   auto writeSilence = [&](int64_t frames) {
     while (frames > 0 && ctx.continueFlag) {
-      const int64_t n = std::min(frames, kSilenceChunkFrames);
+      const int64_t n = std::min<int64_t>(frames, kChunkFrames);
       const size_t bytes = static_cast<size_t>(n * kFrameBytes);
       if (dst.write(zeros.data(), bytes) != bytes) return writeFailed();
       frames -= n;

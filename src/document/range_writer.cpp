@@ -19,7 +19,6 @@ namespace tolmar {
 namespace {
 
 constexpr char kForbidden[] = "\\/:*?\"<>|";
-constexpr int32_t kChunkFrames = 9000;
 // The raw copy moves 1 MiB at a time: a track of a side is tens of megabytes, and small
 // reads and writes cost more in calls than in copying.
 constexpr int32_t kCopyFrames = 1 << 18;

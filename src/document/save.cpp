@@ -8,7 +8,6 @@
 namespace tolmar {
 
 namespace {
-constexpr int32_t kSaveChunkFrames = 9000;
 
 bool isZeroLine(const Interpolation& r, int channel) {
   return r.kind == Interpolation::Line && r.channel == channel && r.startValue == 0 &&
@@ -28,7 +27,7 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
 
   Progress progress(ctx_, " Updating:");
   for (auto& r : interps) r->written = false;
-  std::vector<int16_t> buf(static_cast<size_t>(kSaveChunkFrames) * 2);
+  std::vector<int16_t> buf(static_cast<size_t>(kChunkFrames) * 2);
   int64_t done = 0;
   bool ok = true;
   // What could not be read is never written: the buffer would hold silence or stale samples.
@@ -75,8 +74,8 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
     Interpolation* partner = r.partner;
     if (partner && (partner->start != r.start || partner->end != r.end)) partner = nullptr;
 
-    for (int32_t a = first; a <= last && ok; a += kSaveChunkFrames) {
-      const int32_t b = std::min(last, a + kSaveChunkFrames - 1);
+    for (int32_t a = first; a <= last && ok; a += kChunkFrames) {
+      const int32_t b = std::min(last, a + kChunkFrames - 1);
       const size_t frames = static_cast<size_t>(b - a + 1);
       if (silencePair) {
         std::fill(buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(frames * 2), 0);

@@ -19,6 +19,9 @@
 
 namespace tolmar {
 
+// Long operations read, write, undo and report progress this many frames at a time.
+inline constexpr int32_t kChunkFrames = 9000;
+
 class WaveFile {
  public:
   explicit WaveFile(Session& ctx);
@@ -112,7 +115,7 @@ class WaveFile {
 
   // Edit-mode values set by BeginLargeEdit.
   bool bigEditMode = false;
-  int chunkSize = 9000;
+  int chunkSize = kChunkFrames;
   bool overlayNonEmpty = false;
 
   Interps interps;

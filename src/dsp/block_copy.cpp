@@ -11,7 +11,7 @@ namespace tolmar {
 
 namespace {
 
-constexpr int32_t kCopyChunkFrames = 8999;
+constexpr int32_t kCopyChunkFrames = kChunkFrames - 1;
 
 // The peak entries a step saved, spread over blocks first..last; blocks it did not save keep
 // the current summary (nothing touched them since).
@@ -104,7 +104,7 @@ int32_t CopyEarlierBlock(WaveFile& doc, MarkerList& markers, int32_t sourceStart
   const int32_t lo = std::max({sourceStart, 0, -offset});
   const int32_t hi = std::min({sourceEnd, doc.lastFrame + 1, doc.lastFrame + 1 - offset});
   if (lo >= hi || !(left || right)) return 0;
-  if (!doc.BeginLargeEdit(lo, hi, 9000)) return 0;
+  if (!doc.BeginLargeEdit(lo, hi, kChunkFrames)) return 0;
   // The records go on the edit list chunk by chunk, their step only after the copy: an Undo or
   // Redo let through by the pump meanwhile would pair them with an earlier step.
   DirectWriteScope busy(doc);
@@ -113,7 +113,7 @@ int32_t CopyEarlierBlock(WaveFile& doc, MarkerList& markers, int32_t sourceStart
   int32_t kept = 0;
   {
     Progress progress(ctx, " Copying:");
-    const int32_t chunks = (hi - lo) / 9000 + 1;
+    const int32_t chunks = (hi - lo) / kChunkFrames + 1;
     std::vector<int16_t> buf(2 * static_cast<size_t>(std::min(kCopyChunkFrames, hi - lo)));
     int32_t p = lo;
     int32_t k = 0;

@@ -16,8 +16,6 @@ namespace tolmar {
 
 namespace {
 
-constexpr int32_t kListChunkFrames = 9000;
-
 // Within the tolerance, in whole percent of the reference, truncated toward zero.
 bool withinTolerance(int32_t candidate, int32_t reference, int tolerance) {
   return std::abs(((candidate - reference) * 100) / reference) < tolerance;
@@ -111,8 +109,8 @@ bool FindNextCompatibleBlock(WaveFile& doc, CompatibleBlockSearch& search,
         search.displayRight.clear();
         const int32_t step = std::max(displayStep, 1);
         std::vector<int16_t> buf;
-        for (int64_t p = c; p <= c + L; p += kListChunkFrames) {
-          const int64_t q = std::min<int64_t>(p + kListChunkFrames - 1, c + L);
+        for (int64_t p = c; p <= c + L; p += kChunkFrames) {
+          const int64_t q = std::min<int64_t>(p + kChunkFrames - 1, c + L);
           buf.resize(static_cast<size_t>(q - p + 1) * 2);
           doc.ReadFrames(true, buf.data(), static_cast<int32_t>(p), static_cast<int32_t>(q));
           // The list positions run from c in whole steps, across chunk seams.
@@ -165,7 +163,7 @@ int32_t CopyOtherChannel(WaveFile& doc, MarkerList& markers, int32_t first, int3
                          bool destinationRight, bool smoothEdges) {
   Session& ctx = doc.ctx();
   if (first < 0 || first >= last) return 0;
-  if (!doc.BeginLargeEdit(first, last, kEffectChunkFrames)) return 0;
+  if (!doc.BeginLargeEdit(first, last, kChunkFrames)) return 0;
   const int dest = destinationRight ? 1 : 0;
   const int source = 1 - dest;
   const bool both = ctx.editLeft && ctx.editRight;
@@ -185,7 +183,7 @@ int32_t MoveBlockVertically(WaveFile& doc, MarkerList& markers, int32_t first, i
                             int64_t step, bool up, bool right, bool left, bool smoothEdges) {
   Session& ctx = doc.ctx();
   if (first < 0 || first >= last || !(left || right)) return 0;
-  if (!doc.BeginLargeEdit(first, last, kEffectChunkFrames)) return 0;
+  if (!doc.BeginLargeEdit(first, last, kChunkFrames)) return 0;
   const int64_t by = up ? -step : step;
   const PassSpec spec{" Nudging:", levelWalk(first, last), PassStore::Records, left, right};
   const PassResult r = runEffectPass(doc, spec, [&](int16_t* buf, int32_t from, int32_t to) {

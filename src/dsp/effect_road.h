@@ -12,6 +12,7 @@
 
 #include "base/session.h"
 #include "document/marker_list.h"
+#include "document/wave_file.h"
 
 namespace tolmar {
 
@@ -90,7 +91,7 @@ class ClipMarks {
 struct ChunkWalk {
   int32_t first = 0;
   int32_t last = -1;
-  int32_t size = 9000;
+  int32_t size = kChunkFrames;
 
   int32_t count() const {
     if (last < first) return 0;
@@ -105,20 +106,18 @@ struct ChunkWalk {
   }
 };
 
-inline constexpr int32_t kEffectChunkFrames = 9000;
-
 // Amplify/Compress, Normalise, statistics and clipping search: S … E − 1, 8999 frames a chunk
 // (the frame at the selection end is left alone).
 inline ChunkWalk levelWalk(int32_t S, int32_t E) {
-  return {S, E - 1, kEffectChunkFrames - 1};
+  return {S, E - 1, kChunkFrames - 1};
 }
 // Equalise, Filter, Channel Mix: S … E, 9000 frames a chunk.
 inline ChunkWalk filterWalk(int32_t S, int32_t E) {
-  return {S, E, kEffectChunkFrames};
+  return {S, E, kChunkFrames};
 }
 // Fades: S … E, 8999 frames a chunk.
 inline ChunkWalk fadeWalk(int32_t S, int32_t E) {
-  return {S, E, kEffectChunkFrames - 1};
+  return {S, E, kChunkFrames - 1};
 }
 
 // ---- One pass over the selection.

@@ -13,8 +13,6 @@ namespace tolmar {
 
 namespace {
 
-constexpr char kWavFilter[] = "WAV Files (*.wav)|*.wav|All Files (*.*)|*.*";
-
 std::string directoryOf(const std::string& path) {
   const std::string dir = std::filesystem::path(path).parent_path().string();
   return dir.empty() ? "." : dir;
@@ -30,7 +28,7 @@ void DocumentCommands::SaveSelectedSamples1Click() {
   spec.title = "Save Selected Samples in a WAV File";
   spec.directory = directoryOf(doc.path);
   spec.fileName = makeNumberedFileName(doc.path);
-  spec.filter = kWavFilter;
+  spec.filter = kWavFileFilter;
   spec.defaultExt = "wav";
   std::string target = spec.fileName;
   if (!e.ctx.inMacroOrBatch()) {

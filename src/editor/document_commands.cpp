@@ -21,8 +21,6 @@ namespace tolmar {
 
 namespace {
 
-constexpr char kWavFilter[] = "WAV Files (*.wav)|*.wav|All Files (*.*)|*.*";
-
 std::string directoryOf(const std::string& path) {
   const std::string dir = fs::path(path).parent_path().string();
   return dir.empty() ? "." : dir;
@@ -76,7 +74,7 @@ void DocumentCommands::SaveAs1Click() {
   spec.title = "Save Entire WAV File";
   spec.directory = directoryOf(e.doc->path);
   spec.fileName = makeNumberedFileName(e.doc->path);
-  spec.filter = kWavFilter;
+  spec.filter = kWavFileFilter;
   spec.defaultExt = "wav";
   std::string target = spec.fileName;
   if (!e.ctx.inMacroOrBatch()) {

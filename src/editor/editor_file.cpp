@@ -137,7 +137,7 @@ void Editor::OpenWAVFile1Click() {
   spec.title = "Open WAV File";
   spec.directory =
       ctx.settings.wavdir.empty() ? std::filesystem::current_path().string() : ctx.settings.wavdir;
-  spec.filter = "WAV Files (*.wav)|*.wav|All Files (*.*)|*.*";
+  spec.filter = kWavFileFilter;
   spec.defaultExt = "wav";
   const auto chosen = ctx.host().openFileDialog(spec);
   if (!chosen) return;

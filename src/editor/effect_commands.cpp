@@ -26,7 +26,7 @@ bool EffectCommands::beginEffect(bool direct) {
     e.doc->directWriting = true;
     return true;
   }
-  return e.doc->BeginLargeEdit(e.doc->selStart, e.doc->selEnd, kEffectChunkFrames);
+  return e.doc->BeginLargeEdit(e.doc->selStart, e.doc->selEnd, kChunkFrames);
 }
 
 void EffectCommands::endEffect(bool direct) {

@@ -20,6 +20,9 @@ struct FileDialogSpec {
   std::string defaultExt;
 };
 
+// Every dialog that opens or saves a WAV file offers the same choice.
+inline constexpr char kWavFileFilter[] = "WAV Files (*.wav)|*.wav|All Files (*.*)|*.*";
+
 // A parameter dialog edits a plain settings struct. The host recognises the dialog by its id
 // and casts `model` to the struct the dialog's owner documents; the batch host and the tests
 // accept the model as it stands unless told otherwise.

@@ -22,8 +22,6 @@ const Editor& RepairCommands::ed() const {
 
 namespace {
 
-constexpr int32_t kChunkFrames = 9000;
-
 // Repairs read the sound; a file that cannot be read would turn them into silence.
 bool canRead(WaveFile& doc) {
   if (doc.readStream().isOpen()) return true;

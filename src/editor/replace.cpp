@@ -22,8 +22,6 @@ namespace tolmar {
 
 namespace {
 
-constexpr char kWavFilter[] = "WAV Files (*.wav)|*.wav|All Files (*.*)|*.*";
-constexpr int32_t kUndoChunkFrames = 9000;
 constexpr int32_t kDirectBlockFrames = 2000;
 constexpr size_t kBackupChunkBytes = 1 << 16;
 
@@ -42,7 +40,7 @@ std::unique_ptr<WaveFile> openSourceFile(Editor& e, const std::string& title) {
   FileDialogSpec spec;
   spec.title = title;
   spec.directory = directoryOf(e.doc->path);
-  spec.filter = kWavFilter;
+  spec.filter = kWavFileFilter;
   spec.defaultExt = "wav";
   const auto chosen = e.ctx.host().openFileDialog(spec);
   if (!chosen) return nullptr;
@@ -302,17 +300,17 @@ void DocumentCommands::ReplaceFromFile1Click() {
   WaveFile& doc = *e.doc;
   const int32_t first = doc.selStart;
   // Long replacements keep their samples in the big-edit store, not in memory.
-  if (!doc.BeginLargeEdit(first, first + r.frames - 1, kUndoChunkFrames)) return;
+  if (!doc.BeginLargeEdit(first, first + r.frames - 1, kChunkFrames)) return;
   // Undo or Redo between chunks would move records under the ones not yet committed.
   DirectWriteScope busy(doc);
   int32_t records = 0;
   {
     Progress progress(ctx, " Replacing:");
-    std::vector<uint8_t> buf(static_cast<size_t>(kUndoChunkFrames) * kWavFrameBytes);
-    const int32_t chunks = (r.frames - 1) / kUndoChunkFrames + 1;
+    std::vector<uint8_t> buf(static_cast<size_t>(kChunkFrames) * kWavFrameBytes);
+    const int32_t chunks = (r.frames - 1) / kChunkFrames + 1;
     for (int32_t k = 0; k < chunks; ++k) {
-      const int32_t offset = k * kUndoChunkFrames;
-      const int32_t n = std::min(kUndoChunkFrames, r.frames - offset);
+      const int32_t offset = k * kChunkFrames;
+      const int32_t n = std::min(kChunkFrames, r.frames - offset);
       if (!readSourceFrames(*r.source, buf.data(), int64_t{r.firstSource} + offset, n)) {
         ctx.error("Failed to read from " + r.source->path);
         break;

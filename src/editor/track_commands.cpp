@@ -17,8 +17,6 @@ namespace tolmar {
 
 namespace {
 
-constexpr char kWavFilter[] = "WAV Files (*.wav)|*.wav|All Files (*.*)|*.*";
-
 // Commits each written track to storage while the next one is copied: the commit waits for the
 // disk, the copy for memory, and one after the other they take twice as long. Only the commit
 // runs on the worker; what it finds is reported here, on the command's thread, before the next
@@ -110,7 +108,7 @@ void CueCommands::SplitTracks1Click() {
     spec.title = "Split Tracks";
     spec.directory = fs::path(doc.path).parent_path().string();
     spec.fileName = fs::path(doc.path).filename().string();
-    spec.filter = kWavFilter;
+    spec.filter = kWavFileFilter;
     spec.defaultExt = "wav";
     const auto answer = e.ctx.host().saveFileDialog(spec);
     if (!answer) return;
