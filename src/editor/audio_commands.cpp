@@ -1,5 +1,7 @@
 #include "editor/audio_commands.h"
 
+#include <filesystem>
+
 #include "declick/detection.h"
 #include "editor/editor.h"
 
@@ -263,6 +265,75 @@ void AudioCommands::endPlayFromClick() {
 void AudioCommands::SetPlayingState(bool finished) {
   ed().ctx.host().playingStateChanged(!finished);
   ed().ctx.host().refreshCommands();
+}
+
+// ---- Recording ----
+
+void AudioCommands::Record1Click() {
+  Editor& e = ed();
+  Context& ctx = e.ctx;
+  if (ctx.recording || ctx.playing) return;
+  // A batch run has no window to record with.
+  if (ctx.batchRunning) return;
+  ctx.host().inhibitScreenSaver(true);
+
+  FileDialogSpec spec;
+  spec.title = "Record New WAV File";
+  spec.directory = std::filesystem::current_path().string();
+  spec.filter = "WAV Files (*.wav)|*.wav|All Files (*.*)|*.*";
+  spec.defaultExt = "wav";
+  const auto chosen = ctx.host().saveFileDialog(spec);
+  if (!chosen || !e.QueryClose()) {
+    ctx.host().inhibitScreenSaver(false);
+    return;
+  }
+  if (e.doc) {
+    e.doc.reset();
+    e.documentClosed();
+  }
+  e.refreshTitle();
+  ctx.host().requestRepaint();
+
+  MarkerList recMarkers;
+  std::vector<Cue> recCues;
+  ctx.sampleRate = ctx.settings.recordrate == 1 ? 48000 : 44100;
+  RecordingRequest req;
+  req.fileName = *chosen;
+  req.markers = &recMarkers;
+  req.cues = &recCues;
+  req.mainMarkers = &e.markers;
+  req.showLevelControls = !ctx.settings.novolctrl;
+  req.counterOff = ctx.settings.counteroff;
+  req.metersOff = ctx.settings.metersoff;
+  req.timedRecord = ctx.settings.timedrecord;
+  req.clippingsamples = ctx.settings.clippingsamples;
+  req.clippingvalue = ctx.settings.clippingvalue;
+  req.flattopsonly = ctx.settings.flattopsonly;
+  req.ftvariance = ctx.settings.ftvariance;
+
+  bool written = false;
+  {
+    ctx.recording = true;
+    ctx.host().refreshCommands();
+    TRecording rec(ctx, inputDevices, recordingClock ? *recordingClock : systemClock_, req);
+    DialogRequest dialog{"Recording", &rec};
+    ctx.host().runDialog(dialog);
+    // However the window went, the input stops and the file is closed.
+    if (!rec.closed()) rec.cancelbtnClick();
+    written = rec.fileWritten();
+    ctx.recording = false;
+  }
+
+  if (written && fileExists(*chosen) && e.OpenDocument(*chosen, true) && e.doc) {
+    for (const Marker& m : recMarkers.items) e.markers.Add(m.kind, m.position, m.count);
+    if (!recCues.empty()) {
+      for (const Cue& c : recCues) e.doc->cues.push_back(c);
+      e.doc->cuesNotWritten = true;
+    }
+    ctx.host().requestRepaint();
+  }
+  ctx.host().refreshCommands();
+  ctx.host().inhibitScreenSaver(false);
 }
 
 }  // namespace tolmar

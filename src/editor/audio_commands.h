@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <memory>
 
+#include "audio/input_device.h"
 #include "audio/output_device.h"
 #include "editor/playback.h"
+#include "editor/recording.h"
 
 namespace tolmar {
 
@@ -83,6 +85,18 @@ class AudioCommands {
   void endPlayFromClick();
   bool playFromClickActive() const { return playFromClick_; }
 
+  // Record New WAV File: asks for the new file's name, closes the document, runs the
+  // recording window (the host's "Recording" dialog, whose model is the TRecording), then
+  // opens the new file with the markers and track cues placed while recording.
+  void Record1Click();
+
+  // The sound-card side, given by the front end. Without it nothing can be recorded.
+  InputDeviceFactory* inputDevices = nullptr;
+  // The clock of the recording window's timers; the system clock unless a test sets one.
+  RecordingClock* recordingClock = nullptr;
+  // Whether a recording device that takes 44.1 kHz stereo 16-bit was found at start-up.
+  bool recordDeviceFound = false;
+
   // Playing: the window disables every menu but Play/Record (where only Kill (Stop) Output
   // stays enabled) and shows the pause button in place of the record button; finished undoes
   // that.
@@ -100,6 +114,7 @@ class AudioCommands {
   // The end of a playback: the declick preview's Remove.
   void playbackEnded(PreviewKind kind);
 
+  SystemRecordingClock systemClock_;
   std::unique_ptr<OutputBackend> backend_;
   std::unique_ptr<Playback> engine_;
   bool playFromClick_ = false;

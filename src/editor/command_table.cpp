@@ -463,7 +463,7 @@ std::vector<Command> buildTable() {
     check(kPr, "Play &Left Channel", "PlayLeftClick", "", file, &Editor::PlayLeftClick, [](const Editor& e) { return e.playLeft; }),
     check(kPr, "Play &Right Channel", "PlayRightClick", "", file, &Editor::PlayRightClick, [](const Editor& e) { return e.playRight; }),
     separator(kPr),
-    item(kPr, "&Input (Record) New WAV File", "Record1Click", "", recordable, nullptr),
+    item(kPr, "&Input (Record) New WAV File", "Record1Click", "", recordable, &Editor::Record1Click),
   };
   // clang-format on
 }
@@ -563,6 +563,7 @@ CommandState computeCommandState(const Editor& ed) {
   // PLAYDEV: a playback device with 44.1 kHz stereo 16-bit capability was found at start-up.
   s.playdev = ed.playDeviceFound;
   // RECDEV: a recording device with that capability was found at start-up.
+  s.recdev = ed.recordDeviceFound;
   s.showDebugItems = ctx.settings.debugDcp;
 
   s.file = ed.doc && !ctx.recording;

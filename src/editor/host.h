@@ -81,6 +81,9 @@ class Host {
   // when it ends; it edits the settings and the editor's preview state.
   virtual void previewOpened(const std::string& /*id*/) {}
   virtual void previewClosed(const std::string& /*id*/) {}
+
+  // Keeps the screen saver off while a recording window is open.
+  virtual void inhibitScreenSaver(bool /*inhibit*/) {}
 };
 
 }  // namespace tolmar
