@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <system_error>
@@ -264,6 +265,40 @@ void checkDirectory(Session& ctx, std::string& dir, const char* what) {
   dir.clear();
 }
 
+void limit(double& v, double lo, double hi, double fallback) {
+  v = std::isfinite(v) ? std::clamp(v, lo, hi) : fallback;
+}
+void limit(int& v, int lo, int hi) {
+  v = std::clamp(v, lo, hi);
+}
+
+// A damaged or hand-edited file must not hand the effects values their dialogs never allow: a
+// compression ratio of 0 writes NaN-derived samples, a click width of 30000 makes the search
+// crawl. Each value is held to its dialog's range; one that is not a number takes the default.
+void limitToDialogRanges(Settings& s) {
+  const Settings d;
+  limit(s.amplifyfactorl, -50, 50, d.amplifyfactorl);
+  limit(s.amplifyfactorr, -50, 50, d.amplifyfactorr);
+  limit(s.ampfadestartsecs, 0, 120);
+  limit(s.ampfadeendsecs, 0, 120);
+  limit(s.compressthresh, 3, 12, d.compressthresh);
+  limit(s.compressfactor, 1, 6, d.compressfactor);
+  limit(s.normaliseto, -3, 0, d.normaliseto);
+  limit(s.fadefactor, 0.1, 90, d.fadefactor);
+  limit(s.noiseFactor, 0.1, 10, d.noiseFactor);
+  limit(s.crackleFactor, 0.1, 10, d.crackleFactor);
+  limit(s.declick.clkwid, 1, 40);
+  limit(s.declick.repwid, 4, 120);
+  s.declick.repwid = std::max(s.declick.repwid, s.declick.clkwid);
+  limit(s.declick.relamp, 50, 2500);
+  limit(s.declick.dispwid, 1, 100);
+  s.declick.repparm = std::max(s.declick.repparm, 0);
+  limit(s.noiseClkwidth, 1, 40);
+  limit(s.noiseRepwidth, 4, 120);
+  s.noiseRepwidth = std::max(s.noiseRepwidth, s.noiseClkwidth);
+  limit(s.noiseRelamp, 50, 2500);
+}
+
 std::string fileKey(int i) {
   return "file" + std::to_string(i);
 }
@@ -275,6 +310,7 @@ namespace {
 // What every value read from outside goes through after the reader, from the file or from an
 // override alike: the one place for checks and limits.
 void checkReadSettings(Session& ctx, Settings& s) {
+  limitToDialogRanges(s);
   checkDirectory(ctx, s.tmpdir, "Invalid Temporary Directory");
   checkDirectory(ctx, s.wavdir, "Invalid WAV File Directory");
 }
@@ -445,7 +481,7 @@ const std::vector<std::pair<std::string, std::string>>& legacyMenuPathRenames() 
   static const std::vector<std::pair<std::string, std::string>> kRenames = [] {
     std::vector<std::pair<std::string, std::string>> list;
     for (const char* item :
-         {"Output (Play) Selection", "Play Selection With Session", "Play Session Around Selection",
+         {"Output (Play) Selection", "Play Selection With Context", "Play Context Around Selection",
           "Kill (Stop) Output", "Play Left Channel", "Play Right Channel",
           "Input (Record) New WAV File"}) {
       list.emplace_back(std::string("File | ") + item, std::string("Play/Record | ") + item);

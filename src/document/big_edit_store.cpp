@@ -2,16 +2,16 @@
 
 #include <bit>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace tolmar {
 
-bool BigEditStore::create(const std::string& path) {
+void BigEditStore::adopt(BinaryFile&& file, const std::string& path) {
   remove();
-  if (!file_.open(path, BinaryFile::Mode::Create)) return false;
+  file_ = std::move(file);
   path_ = path;
   end_ = 0;
-  return true;
 }
 
 int64_t BigEditStore::append(const int16_t* samples, int64_t count) {

@@ -18,8 +18,8 @@ class BigEditStore {
 
   bool isOpen() const { return file_.isOpen(); }
   const std::string& path() const { return path_; }
-  // Creates the store at `path` (already chosen by the temporary-file rule).
-  bool create(const std::string& path);
+  // Takes over a file claimed by the temporary-file rule, open and empty, at `path`.
+  void adopt(BinaryFile&& file, const std::string& path);
   // Appends `count` samples; returns the byte position, or -1 when fewer bytes were written.
   int64_t append(const int16_t* samples, int64_t count);
   // Reads `count` samples from byte position `pos`; false on a short read.

@@ -29,7 +29,10 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
 
 bool BinaryFile::open(const std::string& path, Mode mode) {
   close();
-  const char* m = mode == Mode::Read ? "rb" : mode == Mode::ReadWrite ? "r+b" : "w+b";
+  const char* m = mode == Mode::Read        ? "rb"
+                  : mode == Mode::ReadWrite ? "r+b"
+                  : mode == Mode::Create    ? "w+b"
+                                            : "w+bx";
   f_ = std::fopen(path.c_str(), m);
   path_ = path;
   lastWasWrite_ = lastWasRead_ = false;

@@ -17,7 +17,8 @@ class FileError : public std::runtime_error {
 
 class BinaryFile {
  public:
-  enum class Mode { Read, ReadWrite, Create };
+  // CreateNew makes a file that must not exist yet (exclusive creation) and fails otherwise.
+  enum class Mode { Read, ReadWrite, Create, CreateNew };
 
   BinaryFile() = default;
   BinaryFile(const std::string& path, Mode mode) { open(path, mode); }

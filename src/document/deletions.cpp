@@ -4,6 +4,7 @@
 
 #include "base/session.h"
 #include "document/binary_file.h"
+#include "document/wav_format.h"
 #include "document/wave_file.h"
 
 namespace tolmar {
@@ -186,6 +187,49 @@ bool writeRebuiltFrames(Session& ctx, const EditPlan& plan, BinaryFile& src, int
   }
   if (ok) ok = stretch(cursor, static_cast<int64_t>(plan.frameCount) - 1, true);
   return ok && ctx.continueFlag && written == plan.newFrameCount;
+}
+
+namespace {
+
+bool copyRange(BinaryFile& src, int64_t from, int64_t bytes, BinaryFile& dst) {
+  std::vector<uint8_t> buf(kCopyChunkBytes);
+  if (!src.seek(from)) return false;
+  while (bytes > 0) {
+    const size_t n = static_cast<size_t>(std::min<int64_t>(bytes, kCopyChunkBytes));
+    if (!src.readExact(buf.data(), n) || !dst.writeExact(buf.data(), n)) return false;
+    bytes -= static_cast<int64_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+WavLayout wavLayoutOf(const std::string& path, int64_t dataOffset, uint32_t dataBytes) {
+  WavLayout layout;
+  layout.headerBytes = dataOffset;
+  BinaryFile f;
+  uint32_t riffSize = 0;
+  if (!f.open(path, BinaryFile::Mode::Read) || !f.seek(4) || !f.readU32(riffSize)) return layout;
+  const int64_t fileBytes = f.size();
+  const int64_t riffEnd = std::min<int64_t>(fileBytes, int64_t{riffSize} + 8);
+  layout.trailerStart = dataOffset + dataBytes + (dataBytes & 1);
+  layout.trailerBytes = wellFormedChunkBytes(f, layout.trailerStart, riffEnd);
+  return layout;
+}
+
+bool writeRebuiltHeader(BinaryFile& src, const WavLayout& layout, uint32_t newDataBytes,
+                        BinaryFile& dst) {
+  if (layout.headerBytes < kWavHeaderBytes) return false;
+  if (!copyRange(src, 0, layout.headerBytes, dst)) return false;
+  const int64_t riffSize = layout.headerBytes - 8 + newDataBytes + layout.trailerBytes;
+  if (riffSize > 0xFFFFFFFFll) return false;
+  const bool ok = dst.seek(4) && dst.writeU32(static_cast<uint32_t>(riffSize)) &&
+                  dst.seek(layout.headerBytes - 4) && dst.writeU32(newDataBytes);
+  return ok && dst.seek(layout.headerBytes);
+}
+
+bool copyTrailer(BinaryFile& src, const WavLayout& layout, BinaryFile& dst) {
+  return layout.trailerBytes == 0 || copyRange(src, layout.trailerStart, layout.trailerBytes, dst);
 }
 
 }  // namespace tolmar

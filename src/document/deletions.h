@@ -65,4 +65,21 @@ EditPlan planEdits(const std::vector<Deletion>& deletions, const std::vector<Ins
 bool writeRebuiltFrames(Session& ctx, const EditPlan& plan, BinaryFile& src, int64_t dataOffset,
                         const std::string& srcPath, BinaryFile& dst, const std::string& dstPath);
 
+// Where a WAV file's bytes around its frames lie: headerBytes before frame 0 (RIFF, fmt, the
+// chunks before the data and the data chunk's own header) and, after the data, the well-formed
+// chunks inside the RIFF size that follow it (trailerStart, trailerBytes).
+struct WavLayout {
+  int64_t headerBytes = 0;
+  int64_t trailerStart = 0;
+  int64_t trailerBytes = 0;
+};
+WavLayout wavLayoutOf(const std::string& path, int64_t dataOffset, uint32_t dataBytes);
+
+// Copies the original's header to dst's current position (the start) with the RIFF size and
+// the data size made right for `newDataBytes` of frames and the same trailer.
+bool writeRebuiltHeader(BinaryFile& src, const WavLayout& layout, uint32_t newDataBytes,
+                        BinaryFile& dst);
+// Appends the original's trailer at dst's current position, which must be even.
+bool copyTrailer(BinaryFile& src, const WavLayout& layout, BinaryFile& dst);
+
 }  // namespace tolmar

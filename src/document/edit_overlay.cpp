@@ -74,17 +74,21 @@ void WaveFile::FinishBlock(Interpolation& rec) {
 
 void WaveFile::spill(Interpolation& rec) {
   if (!store.isOpen()) {
-    const std::string name = makeTempFileName(ctx_, "", path);
-    if (name.empty() || !store.create(name)) {
+    BinaryFile file;
+    const std::string name = claimTempFile(file, ctx_, "", path);
+    if (name.empty()) {
       ctx_.error("Failed to write edit data to file (disk full?)");
       ctx_.continueFlag = false;
+      failStep();
       return;
     }
+    store.adopt(std::move(file), name);
   }
   const int64_t pos = store.append(rec.samples.data(), static_cast<int64_t>(rec.samples.size()));
   if (pos < 0) {
     ctx_.error("Failed to write edit data to file (disk full?)");
     ctx_.continueFlag = false;
+    failStep();
     return;
   }
   rec.storePos = pos;
@@ -247,15 +251,17 @@ bool WaveFile::BeginLargeEdit(int32_t first, int32_t last, int chunkFrames) {
     }
   }
   bigEditMode = !ctx_.settings.bigeditsinmemory &&
-                static_cast<int64_t>(last) - first >
-                    static_cast<int64_t>(ctx_.settings.bigeditthresh) * ctx_.sampleRate;
+                     static_cast<int64_t>(last) - first >
+                   static_cast<int64_t>(ctx_.settings.bigeditthresh) * ctx_.sampleRate;
   overlayNonEmpty = !interps.empty();
   chunkSize = chunkFrames;
+  stepFailed_ = false;
   return true;
 }
 
 void WaveFile::EndLargeEdit() {
   bigEditMode = false;
+  stepFailed_ = false;
   if (overlayNonEmpty) OrganiseEdits();
   overlayNonEmpty = true;
   ctx_.refreshCommands();

@@ -7,6 +7,7 @@
 #include "base/session.h"
 #include "document/binary_file.h"
 #include "document/file_names.h"
+#include "document/storage_sync.h"
 
 namespace fs = std::filesystem;
 
@@ -22,6 +23,12 @@ fs::path directoryOf(const std::string& path) {
   std::error_code ec;
   fs::path abs = fs::absolute(dir, ec);
   return ec ? dir : abs.lexically_normal();
+}
+
+void removeOpenFile(BinaryFile& f, const std::string& path) {
+  f.close();
+  std::error_code ec;
+  fs::remove(path, ec);
 }
 
 }  // namespace
@@ -57,25 +64,34 @@ bool copyFileWithProgress(Session& ctx, const std::string& source, const std::st
     ctx.error("Failed to write file " + destination);
     return false;
   }
+  BinaryFile out;
+  return copyFileInto(ctx, source, out, destination, caption, BinaryFile::Mode::Create);
+}
+
+bool copyFileInto(Session& ctx, const std::string& source, BinaryFile& out,
+                  const std::string& destination, const std::string& caption,
+                  std::optional<BinaryFile::Mode> openMode) {
   BinaryFile in;
   try {
     in.openOrThrow(source, BinaryFile::Mode::Read);
   } catch (const FileError& e) {
     ctx.error(e.what());
+    if (!openMode) removeOpenFile(out, destination);
     return false;
   }
   const int64_t total = in.size();
   if (total < 0) {
     ctx.error("Failed to read from " + source);
+    if (!openMode) removeOpenFile(out, destination);
     return false;
   }
   if (!enoughDiskSpace(destination, static_cast<uint64_t>(total))) {
     ctx.error("Not enough free space on disk " + volumeText(destination) + " (" +
               std::to_string(total) + " bytes required)");
+    if (!openMode) removeOpenFile(out, destination);
     return false;
   }
-  BinaryFile out;
-  if (!out.open(destination, BinaryFile::Mode::Create)) {
+  if (openMode && !out.open(destination, *openMode)) {
     ctx.error("Failed to write file " + destination);
     return false;
   }
@@ -106,11 +122,7 @@ bool copyFileWithProgress(Session& ctx, const std::string& source, const std::st
     }
     ok = ok && ctx.continueFlag && done == total;
   }
-  out.close();
-  if (!ok) {
-    std::error_code ec;
-    fs::remove(destination, ec);
-  }
+  if (!ok) removeOpenFile(out, destination);
   return ok;
 }
 
@@ -123,16 +135,19 @@ std::error_code moveFileWithProgress(Session& ctx, const std::string& source,
   // Another filesystem: the copy goes under a scratch name beside the destination and takes
   // the destination's name only once complete, so a failed copy never leaves a partial file
   // under that name.
-  const std::string scratch = makeTempFileName(directoryOf(destination).string(), "", "");
+  BinaryFile out;
+  const std::string scratch = claimTempFile(out, directoryOf(destination).string(), "", "");
   if (scratch.empty()) return std::make_error_code(std::errc::permission_denied);
-  if (!copyFileWithProgress(ctx, source, scratch, caption))
+  if (!copyFileInto(ctx, source, out, scratch, caption, std::nullopt))
     return std::make_error_code(std::errc::io_error);
+  out.close();
   fs::rename(scratch, destination, ec);
   if (ec) {
     std::error_code ignored;
     fs::remove(scratch, ignored);
     return ec;
   }
+  syncDirectoryOf(destination);
   fs::remove(source, ec);
   // The move is complete once the destination holds the file; a source that could not be
   // removed is only a leftover.

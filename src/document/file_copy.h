@@ -2,8 +2,11 @@
 // Whole-file copies and moves under a progress panel, and the free-space test made before them.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <system_error>
+
+#include "document/binary_file.h"
 
 namespace tolmar {
 
@@ -25,6 +28,13 @@ bool sameFile(const std::string& a, const std::string& b);
 // when it fails or is cancelled. A destination that is the source itself is refused untouched.
 bool copyFileWithProgress(Session& ctx, const std::string& source, const std::string& destination,
                           const std::string& caption);
+
+// The copy itself, into `out`: opened at `destination` with `openMode`, or, without one, already
+// open there (a claimed scratch file). Shows the same messages; on failure or Cancel `out` is
+// closed and the destination deleted. On success `out` stays open and committed.
+bool copyFileInto(Session& ctx, const std::string& source, BinaryFile& out,
+                  const std::string& destination, const std::string& caption,
+                  std::optional<BinaryFile::Mode> openMode);
 
 // Moves source to destination: a rename when both lie on one filesystem (an existing
 // destination is replaced in one step), else a copy with progress followed by deleting the

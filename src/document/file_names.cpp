@@ -1,11 +1,13 @@
 #include "document/file_names.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <system_error>
 
 #include "base/session.h"
+#include "document/binary_file.h"
 
 namespace fs = std::filesystem;
 
@@ -35,8 +37,9 @@ std::string chooseDirectory(const std::string& directory, const std::string& tmp
 
 }  // namespace
 
-std::string makeTempFileName(const std::string& directory, const std::string& tmpdirSetting,
-                             const std::string& documentPath) {
+std::string claimTempFile(BinaryFile& file, const std::string& directory,
+                          const std::string& tmpdirSetting, const std::string& documentPath) {
+  file.close();
   std::string dir = chooseDirectory(directory, tmpdirSetting, documentPath);
   if (dir.empty()) return {};
   if (dir.back() != '/') dir += '/';
@@ -46,22 +49,19 @@ std::string makeTempFileName(const std::string& directory, const std::string& tm
     std::snprintf(digits, sizeof digits, "TQ%.6d", n);
     const std::string name = dir + digits;
     if (nameTaken(name)) continue;
-    // Exclusive creation: a name that another process takes meanwhile is skipped, not reused.
-    std::FILE* f = std::fopen(name.c_str(), "wx");
-    if (!f) {
-      if (nameTaken(name)) continue;
-      return {};
-    }
-    std::fclose(f);
-    std::remove(name.c_str());
-    return name;
+    // The name belongs to whoever creates it: another process that takes it between the test
+    // above and this open makes the open fail, and the search moves on.
+    errno = 0;
+    if (file.open(name, BinaryFile::Mode::CreateNew)) return name;
+    if (errno == EEXIST || nameTaken(name)) continue;
+    return {};
   }
   return {};
 }
 
-std::string makeTempFileName(const Session& ctx, const std::string& directory,
-                             const std::string& documentPath) {
-  return makeTempFileName(directory, ctx.settings.tmpdir, documentPath);
+std::string claimTempFile(BinaryFile& file, const Session& ctx, const std::string& directory,
+                          const std::string& documentPath) {
+  return claimTempFile(file, directory, ctx.settings.tmpdir, documentPath);
 }
 
 std::string makeNumberedFileName(const std::string& path) {

@@ -6,18 +6,20 @@
 
 namespace tolmar {
 
+class BinaryFile;
 class Session;
 
 // Picks the directory (the first non-empty of: directory, tmpdirSetting, the directory of
-// documentPath, the system temporary directory) and returns "<dir>/TQnnnnnn" for the first
-// six-digit n whose name is free. The file is created and deleted once to prove the directory
-// writable; the result is empty when it cannot be created or every name is taken.
-std::string makeTempFileName(const std::string& directory, const std::string& tmpdirSetting,
-                             const std::string& documentPath);
+// documentPath, the system temporary directory), creates "<dir>/TQnnnnnn" exclusively for the
+// first six-digit n whose name nobody holds, leaves it open in `file` and returns its name.
+// Names taken meanwhile by another process are passed over, so two processes never share one.
+// The result is empty (and `file` closed) when nothing can be created there.
+std::string claimTempFile(BinaryFile& file, const std::string& directory,
+                          const std::string& tmpdirSetting, const std::string& documentPath);
 
 // The same with the temporary-directory setting of the context.
-std::string makeTempFileName(const Session& ctx, const std::string& directory,
-                             const std::string& documentPath);
+std::string claimTempFile(BinaryFile& file, const Session& ctx, const std::string& directory,
+                          const std::string& documentPath);
 
 // Twelve random hex digits, for scratch names that parallel processes must not share.
 std::string randomSuffix();

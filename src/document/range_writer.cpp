@@ -11,6 +11,8 @@
 #include <system_error>
 #include <vector>
 
+#include "document/file_names.h"
+#include "document/storage_sync.h"
 #include "document/wav_format.h"
 #include "document/wave_file.h"
 
@@ -252,7 +254,7 @@ std::string invalidFileNameText(const std::string& path) {
 }
 
 bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, int32_t extra,
-                int32_t last, bool commit) {
+                int32_t last, std::string* uncommitted) {
   Session& ctx = doc.ctx();
   if (first < 0 || last < first || extra < 0) return false;
   const uint64_t frames = static_cast<uint64_t>(last - first + 1) + static_cast<uint64_t>(extra);
@@ -296,13 +298,24 @@ bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, in
     ctx.error(invalidFileNameText(destination));
     return false;
   }
+  // The file is written under a scratch name beside its destination and takes the name only
+  // once complete and committed: a killed or failed write never leaves a short file there,
+  // nor destroys the file that had the name before. A link is written through, in place.
+  std::error_code ec;
+  const bool inPlace =
+      std::filesystem::is_symlink(std::filesystem::symlink_status(destination, ec));
+  if (!inPlace && fileExists(destination) && !fileWritable(destination)) {
+    ctx.error("Failed to write to " + destination);
+    return false;
+  }
+  const std::string target = inPlace ? destination : destination + ".tmp-" + randomSuffix();
   bool ok = false;
   // Only what this writer made may be deleted: a name it could not open (a read-only file, a
   // folder) still holds what the user had there.
   bool created = false;
   {
     BinaryFile out;
-    if (out.open(destination, BinaryFile::Mode::Create)) {
+    if (out.open(target, inPlace ? BinaryFile::Mode::Create : BinaryFile::Mode::CreateNew)) {
       created = true;
       if (writeWavHeader(out, dataBytes, ctx.sampleRate)) {
         FileSink sink(out);
@@ -310,7 +323,7 @@ bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, in
         ok = fillRange(doc, sink, caption, first, extra, last);
         if (!ok && ctx.continueFlag) ctx.error("Failed to write to " + destination);
         // The last buffered bytes (a full disk among them) fail only here.
-        if (ok && !(commit ? out.sync() : out.flush())) {
+        if (ok && !(uncommitted ? out.flush() : out.sync())) {
           ok = false;
           ctx.error("Failed to write to " + destination);
         }
@@ -321,13 +334,33 @@ bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, in
       ctx.error("Failed to write to " + destination);
     }
   }
-  if (!ok && created) {
-    std::error_code ec;
-    std::filesystem::remove(destination, ec);
+  if (!ok) {
+    if (created) std::filesystem::remove(target, ec);
+    return false;
   }
-  // An uncommitted file is named by the caller once it is committed.
-  if (ok && commit && !destination.empty()) ctx.wrote(destination);
-  return ok;
+  // An uncommitted file is named by the caller once it is put in place.
+  if (uncommitted) {
+    *uncommitted = target;
+    return true;
+  }
+  if (!putInPlace(target, destination)) {
+    ctx.error("Failed to write to " + destination);
+    return false;
+  }
+  ctx.wrote(destination);
+  return true;
+}
+
+bool putInPlace(const std::string& written, const std::string& destination) {
+  if (written == destination) return syncDirectoryOf(destination);
+  std::error_code ec;
+  std::filesystem::rename(written, destination, ec);
+  if (ec) {
+    std::filesystem::remove(written, ec);
+    return false;
+  }
+  // The new name must survive a power cut as well as the bytes.
+  return syncDirectoryOf(destination);
 }
 
 }  // namespace tolmar

@@ -16,11 +16,17 @@ bool validFileName(const std::string& path);
 std::string invalidFileNameText(const std::string& path);
 
 // Writes frames first..last (inclusive) followed by `extra` silent frames. An empty
-// `destination` puts the image on the clipboard. Shows its own errors; a file that could not be
-// completed (failure or Cancel) is deleted, and a cancelled image never reaches the clipboard.
-// A file is committed to storage before success is reported, unless `commit` is false: then
-// the caller commits it (syncFileToStorage) and reports and deletes it when that fails.
+// `destination` puts the image on the clipboard. Shows its own errors; a cancelled image never
+// reaches the clipboard. A file is written under a scratch name beside the destination and
+// only takes its name once complete and committed, so a failed, cancelled or killed write
+// leaves whatever had the name before. With `uncommitted` the file is left complete but not
+// yet committed under the scratch name, returned there: the caller commits it
+// (syncFileToStorage) and puts it in place with putInPlace, or deletes it.
 bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, int32_t extra,
-                int32_t last, bool commit = true);
+                int32_t last, std::string* uncommitted = nullptr);
+
+// Renames a committed file written by writeRange over its destination and commits the name;
+// false (with `written` deleted) when that fails.
+bool putInPlace(const std::string& written, const std::string& destination);
 
 }  // namespace tolmar

@@ -22,8 +22,22 @@ void WaveFile::DiscardRedoData() {
   }
 }
 
-void WaveFile::CommitEdit(int32_t recordCount, const std::string& caption) {
-  if (recordCount < 1) return;
+bool WaveFile::CommitEdit(int32_t recordCount, const std::string& caption) {
+  if (stepFailed_) {
+    stepFailed_ = false;
+    // Half an effect on the list would be written by Save as if it were whole.
+    for (int32_t k = 0; k < recordCount && !interps.empty(); ++k) interps.pop_back();
+    index_.invalidate();
+    displayOutOfDate = true;
+    for (auto& r : interps) {
+      r->active = true;
+      r->effStart = r->start;
+      r->effEnd = r->end;
+    }
+    OrganiseEdits();
+    return false;
+  }
+  if (recordCount < 1) return false;
   // Both progress panels below pump messages while the step's records are on the list but the
   // step is not: an Undo or Redo then would pair records with the wrong step.
   DirectWriteScope busy(*this);
@@ -90,6 +104,7 @@ void WaveFile::CommitEdit(int32_t recordCount, const std::string& caption) {
   }
   undoSteps.push_back(std::move(step));
   displayOutOfDate = true;
+  return true;
 }
 
 namespace {

@@ -230,6 +230,22 @@ bool rewriteDamagedHeader(const std::string& path, int rate) {
   return f.sync();
 }
 
+int64_t wellFormedChunkBytes(BinaryFile& f, int64_t from, int64_t end) {
+  int64_t pos = from;
+  while (pos >= 0 && pos + 8 <= end && f.seek(pos)) {
+    uint8_t head[8];
+    if (!f.readExact(head, sizeof head)) break;
+    // Identifiers are printable characters; anything else is not a chunk but stray bytes.
+    if (!std::all_of(head, head + 4, [](uint8_t c) { return c >= 0x20 && c < 0x7F; })) break;
+    const int64_t body = loadU32(head + 4);
+    const int64_t next = pos + 8 + body + (body & 1);
+    // The pad byte of a last odd chunk may be missing; its body may not.
+    if (pos + 8 + body > end) break;
+    pos = std::min(next, end);
+  }
+  return pos - from;
+}
+
 TruncateInfo inspectSpuriousBytes(const std::string& path, int32_t frameCount, int64_t dataOffset) {
   TruncateInfo info;
   BinaryFile f;
@@ -239,23 +255,28 @@ TruncateInfo inspectSpuriousBytes(const std::string& path, int32_t frameCount, i
     throw FileError("Cannot read the RIFF size of \"" + path + "\"");
   }
   if (info.storedRiffSize <= info.expectedRiffSize) return info;
-  info.spuriousBytes = info.storedRiffSize - info.expectedRiffSize;
+  const int64_t fileBytes = f.size();
+  const int64_t dataEnd = info.expectedRiffSize + 8;
+  const int64_t riffEnd = std::min<int64_t>(fileBytes, int64_t{info.storedRiffSize} + 8);
+  info.keptChunkBytes = wellFormedChunkBytes(f, dataEnd, riffEnd);
+  if (info.storedRiffSize <= info.newRiffSize()) return info;
+  info.hasSpuriousBytes = true;
 
-  // The RIFF size may promise more than the file holds; read only what is there.
-  const int64_t start = info.expectedRiffSize + 8;
-  const int64_t present = std::max<int64_t>(0, f.size() - start);
+  // The RIFF size may promise more than the file holds; count and read only what is there.
+  const int64_t start = info.newRiffSize() + 8;
+  info.spuriousBytes = std::max<int64_t>(0, fileBytes - start);
   const int64_t wanted =
-      std::min<int64_t>({info.spuriousBytes, static_cast<int64_t>(kSpuriousBytesShown), present});
-  if (wanted > 0 && start >= 0 && f.seek(start)) {
+      std::min<int64_t>(info.spuriousBytes, static_cast<int64_t>(kSpuriousBytesShown));
+  if (wanted > 0 && f.seek(start)) {
     info.firstBytes.resize(static_cast<size_t>(wanted));
     info.firstBytes.resize(f.read(info.firstBytes.data(), info.firstBytes.size()));
   }
   return info;
 }
 
-bool truncateSpuriousBytes(const std::string& path, int64_t expectedRiffSize) {
-  if (expectedRiffSize < 0 || expectedRiffSize > 0xFFFFFFFFll) return false;
-  const auto newLength = static_cast<uintmax_t>(expectedRiffSize + 8);
+bool truncateSpuriousBytes(const std::string& path, int64_t newRiffSize) {
+  if (newRiffSize < 0 || newRiffSize > 0xFFFFFFFFll) return false;
+  const auto newLength = static_cast<uintmax_t>(newRiffSize + 8);
   std::error_code ec;
   const uintmax_t length = std::filesystem::file_size(path, ec);
   // resize_file would pad a shorter file with zeros.
@@ -264,7 +285,7 @@ bool truncateSpuriousBytes(const std::string& path, int64_t expectedRiffSize) {
   if (ec) return false;
   BinaryFile f;
   if (!f.open(path, BinaryFile::Mode::ReadWrite) || !f.seek(4)) return false;
-  return f.writeU32(static_cast<uint32_t>(expectedRiffSize)) && f.sync();
+  return f.writeU32(static_cast<uint32_t>(newRiffSize)) && f.sync();
 }
 
 std::vector<std::string> unsupportedFormatLines(const HeaderCopy& c) {

@@ -105,18 +105,30 @@ bool rewriteDamagedHeader(const std::string& path, int rate);
 struct TruncateInfo {
   int64_t expectedRiffSize = 0;  // E: frameCount * 4 + dataOffset - 8
   uint32_t storedRiffSize = 0;   // R, at offset 4
-  int64_t spuriousBytes = 0;     // X = R - E, or 0 when R <= E
-  // The first min(X, 255) bytes from offset E + 8, fewer when the file ends sooner.
+  // The well-formed chunks right after the data (a LIST chunk, say), kept by the truncation.
+  int64_t keptChunkBytes = 0;
+  // Whether the RIFF size claims more than the data and the kept chunks (R > E + kept).
+  bool hasSpuriousBytes = false;
+  // The bytes the truncation removes: those present after the kept chunks (0 when the RIFF
+  // size promises bytes that the file does not hold).
+  int64_t spuriousBytes = 0;
+  // The first min(X, 255) of them.
   std::vector<uint8_t> firstBytes;
+  // The RIFF size after the truncation: E + kept.
+  int64_t newRiffSize() const { return expectedRiffSize + keptChunkBytes; }
 };
 
 inline constexpr size_t kSpuriousBytesShown = 255;
 
 // Throws FileError when the file cannot be opened or holds no RIFF size.
 TruncateInfo inspectSpuriousBytes(const std::string& path, int32_t frameCount, int64_t dataOffset);
-// Cuts the file at E + 8 and stores E as its RIFF size. Refuses (false) to lengthen a file
-// that is already shorter than E + 8, and an E that does not fit the 32-bit field.
-bool truncateSpuriousBytes(const std::string& path, int64_t expectedRiffSize);
+// Cuts the file at newRiffSize + 8 and stores newRiffSize as its RIFF size. Refuses (false) to
+// lengthen a file that is already shorter than that, and a size that does not fit 32 bits.
+bool truncateSpuriousBytes(const std::string& path, int64_t newRiffSize);
+
+// The length of the run of complete chunks (four-character id, 32-bit size, body, pad byte)
+// that starts at `from` and ends by `end`; 0 when the first is not one.
+int64_t wellFormedChunkBytes(BinaryFile& f, int64_t from, int64_t end);
 
 // ---- Texts ----
 

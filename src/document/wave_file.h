@@ -63,7 +63,13 @@ class WaveFile {
   void OrganiseEdits();
 
   // ---- Undo and redo (undo.cpp) ----
-  void CommitEdit(int32_t recordCount, const std::string& caption);
+  // False, with the step's records taken off the list again, when the step failed part-way.
+  bool CommitEdit(int32_t recordCount, const std::string& caption);
+  // Marks the edit being built as failed (the big-edit store is full, a read failed): its
+  // CommitEdit then drops its records instead of committing half an effect. Cleared by
+  // BeginLargeEdit, EndLargeEdit and CommitEdit.
+  void failStep() { stepFailed_ = true; }
+  bool stepFailed() const { return stepFailed_; }
   bool Undo();
   bool Redo();
   void DiscardRedoData();
@@ -132,6 +138,7 @@ class WaveFile {
 
   bool painting = false;
   bool organising = false;
+  bool stepFailed_ = false;
   // Set while a command writes straight into the file: the records and the file must not be
   // changed under it by an Undo, Redo or Close that the message pump delivers meanwhile.
   bool directWriting = false;

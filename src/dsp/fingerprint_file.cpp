@@ -1,6 +1,7 @@
 #include "dsp/fingerprint_file.h"
 
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <system_error>
 
@@ -30,7 +31,13 @@ std::optional<int> headerSize(const uint8_t* p) {
   return n;
 }
 
-FingerprintData decodeBins(int n, const uint8_t* p) {
+// A magnitude that is not finite or is negative would make every gain NaN or send it above
+// one, and Reduce Noise would write silence or noise over the music.
+bool validMagnitude(double v) {
+  return std::isfinite(v) && v >= 0.0;
+}
+
+std::optional<FingerprintData> decodeBins(int n, const uint8_t* p) {
   FingerprintData d;
   d.n = n;
   d.left.resize(static_cast<size_t>(n));
@@ -38,6 +45,7 @@ FingerprintData decodeBins(int n, const uint8_t* p) {
   for (size_t k = 0; k < static_cast<size_t>(n); ++k, p += 16) {
     d.left[k] = loadDouble(p);
     d.right[k] = loadDouble(p + 8);
+    if (!validMagnitude(d.left[k]) || !validMagnitude(d.right[k])) return std::nullopt;
   }
   return d;
 }

@@ -35,7 +35,10 @@ struct BatchFileResult {
   bool opened = false;
   MacroRunStats stats;
   int errors = 0;  // error messages logged while the file was open and its macro ran
-  bool failed() const { return !opened || stats.refused > 0 || stats.recursive > 0 || errors > 0; }
+  bool failed() const {
+    return !opened || stats.refused > 0 || stats.recursive > 0 || stats.failed > 0 ||
+           stats.declined > 0 || errors > 0;
+  }
 };
 
 // One batch run. While it exists, silent mode and the batch flag are on and messages go to the

@@ -12,4 +12,14 @@ void Context::message(MsgKind kind, const std::string& text) {
   host_->message(kind, text);
 }
 
+Answer Context::ask(MsgKind kind, Buttons buttons, const std::string& text) {
+  const Answer a = host_->ask(kind, buttons, text);
+  if (batchRunning && (a == Answer::No || a == Answer::Cancel)) {
+    ++declinedCount;
+    if (batchLog)
+      batchLog->push_back("      " + text + (a == Answer::No ? " -> No" : " -> Cancel"));
+  }
+  return a;
+}
+
 }  // namespace tolmar

@@ -28,6 +28,8 @@ class Context : public Session {
   std::vector<std::string>* batchLog = nullptr;
   // Error messages so far, shown or logged: a batch run fails when a file adds any.
   int errorCount = 0;
+  // Questions a batch run answered No or Cancel so far.
+  int declinedCount = 0;
   bool inMacroOrBatch() const override { return macroRunning || batchRunning; }
 
   bool playing = false;
@@ -35,9 +37,9 @@ class Context : public Session {
 
   // Messages: in silent mode they go to the batch log (six spaces in front), never to the host.
   void message(MsgKind kind, const std::string& text) override;
-  Answer ask(MsgKind kind, Buttons buttons, const std::string& text) override {
-    return host_->ask(kind, buttons, text);
-  }
+  // In a batch run a question answered No (or Cancel) is logged with its answer and counted:
+  // the step that asked did not run.
+  Answer ask(MsgKind kind, Buttons buttons, const std::string& text) override;
   using Session::askYesNo;
 
   void progressBegin(const std::string& caption) override { host_->progressBegin(caption); }

@@ -216,20 +216,25 @@ void DocumentCommands::ExecuteDeletions1Click() {
 
   const std::string tempDir =
       ctx.settings.tmpdir.empty() ? directoryOf(doc.path) : ctx.settings.tmpdir;
-  const std::string tempPath = makeTempFileName(tempDir, "", doc.path);
+  const EditPlan plan = planEdits(doc.deletions, doc.insertions, doc.frameCount);
+  const int64_t newDataBytes = plan.newFrameCount * kWavFrameBytes;
+  // The chunks around the data (LIST and the like) go into the rebuilt file unchanged.
+  const WavLayout layout = wavLayoutOf(doc.path, doc.dataOffset, doc.dataBytes);
+  const int64_t required = layout.headerBytes + newDataBytes + layout.trailerBytes;
+  if (newDataBytes > kMaxWavDataBytes || required - 8 > 0xFFFFFFFFll) {
+    ctx.error("The file would be too large for a WAV file after the insertions");
+    return;
+  }
+  BinaryFile dst;
+  const std::string tempPath = claimTempFile(dst, tempDir, "", doc.path);
   if (tempPath.empty()) {
     ctx.error("Failed to create a temporary file in directory " + tempDir);
     return;
   }
-
-  const EditPlan plan = planEdits(doc.deletions, doc.insertions, doc.frameCount);
-  const int64_t newDataBytes = plan.newFrameCount * kWavFrameBytes;
-  if (newDataBytes > kMaxWavDataBytes) {
-    ctx.error("The file would be too large for a WAV file after the insertions");
-    return;
-  }
-  const int64_t required = newDataBytes + kWavHeaderBytes;
+  std::error_code ec;
   if (!enoughDiskSpace(tempPath, static_cast<uint64_t>(required))) {
+    dst.close();
+    fs::remove(tempPath, ec);
     ctx.error("Not enough free space for temporary file on disk " + volumeText(tempPath) + " (" +
               std::to_string(required) + " bytes required)");
     return;
@@ -269,26 +274,27 @@ void DocumentCommands::ExecuteDeletions1Click() {
   bool written = false;
   {
     BinaryFile src;
-    BinaryFile dst;
     if (!src.open(doc.path, BinaryFile::Mode::Read)) {
+      dst.close();
+      fs::remove(tempPath, ec);
       ctx.error("Cannot open file \"" + doc.path + "\"");
       return;
     }
-    if (!dst.open(tempPath, BinaryFile::Mode::Create)) {
-      ctx.error("Failed to create a temporary file in directory " + tempDir);
-      return;
-    }
-    if (!writeWavHeader(dst, static_cast<uint32_t>(newDataBytes), ctx.sampleRate)) {
+    if (!writeRebuiltHeader(src, layout, static_cast<uint32_t>(newDataBytes), dst)) {
       ctx.error("Failed to write to " + tempPath);
     } else {
       written = writeRebuiltFrames(ctx, plan, src, doc.dataOffset, doc.path, dst, tempPath);
+      if (written && !copyTrailer(src, layout, dst)) {
+        ctx.error("Failed to write to " + tempPath);
+        written = false;
+      }
       if (written && !dst.sync()) {
         ctx.error("Failed to write to " + tempPath);
         written = false;
       }
     }
+    dst.close();
   }
-  std::error_code ec;
   if (written && fs::file_size(tempPath, ec) != static_cast<uintmax_t>(required)) {
     ctx.error("Failed to write to " + tempPath);
     written = false;
@@ -297,6 +303,8 @@ void DocumentCommands::ExecuteDeletions1Click() {
     fs::remove(tempPath, ec);
     return;
   }
+  // The rebuilt file replaces the original with the permissions the user gave it.
+  fs::permissions(tempPath, fs::status(doc.path, ec).permissions(), ec);
 
   if (!replaceWithRebuilt(tempPath)) {
     ctx.warning("Failed to replace old " + doc.path + ", new file can be found in " + tempPath);
@@ -332,22 +340,10 @@ bool DocumentCommands::replaceWithRebuilt(const std::string& tempPath) {
   const std::string path = e.doc->path;
   e.doc->invalidateReadStream();
   ctx.host().setBusyCursor(true);
-  // On one filesystem the rename replaces the original in a single step, so there is never a
-  // moment without either file under its name.
-  std::error_code ec;
-  fs::rename(tempPath, path, ec);
-  if (ec == std::errc::cross_device_link) {
-    ec.clear();
-    // The copy needs the room the original holds.
-    fs::remove(path, ec);
-    if (ec) {
-      ctx.host().setBusyCursor(false);
-      ctx.error("Failed to delete original file " + path +
-                ", code = " + std::to_string(ec.value()));
-      return false;
-    }
-    ec = moveFileWithProgress(ctx, tempPath, path, " Moving temp file:");
-  }
+  // On one filesystem the rename replaces the original in a single step. From another one the
+  // file is first copied beside the original and committed, and only that copy is renamed over
+  // it: the original stays in place until its replacement is whole.
+  const std::error_code ec = moveFileWithProgress(ctx, tempPath, path, " Moving temp file:");
   ctx.host().setBusyCursor(false);
   if (ec) {
     ctx.error("Failed to move new file, code = " + std::to_string(ec.value()));

@@ -172,7 +172,7 @@ void Editor::TruncateExtraData1Click() {
     ctx.error(e.what());
     return;
   }
-  if (info.spuriousBytes <= 0) {
+  if (!info.hasSpuriousBytes) {
     ctx.info(kNoSpuriousBytesText);
     return;
   }
@@ -182,7 +182,7 @@ void Editor::TruncateExtraData1Click() {
     if (!ctx.host().runDialog(req)) return;
   }
   doc->invalidateReadStream();
-  if (!truncateSpuriousBytes(doc->path, info.expectedRiffSize)) {
+  if (!truncateSpuriousBytes(doc->path, info.newRiffSize())) {
     ctx.error("Failed to truncate " + doc->path);
     return;
   }

@@ -222,15 +222,25 @@ void MacroRunner::runStep(const std::string& stepText, std::vector<std::string>*
         case StepTarget::Item::Missing:
           ++stats_.skipped;
           break;
-        case StepTarget::Item::Enabled:
+        case StepTarget::Item::Enabled: {
           if (log) log->push_back("    " + step.text);
           ++stats_.invoked;
           // Cancel of a progress panel stops the macro as well as the command.
           ctx_.continueFlag = true;
+          const int errorsBefore = ctx_.errorCount;
+          const int declinedBefore = ctx_.declinedCount;
           target_.invoke(step.path);
           if (!ctx_.continueFlag) ctx_.abortFlag = true;
+          if (ctx_.declinedCount != declinedBefore) ++stats_.declined;
+          // Later steps would work on what a failed one left, so the run stops unless told
+          // to go on.
+          if (ctx_.errorCount != errorsBefore) {
+            ++stats_.failed;
+            if (!ctx_.continueOnError) ctx_.abortFlag = true;
+          }
           target_.recomputeAvailability();
           break;
+        }
         case StepTarget::Item::Disabled:
           ++stats_.refused;
           refuse(step, wasSilent);

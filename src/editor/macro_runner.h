@@ -93,6 +93,8 @@ struct MacroRunStats {
   int refused = 0;    // steps whose command was disabled
   int skipped = 0;    // steps naming no menu item
   int recursive = 0;  // refused recursive calls
+  int failed = 0;     // commands that reported an error
+  int declined = 0;   // commands stopped by a question a batch run answered No
 };
 
 class MacroRunner {

@@ -127,9 +127,8 @@ class AppendUndo {
       return false;
     }
     if (coveredBytes_ == 0) return true;
-    backupPath_ = makeTempFileName(ctx_, "", doc_.path);
-    if (backupPath_.empty() || !backup_.open(backupPath_, BinaryFile::Mode::Create) ||
-        !copyBytes(f, coveredFrom_, backup_, 0, coveredBytes_)) {
+    backupPath_ = claimTempFile(backup_, ctx_, "", doc_.path);
+    if (backupPath_.empty() || !copyBytes(f, coveredFrom_, backup_, 0, coveredBytes_)) {
       ctx_.error("Failed to write to " + (backupPath_.empty() ? doc_.path : backupPath_));
       return false;
     }

@@ -28,12 +28,14 @@ class TrackCommits {
   TrackCommits(const TrackCommits&) = delete;
   TrackCommits& operator=(const TrackCommits&) = delete;
 
-  void start(const std::string& path) {
+  // `written` is the uncommitted file, `path` the name it takes once committed.
+  void start(const std::string& written, const std::string& path) {
+    written_ = written;
     path_ = path;
     try {
-      pending_ = std::async(std::launch::async, [path] { return syncFileToStorage(path); });
+      pending_ = std::async(std::launch::async, [written] { return syncFileToStorage(written); });
     } catch (const std::system_error&) {
-      report(syncFileToStorage(path));  // no thread to be had: commit here
+      report(syncFileToStorage(written));  // no thread to be had: commit here
     }
   }
   void finish() {
@@ -41,18 +43,20 @@ class TrackCommits {
   }
 
  private:
-  // An uncommitted track is no more trustworthy than a short one: it goes, as a failed write.
+  // An uncommitted track is no more trustworthy than a short one: it goes, as a failed write,
+  // and whatever had its name before stays.
   void report(bool committed) {
-    if (committed) {
+    if (committed && putInPlace(written_, path_)) {
       ctx_.wrote(path_);
       return;
     }
     ctx_.error("Failed to write to " + path_);
     std::error_code ec;
-    std::filesystem::remove(path_, ec);
+    std::filesystem::remove(written_, ec);
   }
 
   Context& ctx_;
+  std::string written_;
   std::string path_;
   std::future<bool> pending_;
 };
@@ -186,9 +190,10 @@ void CueCommands::SplitTracks1Click() {
     // A write refused before its copy starts leaves the flag as it was; a stale Cancel from an
     // earlier command must not read as this one's.
     e.ctx.continueFlag = true;
-    if (writeRange(doc, name, first, extra, last, false)) {
+    std::string written;
+    if (writeRange(doc, name, first, extra, last, &written)) {
       commits.finish();
-      commits.start(name);
+      commits.start(written, name);
     } else if (!e.ctx.continueFlag) {
       cancelled = true;
     }

@@ -220,7 +220,7 @@ TEST_F(SettingsIo, TheModelShapeAndArInterpolationAreStoredValues) {
   EXPECT_EQ(unchanged.repairMethod, RepairMethod::Bezier);
 }
 
-TEST_F(SettingsIo, StoredDeclickValuesOutOfRangeLeaveTheParameters) {
+TEST_F(SettingsIo, StoredDeclickValuesAreHeldToTheDialogRanges) {
   IniFile ini;
   ini.parse("[Declick]\nclkwid=7\nrepwid=40000\nrelamp=1500\nclktype=9\nreptype=3\n");
   bool invalid = false;
@@ -228,7 +228,7 @@ TEST_F(SettingsIo, StoredDeclickValuesOutOfRangeLeaveTheParameters) {
   DeclickParams params;
   applyStoredDeclick(ctx.settings, params);
   EXPECT_EQ(params.clickWidth, 7);
-  EXPECT_EQ(params.repairWidth, 15);
+  EXPECT_EQ(params.repairWidth, 120);
   EXPECT_EQ(params.relAmplitude, 1500);
   EXPECT_EQ(params.shape, ClickShape::InstantRise);
   EXPECT_EQ(params.repairMethod, RepairMethod::Smooth);
@@ -239,7 +239,42 @@ TEST_F(SettingsIo, StoredDeclickValuesOutOfRangeLeaveTheParameters) {
   writeSettings(ini, ctx.settings);
   EXPECT_EQ(ini.readString("Declick", "clktype", ""), "4");
   EXPECT_EQ(ini.readString("Declick", "dispwid", ""), "99");
-  EXPECT_EQ(ini.readString("Declick", "repwid", ""), "15");
+  EXPECT_EQ(ini.readString("Declick", "repwid", ""), "120");
+}
+
+TEST_F(SettingsIo, ValuesNoDialogAllowsAreLimitedBeforeAnyEffectSeesThem) {
+  IniFile ini;
+  ini.setDecimalSeparator(".");
+  ini.parse(
+      "[Options]\ncompressfactor=0\ncompressthresh=40\namplifyfactorl=-400\n"
+      "amplifyfactorr=nan\nampfadestartsecs=-5\nnormaliseto=6\nfadefactor=0\n"
+      "[Declick]\nclkwid=30000\nrepwid=2\nrelamp=1\ndispwid=0\n"
+      "[Noise]\nfactor=1e300\ncracklefactor=-1\nclkwidth=0\nrelamp=9999\n");
+  bool invalid = false;
+  readSettings(ini, ctx, invalid);
+  const Settings& s = ctx.settings;
+  EXPECT_EQ(s.compressfactor, 1.0);
+  EXPECT_EQ(s.compressthresh, 12.0);
+  EXPECT_EQ(s.amplifyfactorl, -50.0);
+  EXPECT_EQ(s.amplifyfactorr, 0.0);
+  EXPECT_EQ(s.ampfadestartsecs, 0);
+  EXPECT_EQ(s.normaliseto, 0.0);
+  EXPECT_EQ(s.fadefactor, 0.1);
+  EXPECT_EQ(s.declick.clkwid, 40);
+  EXPECT_EQ(s.declick.repwid, 40);  // never below the click width
+  EXPECT_EQ(s.declick.relamp, 50);
+  EXPECT_EQ(s.declick.dispwid, 1);
+  EXPECT_EQ(s.noiseFactor, 10.0);
+  EXPECT_EQ(s.crackleFactor, 0.1);
+  EXPECT_EQ(s.noiseClkwidth, 1);
+  EXPECT_EQ(s.noiseRelamp, 2500);
+
+  // Values inside the ranges pass unchanged.
+  ini.parse("[Options]\ncompressfactor=2.5\ncompressthresh=3\n[Declick]\nclkwid=12\n");
+  readSettings(ini, ctx, invalid);
+  EXPECT_EQ(ctx.settings.compressfactor, 2.5);
+  EXPECT_EQ(ctx.settings.compressthresh, 3.0);
+  EXPECT_EQ(ctx.settings.declick.clkwid, 12);
 }
 
 TEST_F(SettingsIo, WindowAndDialogPositions) {

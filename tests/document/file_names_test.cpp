@@ -4,8 +4,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <thread>
+#include <vector>
 
 #include "editor/context.h"
+#include "document/binary_file.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 
@@ -22,15 +26,52 @@ class FileNames : public ::testing::Test {
   const fs::path& dir_ = tmp_.path();
 };
 
-TEST_F(FileNames, TempNameIsTheFirstFreeTqNameAndLeavesNothingBehind) {
-  EXPECT_EQ(makeTempFileName(dir_.string(), "", ""), path("TQ000000"));
-  EXPECT_FALSE(fs::exists(path("TQ000000")));
+// Claims a name and lets go of the file, which stays on disk.
+std::string claim(const std::string& directory, const std::string& setting = "",
+                  const std::string& doc = "") {
+  BinaryFile f;
+  const std::string name = claimTempFile(f, directory, setting, doc);
+  EXPECT_EQ(f.isOpen(), !name.empty());
+  return name;
+}
 
-  touch("TQ000000");
+TEST_F(FileNames, TempFileIsTheFirstFreeTqNameLeftOpenForTheCaller) {
+  BinaryFile f;
+  const std::string name = claimTempFile(f, dir_.string(), "", "");
+  EXPECT_EQ(name, path("TQ000000"));
+  ASSERT_TRUE(f.isOpen());
+  ASSERT_TRUE(f.writeExact("abc", 3) && f.flush());
+  EXPECT_EQ(tmp_.read("TQ000000"), "abc");
+
+  // Held names, files and dangling links alike, are passed over and left untouched.
   touch("TQ000001");
-  fs::create_symlink(dir_ / "nowhere", dir_ / "TQ000002");  // dangling, still taken
-  EXPECT_EQ(makeTempFileName(dir_.string() + "/", "", ""), path("TQ000003"));
+  fs::create_symlink(dir_ / "nowhere", dir_ / "TQ000002");
+  EXPECT_EQ(claim(dir_.string() + "/"), path("TQ000003"));
+  EXPECT_EQ(tmp_.read("TQ000000"), "abc");
   EXPECT_EQ(fs::directory_entry(path("TQ000001")).file_size(), 1u);
+}
+
+TEST_F(FileNames, ClaimsRacingForOneDirectoryNeverShareAName) {
+  constexpr int kThreads = 8;
+  constexpr int kEach = 40;
+  std::vector<std::vector<std::string>> names(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kEach; ++i) {
+        BinaryFile f;
+        names[t].push_back(claimTempFile(f, dir_.string(), "", ""));
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  std::set<std::string> distinct;
+  for (const auto& list : names)
+    for (const auto& n : list) {
+      EXPECT_FALSE(n.empty());
+      distinct.insert(n);
+    }
+  EXPECT_EQ(distinct.size(), static_cast<size_t>(kThreads * kEach));
 }
 
 TEST_F(FileNames, TempDirectoryFallsBackFromGivenToSettingToDocumentToSystem) {
@@ -39,34 +80,34 @@ TEST_F(FileNames, TempDirectoryFallsBackFromGivenToSettingToDocumentToSystem) {
   fs::create_directory(dir_ / "doc");
   const std::string doc = path("doc/song.wav");
 
-  EXPECT_EQ(makeTempFileName(path("given"), path("setting"), doc), path("given/TQ000000"));
-  EXPECT_EQ(makeTempFileName("", path("setting"), doc), path("setting/TQ000000"));
-  EXPECT_EQ(makeTempFileName("", "", doc), path("doc/TQ000000"));
+  EXPECT_EQ(claim(path("given"), path("setting"), doc), path("given/TQ000000"));
+  EXPECT_EQ(claim("", path("setting"), doc), path("setting/TQ000000"));
+  EXPECT_EQ(claim("", "", doc), path("doc/TQ000000"));
 
-  const std::string system = makeTempFileName("", "", "");
+  const std::string system = claim("", "", "");
   ASSERT_FALSE(system.empty());
   EXPECT_TRUE(fs::equivalent(fs::path(system).parent_path(), fs::temp_directory_path()));
   EXPECT_EQ(fs::path(system).filename().string().substr(0, 2), "TQ");
+  fs::remove(system);
 
   test::ScriptedHost host;
   Context ctx(host);
   ctx.settings.tmpdir = path("setting");
-  EXPECT_EQ(makeTempFileName(ctx, "", doc), path("setting/TQ000000"));
+  BinaryFile f;
+  EXPECT_EQ(claimTempFile(f, ctx, "", doc), path("setting/TQ000001"));
 }
 
-TEST_F(FileNames, TempNameIsEmptyWhenTheDirectoryIsMissingOrAFile) {
-  EXPECT_EQ(makeTempFileName(path("missing"), "", ""), "");
+TEST_F(FileNames, TempFileIsEmptyWhenTheDirectoryIsMissingAFileOrReadOnly) {
+  EXPECT_EQ(claim(path("missing")), "");
   touch("plainfile");
-  EXPECT_EQ(makeTempFileName(path("plainfile"), "", ""), "");
-}
+  EXPECT_EQ(claim(path("plainfile")), "");
 
-TEST_F(FileNames, TempNameIsEmptyInAReadOnlyDirectory) {
   fs::create_directory(dir_ / "locked");
   fs::permissions(dir_ / "locked", fs::perms::owner_read | fs::perms::owner_exec);
   if (std::ofstream(dir_ / "locked" / "probe")) {
     GTEST_SKIP() << "permissions are not enforced for this user";
   }
-  EXPECT_EQ(makeTempFileName(path("locked"), "", ""), "");
+  EXPECT_EQ(claim(path("locked")), "");
 }
 
 TEST_F(FileNames, NumberedNameGoesBeforeTheExtensionAndSkipsExistingOnes) {

@@ -166,6 +166,30 @@ TEST(RangeWriter, WhatCouldNotBeOpenedIsNeverDeleted) {
 
 // The file-size limit lets every buffered write succeed and fails the last flush, as a full
 // disk can: the file is gone, so the user must be told, with and without the commit.
+int scratchFiles(const fs::path& dir) {
+  int n = 0;
+  for (const auto& entry : fs::directory_iterator(dir))
+    if (entry.path().filename().string().find(".tmp-") != std::string::npos) ++n;
+  return n;
+}
+
+// A write that fails keeps the file that had the name before, whole.
+TEST(RangeWriter, AFailedWriteLeavesThePreviousFileUnderTheName) {
+  DocFixture fx;
+  fx.open(WavBuilder().staircase(100));
+  const std::string out = fx.dir.file("track.wav");
+  ASSERT_TRUE(writeRange(*fx.doc, out, 0, 0, 49));
+  const std::vector<uint8_t> before = readFileBytes(out);
+  {
+    const FileSizeLimit limit(100);
+    EXPECT_FALSE(writeRange(*fx.doc, out, 0, 0, 99));
+  }
+  EXPECT_EQ(readFileBytes(out), before);
+  EXPECT_EQ(scratchFiles(fx.dir.path()), 0);
+  ASSERT_TRUE(writeRange(*fx.doc, out, 0, 0, 99));
+  EXPECT_EQ(fs::file_size(out), 444u);
+}
+
 TEST(RangeWriter, AFileThatFailsAtTheFinalFlushIsReported) {
   DocFixture fx;
   fx.open(WavBuilder().staircase(100));
@@ -175,11 +199,14 @@ TEST(RangeWriter, AFileThatFailsAtTheFinalFlushIsReported) {
   {
     const FileSizeLimit limit(60);
     committed = writeRange(*fx.doc, out, 0, 0, 9);
-    flushed = writeRange(*fx.doc, out, 0, 0, 9, false);
+    std::string written;
+    flushed = writeRange(*fx.doc, out, 0, 0, 9, &written);
   }
   EXPECT_FALSE(committed);
   EXPECT_FALSE(flushed);
   EXPECT_FALSE(fs::exists(out));
+  // No scratch file is left behind either.
+  EXPECT_EQ(scratchFiles(fx.dir.path()), 0);
   EXPECT_EQ(fx.host.texts(), std::vector<std::string>(2, "Failed to write to " + out));
 }
 
@@ -226,11 +253,14 @@ TEST(RangeWriter, LongRangesSplitAcrossThreadsMatchFrameForFrame) {
   EXPECT_TRUE(fx.host.messages.empty());
   EXPECT_EQ(fx.host.progressValues.back(), 100);
 
+  // A cancelled write leaves the file that had the name before, and no scratch file.
+  const std::vector<uint8_t> before = fileBytes(out);
   for (int pump = 1; pump <= 3; ++pump) {
     fx.host.progressValues.clear();
     fx.host.cancelAtPump = fx.host.pumps + pump;
     EXPECT_FALSE(writeRange(*fx.doc, out, 0, 0, frames - 1)) << pump;
-    EXPECT_FALSE(fs::exists(out)) << pump;
+    EXPECT_TRUE(fileBytes(out) == before) << pump;
+    EXPECT_EQ(scratchFiles(fx.dir.path()), 0) << pump;
   }
 }
 

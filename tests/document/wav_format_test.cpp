@@ -418,11 +418,10 @@ TEST(WavTruncate, RiffSizeEqualToExpectedHasNoSpuriousBytes) {
   EXPECT_STREQ(kNoSpuriousBytesText, "File has no spurious bytes");
 }
 
-TEST(WavTruncate, TrailingChunksAreCountedShownAndRemoved) {
+TEST(WavTruncate, StrayBytesAfterTheDataAreCountedShownAndRemoved) {
   TempDir dir;
   const std::string path = dir.file("t.wav");
-  std::vector<uint8_t> tail = bytesOf("LIST");
-  tail.insert(tail.end(), {22, 0, 0, 0, 0x00, 0x7F, 0xFF});
+  std::vector<uint8_t> tail = {0x00, 0x7F, 0xFF};
   tail.resize(30, 'A');
   const auto wav = WavBuilder().staircase(50).trailing(tail);
   wav.write(path);
@@ -431,19 +430,46 @@ TEST(WavTruncate, TrailingChunksAreCountedShownAndRemoved) {
   TruncateInfo info = inspectSpuriousBytes(path, p.r.frameCount, p.r.dataOffset);
   EXPECT_EQ(info.expectedRiffSize, 236);
   EXPECT_EQ(info.storedRiffSize, 266u);
+  EXPECT_TRUE(info.hasSpuriousBytes);
+  EXPECT_EQ(info.keptChunkBytes, 0);
   EXPECT_EQ(info.spuriousBytes, 30);
   EXPECT_EQ(info.firstBytes, tail);
 
   const ConfirmTruncationModel m = confirmTruncationModel(info);
   EXPECT_EQ(m.intro, "There are 30 spurious bytes in the file, starting with: ");
-  EXPECT_EQ(m.characters, "LIST???????" + std::string(19, 'A'));
-  EXPECT_EQ(m.hex.substr(0, 33), "4C 49 53 54 16 00 00 00 00 7F FF ");
+  EXPECT_EQ(m.characters, "???" + std::string(27, 'A'));
+  EXPECT_EQ(m.hex.substr(0, 12), "00 7F FF 41 ");
   EXPECT_EQ(m.hex.size(), 90u);
   EXPECT_EQ(spuriousBytesRemovedText(info.spuriousBytes), "30 spurious bytes removed");
 
-  ASSERT_TRUE(truncateSpuriousBytes(path, info.expectedRiffSize));
+  ASSERT_TRUE(truncateSpuriousBytes(path, info.newRiffSize()));
   EXPECT_EQ(readFileBytes(path), WavBuilder().staircase(50).bytes());
-  EXPECT_EQ(inspectSpuriousBytes(path, 50, 44).spuriousBytes, 0);
+  EXPECT_FALSE(inspectSpuriousBytes(path, 50, 44).hasSpuriousBytes);
+}
+
+TEST(WavTruncate, WellFormedChunksAfterTheDataAreKept) {
+  TempDir dir;
+  const std::string path = dir.file("t.wav");
+  // A LIST chunk with an odd body and its pad byte, a second chunk, then stray bytes.
+  std::vector<uint8_t> chunks = bytesOf("LIST");
+  chunks.insert(chunks.end(), {5, 0, 0, 0, 'I', 'N', 'F', 'O', '!', 0});
+  const std::vector<uint8_t> id3 = {'i', 'd', '3', ' ', 2, 0, 0, 0, 7, 7};
+  chunks.insert(chunks.end(), id3.begin(), id3.end());
+  std::vector<uint8_t> tail = chunks;
+  tail.insert(tail.end(), {0xFF, 0xFE, 0x01});
+  WavBuilder().staircase(50).trailing(tail).write(path);
+
+  TruncateInfo info = inspectSpuriousBytes(path, 50, 44);
+  EXPECT_EQ(info.keptChunkBytes, static_cast<int64_t>(chunks.size()));
+  EXPECT_TRUE(info.hasSpuriousBytes);
+  EXPECT_EQ(info.spuriousBytes, 3);
+  ASSERT_TRUE(truncateSpuriousBytes(path, info.newRiffSize()));
+  EXPECT_EQ(readFileBytes(path), WavBuilder().staircase(50).trailing(chunks).bytes());
+  EXPECT_FALSE(inspectSpuriousBytes(path, 50, 44).hasSpuriousBytes);
+
+  // Nothing but well-formed chunks: nothing spurious at all.
+  WavBuilder().staircase(50).trailing(chunks).write(path);
+  EXPECT_FALSE(inspectSpuriousBytes(path, 50, 44).hasSpuriousBytes);
 }
 
 TEST(WavTruncate, ReadsOnlyWhatTheFileHolds) {
@@ -458,9 +484,11 @@ TEST(WavTruncate, ReadsOnlyWhatTheFileHolds) {
   // A RIFF size promising bytes that are not there: counted, none read, nothing appended.
   WavBuilder().staircase(4).riffSizeField(0xFFFFFFF0).write(path);
   info = inspectSpuriousBytes(path, 4, 44);
-  EXPECT_EQ(info.spuriousBytes, 0xFFFFFFF0ll - 52);
+  // Only the size field is wrong: it is mended, and no byte is claimed removed.
+  EXPECT_TRUE(info.hasSpuriousBytes);
+  EXPECT_EQ(info.spuriousBytes, 0);
   EXPECT_TRUE(info.firstBytes.empty());
-  ASSERT_TRUE(truncateSpuriousBytes(path, info.expectedRiffSize));
+  ASSERT_TRUE(truncateSpuriousBytes(path, info.newRiffSize()));
   EXPECT_EQ(readFileBytes(path), WavBuilder().staircase(4).bytes());
 
   // Truncation never lengthens a file, nor writes a size that does not fit.

@@ -25,7 +25,7 @@ TEST(FingerprintFile, ImageIsNThenLeftRightPairsLittleEndian) {
   std::vector<double> l(4096), r(4096);
   for (size_t k = 0; k < l.size(); ++k) {
     l[k] = 0.25 * static_cast<double>(k);
-    r[k] = -1.0 / (1.0 + static_cast<double>(k));
+    r[k] = 1.0 / (1.0 + static_cast<double>(k));
   }
   l[7] = std::numeric_limits<double>::denorm_min();
   const std::vector<uint8_t> image = fingerprintFileImage(4096, l.data(), r.data());
@@ -61,6 +61,26 @@ TEST(FingerprintFile, RefusesWrongSizesAndLengthsTheEngineCannotHold) {
   // 16·N + 4 wraps to 20 in 32 bits for N = 2^28 + 1: a 20-byte file must not pass.
   const auto wraps = headerOnly(0x10000001, 20);
   EXPECT_FALSE(parseFingerprintFile(wraps.data(), wraps.size()));
+}
+
+TEST(FingerprintFile, RefusesMagnitudesThatAreNotFiniteOrAreNegative) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  for (double bad : {nan, inf, -inf, -1.0, -std::numeric_limits<double>::denorm_min()}) {
+    for (bool rightChannel : {false, true}) {
+      std::vector<double> l(128, 1.0), r(128, 1.0);
+      (rightChannel ? r : l)[127] = bad;
+      const auto image = fingerprintFileImage(128, l.data(), r.data());
+      EXPECT_FALSE(parseFingerprintFile(image.data(), image.size())) << bad << rightChannel;
+      TempDir dir;
+      writeFileBytes(dir.file("bad.fpr"), image);
+      EXPECT_FALSE(readFingerprintFile(dir.file("bad.fpr"))) << bad << rightChannel;
+    }
+  }
+  // Zero is a valid magnitude (a silent noise sample).
+  std::vector<double> zeros(128, 0.0);
+  const auto image = fingerprintFileImage(128, zeros.data(), zeros.data());
+  EXPECT_TRUE(parseFingerprintFile(image.data(), image.size()));
 }
 
 TEST(FingerprintFile, ReadsAndWritesFilesAndChecksTheSizeBeforeReading) {

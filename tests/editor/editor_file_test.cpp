@@ -112,12 +112,13 @@ TEST_F(EditorFixture, UnsupportedFileClosedLeavesNoDocumentAndSilentModeLogsIt) 
 }
 
 TEST_F(EditorFixture, TruncateExtraDataRemovesTrailingBytesAfterConfirmation) {
-  WavBuilder().staircase(100).trailing({'L', 'I', 'S', 'T', 1, 0, 0, 0, 0xAB}).write(wav);
+  // Stray bytes, not a chunk (a well-formed chunk there would be kept).
+  WavBuilder().staircase(100).trailing({0xAB, 'L', 'I', 'S', 'T', 1, 0, 0, 0}).write(wav);
   ASSERT_TRUE(editor.OpenDocument(wav));
   host.dialogs[kConfirmTruncationDialogId] = [](void* m) {
     auto* model = static_cast<ConfirmTruncationModel*>(m);
     EXPECT_EQ(model->intro, "There are 9 spurious bytes in the file, starting with: ");
-    EXPECT_EQ(model->hex, "4C 49 53 54 01 00 00 00 AB ");
+    EXPECT_EQ(model->hex, "AB 4C 49 53 54 01 00 00 00 ");
     return false;  // Leave Them
   };
   editor.TruncateExtraData1Click();

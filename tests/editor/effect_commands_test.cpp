@@ -10,6 +10,7 @@
 #include "dsp/effect_fixture.h"
 #include "dsp/level_effects.h"
 #include "editor/command_table.h"
+#include "support/file_size_limit.h"
 
 namespace tolmar::test {
 namespace {
@@ -100,6 +101,34 @@ TEST_F(EffectCommandsTest, UndoDeliveredDuringAPassIsRefused) {
   editor.Undo1Click();
   EXPECT_EQ(frames(0, 99999), original);
   EXPECT_FALSE(doc().canUndo());
+}
+
+// A full disk under the big-edit store stops the effect part-way: none of its records may stay
+// on the list, where Save would write half an effect into the file.
+TEST_F(EffectCommandsTest, AFullBigEditStoreLeavesTheFileAndTheEditListAsBefore) {
+  ctx.settings.bigeditsinmemory = false;
+  ctx.settings.bigeditthresh = 0;
+  fresh();
+  const std::vector<int16_t> original = frames(0, 99999);
+  editor.FadeIn1Click();
+  ASSERT_TRUE(doc().store.isOpen());
+  const std::vector<int16_t> faded = frames(0, 99999);
+  const size_t recordsBefore = doc().interps.size();
+  const auto storeBytes = std::filesystem::file_size(doc().store.path());
+  {
+    // Room for two more chunk records, not for the whole effect.
+    const FileSizeLimit limit(storeBytes + 40000);
+    editor.Compress1Click();
+  }
+  ASSERT_FALSE(host.texts().empty());
+  for (const std::string& t : host.texts())
+    EXPECT_EQ(t, "Failed to write edit data to file (disk full?)");
+  EXPECT_EQ(doc().interps.size(), recordsBefore);
+  EXPECT_EQ(doc().undoCaption(), "Undo Fade");
+  EXPECT_EQ(frames(0, 99999), faded);
+  EXPECT_TRUE(editor.Save1Click());
+  EXPECT_EQ(frames(0, 99999, false), faded);
+  EXPECT_NE(faded, original);
 }
 
 TEST_F(EffectCommandsTest, DirectOverwriteAsksFirstAndIsRefusedOverUnsavedEdits) {

@@ -300,6 +300,49 @@ TEST_F(MacroRun, AbortFromACommandOrItsCancelStopsTheMacro) {
   EXPECT_FALSE(ctx.abortFlag);
 }
 
+TEST_F(MacroRun, AFailedStepIsCountedAndStopsTheRunUnlessToldToContinue) {
+  table.items["Edit | A"].action = [&] { ctx.error("Failed to write to x"); };
+  macros.store(1, {"Edit | A", "Edit | B"}, "");
+  ctx.silentMode = true;
+  ctx.batchRunning = true;
+  ctx.batchLog = &log;
+  MacroRunner r = runner();
+  r.run(1, &log);
+  EXPECT_EQ(r.stats().failed, 1);
+  EXPECT_EQ(table.invoked, std::vector<std::string>{"Edit | A"});
+
+  table.invoked.clear();
+  ctx.continueOnError = true;
+  MacroRunner again = runner();
+  again.run(1, &log);
+  EXPECT_EQ(again.stats().failed, 1);
+  EXPECT_EQ(table.invoked, (std::vector<std::string>{"Edit | A", "Edit | B"}));
+}
+
+TEST_F(MacroRun, AQuestionABatchAnswersNoIsLoggedAndTheStepCountsAsNotRun) {
+  table.items["Edit | A"].action = [&] {
+    if (!ctx.askYesNo("Do you wish to proceed?")) return;
+    ctx.info("ran");
+  };
+  macros.store(1, {"Edit | A", "Edit | B"}, "");
+  ctx.silentMode = true;
+  ctx.batchRunning = true;
+  ctx.batchLog = &log;
+  host.answers = {Answer::No};
+  MacroRunner r = runner();
+  r.run(1, &log);
+  EXPECT_EQ(r.stats().declined, 1);
+  EXPECT_EQ(log, (std::vector<std::string>{"    Edit | A", "      Do you wish to proceed? -> No",
+                                           "    Edit | B"}));
+
+  // A Yes runs the command and counts nothing.
+  log.clear();
+  host.answers = {Answer::Yes};
+  MacroRunner yes = runner();
+  yes.run(1, &log);
+  EXPECT_EQ(yes.stats().declined, 0);
+}
+
 TEST_F(MacroRun, AMacroThatChangesItselfWhileRunningFinishesAsItStarted) {
   // As the setup dialog would, opened by a step: the slot is freed mid-run.
   table.items["Edit | A"].action = [&] { macros.store(1, {}, ""); };

@@ -323,8 +323,13 @@ TEST_F(Spectral, InvalidFingerprintFilesAreRefusedAndLeaveNoFingerprint) {
   storeU32(notPowerOfTwo.data(), 3000);
   std::vector<uint8_t> tooLong(16 * 32768 + 4, 0);
   storeU32(tooLong.data(), 32768);
-  for (const Case& c : {Case{"short.fpr", {1, 2}}, Case{"size.fpr", wrongSize},
-                        Case{"npot.fpr", notPowerOfTwo}, Case{"long.fpr", tooLong}}) {
+  // The right size, but a value that would have Reduce Noise write silence.
+  std::vector<double> bins(128, 1.0);
+  bins[5] = std::nan("");
+  const std::vector<uint8_t> nanBin = fingerprintFileImage(128, bins.data(), bins.data());
+  for (const Case& c :
+       {Case{"short.fpr", {1, 2}}, Case{"size.fpr", wrongSize}, Case{"npot.fpr", notPowerOfTwo},
+        Case{"long.fpr", tooLong}, Case{"nan.fpr", nanBin}}) {
     const std::string path = dir.file(c.name);
     writeFileBytes(path, c.bytes);
     editor.fingerprint.present = true;
