@@ -18,7 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A quiet tone with clicks of three heights: 600, 3000 and 15000 above it.
+// A quiet tone with clicks of four heights: 600, 1500, 3000 and 15000 above it. The 1500 ones
+// lie between the default threshold and the top of its range.
 void writeClickySide(const std::string& path) {
   WavBuilder()
       .frames(88200,
@@ -28,6 +29,7 @@ void writeClickySide(const std::string& path) {
                 if (f % 8000 == 1000) extra = 600;
                 if (f % 8000 == 3000) extra = 3000;
                 if (f % 8000 == 5000) extra = 15000;
+                if (f % 8000 == 7000) extra = 1500;
                 const auto v = static_cast<int16_t>(std::lround(tone) + extra);
                 return Frame{v, v};
               })
@@ -64,7 +66,7 @@ TEST_F(BatchSettingsE2E, DeclickSectionOfTheIniFileDecidesWhatFindAllClicksFinds
   writeIni("[Declick]\nrelamp=300\n");
   const BatchRun sensitive = findClicks();
   ASSERT_EQ(sensitive.status, 0) << sensitive.out << sensitive.err;
-  writeIni("[Declick]\nrelamp=30000\n");
+  writeIni("[Declick]\nrelamp=2500\n");
   const BatchRun deaf = findClicks();
   ASSERT_EQ(deaf.status, 0) << deaf.out << deaf.err;
   writeIni("");
