@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "document/save_journal.h"
+#include "document/wav_format.h"
 #include "document/wave_file.h"
 
 namespace tolmar {
@@ -15,11 +17,64 @@ bool isZeroLine(const Interpolation& r, int channel) {
 }
 }  // namespace
 
+std::vector<JournalRegion> WaveFile::regionsToOverwrite() const {
+  std::vector<std::pair<int32_t, int32_t>> spans;
+  for (const auto& r : interps) {
+    if (!r->active) continue;
+    const int32_t first = std::max(r->start, 0);
+    const int32_t last = std::min(r->end, frameCount - 1);
+    if (first <= last) spans.emplace_back(first, last);
+  }
+  std::sort(spans.begin(), spans.end());
+  std::vector<JournalRegion> regions;
+  int32_t first = 0, last = -2;
+  const auto flush = [&] {
+    if (last >= first)
+      regions.push_back({dataOffset + int64_t{first} * 4, (int64_t{last} - first + 1) * 4, 0});
+  };
+  for (const auto& [a, b] : spans) {
+    if (a > last + 1) {
+      flush();
+      first = a;
+      last = b;
+    } else {
+      last = std::max(last, b);
+    }
+  }
+  flush();
+  return regions;
+}
+
 bool WaveFile::WriteEditsToFile(BinaryFile& f) {
   // The progress panel pumps messages: an Undo or Redo then would change the records under
   // the walk, and what it took back might already be in the file.
   DirectWriteScope busy(*this);
   invalidateReadStream();
+
+  // The original bytes of everything about to be overwritten go to storage first: a save cut
+  // short anywhere from here on is undone at the next open.
+  const std::string journal = journalPathFor(path);
+  bool journaled = false;
+  if (journalSaves) {
+    const std::vector<JournalRegion> regions = regionsToOverwrite();
+    if (!regions.empty()) {
+      switch (writeJournal(journal, f, f.size(), dataOffset, regions)) {
+        case JournalWriteError::None:
+          journaled = true;
+          break;
+        case JournalWriteError::Taken:
+          ctx_.error("Cannot save " + path + ": the save journal " + journal +
+                     " of an earlier save is in the way");
+          return false;
+        case JournalWriteError::Write:
+          ctx_.error("Failed to write to " + journal);
+          return false;
+        case JournalWriteError::ReadWav:
+          ctx_.error("Failed to read from " + path);
+          return false;
+      }
+    }
+  }
   int64_t total = 0;
   for (const auto& r : interps)
     if (r->active) total += r->end - r->start;
@@ -95,6 +150,7 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
         }
       }
       ok = WriteFramesDirectRaw(f, a, b, buf.data());
+      saveBoundary();
     }
     if (!unreadable.empty()) {
       ok = false;
@@ -109,12 +165,37 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
     progress.step(percentOf(done, total));
   }
   // Every record up to i went into the file, unless a read or write failed on the way.
-  const bool walked = ok;
+  bool walked = ok;
   // A save that has not reached the disk is not reported as done.
   if (!f.sync()) ok = false;
+  saveBoundary();
   if (!ok) {
     ctx_.error(unreadable.empty() ? "Failed to write to " + path
                                   : "Failed to read from " + unreadable);
+  }
+  bool keepJournal = false;
+  if (!ok && journaled) {
+    // A failure can come in the middle of a step: the whole save is taken back instead, so
+    // that the file holds no half step. Should that fail too, the journal stays for the next
+    // open to replay.
+    BinaryFile check(journal, BinaryFile::Mode::Read);
+    FileByteSource src(check);
+    const JournalCheck written = checkJournal(src, f.size(), dataOffset);
+    check.close();
+    walked = false;
+    safeStop = 0;
+    if (written.state != JournalState::Complete || !copyJournalBack(journal, written, f)) {
+      keepJournal = true;
+      ctx_.error("The previous contents of " + path + " will be put back from " + journal +
+                 " when it is next opened");
+    }
+  }
+  if (journaled && !keepJournal && !removeJournal(journal)) {
+    // Left beside the file, it would take this save back at the next open.
+    ctx_.error("Failed to remove " + journal);
+    ok = false;
+    walked = false;
+    safeStop = 0;
   }
   if (!ok || i < interps.size()) {
     // Cancelled or failed: the steps already written are saved, so they leave the history.

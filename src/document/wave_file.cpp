@@ -43,6 +43,8 @@ bool WaveFile::Open(const std::string& filePath, bool strict, int initialDisplay
     ctx_.compatibleSearchSpan = r.sampleRate / 10;
   }
   if (!r.accepted) return false;
+  f.close();
+  recoverInterruptedSave(filePath, r.dataOffset, ctx_);
   path = filePath;
   dataOffset = r.dataOffset;
   dataBytes = r.dataBytes;

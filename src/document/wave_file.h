@@ -16,6 +16,7 @@
 #include "document/interpolation.h"
 #include "document/marks.h"
 #include "document/overlay_index.h"
+#include "document/save_journal.h"
 
 namespace tolmar {
 
@@ -79,9 +80,14 @@ class WaveFile {
   bool canRedo() const { return !redoSteps.empty(); }
 
   // ---- Saving (save.cpp) ----
-  // Writes every active record into the file, oldest first; on completion the edit list is
-  // emptied. False when cancelled or a write failed (records stay in place then).
+  // Writes every active record into the file, oldest first, behind a rollback journal; on
+  // completion the edit list is emptied. False when cancelled (the steps written leave the
+  // history) or when a read or write failed (the file is put back as it was, nothing leaves).
   bool WriteEditsToFile(BinaryFile& f);
+  // The byte ranges of the file a save would overwrite: the union of the active records.
+  std::vector<JournalRegion> regionsToOverwrite() const;
+  // Off only to measure what the journal costs.
+  bool journalSaves = true;
   // After a completed save: history ends and the big-edit store goes.
   void EndHistory();
 

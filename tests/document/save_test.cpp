@@ -39,16 +39,19 @@ TEST(SaveTest, SaveStopsWhenItCannotReadWhatItWrites) {
   fx.block(4000, 4999, 0, [](int32_t) { return 7; });
   doc.CommitEdit(1, "Fade");
   fs::resize_file(fx.wavPath, 44 + 4500 * 4);  // the file's end can no longer be read
+  const auto shrunk = fx.read(0, 4499, false);
   BinaryFile f(fx.wavPath, BinaryFile::Mode::ReadWrite);
   EXPECT_FALSE(doc.WriteEditsToFile(f));
   f.close();
   EXPECT_EQ(fs::file_size(fx.wavPath), 44u + 4500 * 4);
   EXPECT_TRUE(fx.host.said("Failed to read from " + fx.wavPath));
-  // The step written before the failure is in the file: undo could not take it back.
-  EXPECT_EQ(fx.read(105, 105, false)[0], 9);
+  // The journal could not hold the original bytes, so nothing was written, not even the step
+  // before the unreadable one: both stay in the history and undo exactly.
+  EXPECT_EQ(fx.read(0, 4499, false), shrunk);
+  EXPECT_FALSE(fs::exists(journalPathFor(fx.wavPath)));
   EXPECT_EQ(doc.undoCaption(), "Undo Fade");
   ASSERT_TRUE(doc.Undo());
-  EXPECT_FALSE(doc.canUndo());
+  EXPECT_EQ(doc.undoCaption(), "Undo Interpolate");
 }
 
 }  // namespace
