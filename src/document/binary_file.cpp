@@ -102,6 +102,10 @@ void BinaryFile::startWriteback() {
   if (f_) ::tolmar::startWriteback(f_);
 }
 
+bool BinaryFile::tryLock() {
+  return f_ && tryLockStream(f_);
+}
+
 bool BinaryFile::sync() {
   return f_ && syncStreamToStorage(f_);
 }

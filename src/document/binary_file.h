@@ -49,6 +49,8 @@ class BinaryFile {
   bool sync();
   // Starts writing what was written so far to storage, without waiting for it.
   void startWriteback();
+  // An advisory lock on the file, held until it is closed; false when someone else holds one.
+  bool tryLock();
 
   bool readU16(uint16_t& v);
   bool readU32(uint32_t& v);

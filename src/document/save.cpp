@@ -51,14 +51,16 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
   DirectWriteScope busy(*this);
   invalidateReadStream();
 
+  Progress progress(ctx_, " Updating:");
   // The original bytes of everything about to be overwritten go to storage first: a save cut
   // short anywhere from here on is undone at the next open.
   const std::string journal = journalPathFor(path);
   bool journaled = false;
+  BinaryFile held;
   if (journalSaves) {
     const std::vector<JournalRegion> regions = regionsToOverwrite();
     if (!regions.empty()) {
-      switch (writeJournal(journal, f, f.size(), dataOffset, regions)) {
+      switch (writeJournal(journal, held, f, f.size(), dataOffset, regions)) {
         case JournalWriteError::None:
           journaled = true;
           break;
@@ -80,7 +82,6 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
     if (r->active) total += r->end - r->start;
   if (total == 0) total = 1;
 
-  Progress progress(ctx_, " Updating:");
   for (auto& r : interps) r->written = false;
   std::vector<int16_t> buf(static_cast<size_t>(kChunkFrames) * 2);
   int64_t done = 0;

@@ -190,9 +190,9 @@ JournalCheck checkJournal(ByteSource& src, int64_t wavSize, int64_t dataOffset) 
 
 // ---- Writing ----
 
-JournalWriteError writeJournal(const std::string& journalPath, BinaryFile& wav, int64_t wavSize,
-                               int64_t dataOffset, const std::vector<JournalRegion>& regions) {
-  BinaryFile j;
+JournalWriteError writeJournal(const std::string& journalPath, BinaryFile& j, BinaryFile& wav,
+                               int64_t wavSize, int64_t dataOffset,
+                               const std::vector<JournalRegion>& regions) {
   errno = 0;
   if (!j.open(journalPath, BinaryFile::Mode::CreateNew))
     return errno == EEXIST ? JournalWriteError::Taken : JournalWriteError::Write;
@@ -202,6 +202,8 @@ JournalWriteError writeJournal(const std::string& journalPath, BinaryFile& wav, 
     fs::remove(journalPath, ec);
     return e;
   };
+  // Nobody else can have it open yet; a filesystem without locks still gets its journal.
+  j.tryLock();
   JournalChecksum sum;
   const auto put = [&](const uint8_t* p, size_t n) {
     if (!j.writeExact(p, n)) return false;
@@ -247,7 +249,6 @@ JournalWriteError writeJournal(const std::string& journalPath, BinaryFile& wav, 
   saveBoundary();
   if (!j.sync()) return fail(JournalWriteError::Write);
   saveBoundary();
-  j.close();
   if (!syncDirectoryOf(journalPath)) return fail(JournalWriteError::Write);
   saveBoundary();
   return JournalWriteError::None;
@@ -290,18 +291,21 @@ void recoverInterruptedSave(const std::string& wavPath, int64_t dataOffset, Sess
   const std::string untrusted = "The save journal " + journalPath + " does not match " + wavPath +
                                 ", so it was left alone and the file may hold part of an "
                                 "interrupted save.";
-  JournalCheck check;
-  {
-    BinaryFile j;
-    if (!j.open(journalPath, BinaryFile::Mode::Read)) {
-      ctx.warning(untrusted);
-      return;
-    }
-    const auto wavSize = fs::file_size(wavPath, ec);
-    if (ec) return;
-    FileByteSource src(j);
-    check = checkJournal(src, static_cast<int64_t>(wavSize), dataOffset);
+  // Held until the journal is gone, so that two processes opening the file do not both replay.
+  BinaryFile j;
+  if (!j.open(journalPath, BinaryFile::Mode::Read)) {
+    ctx.warning(untrusted);
+    return;
   }
+  if (!j.tryLock()) {
+    ctx.warning("The save journal " + journalPath + " is held by another process saving " +
+                wavPath + ", so it was left alone.");
+    return;
+  }
+  const auto wavSize = fs::file_size(wavPath, ec);
+  if (ec) return;
+  FileByteSource src(j);
+  const JournalCheck check = checkJournal(src, static_cast<int64_t>(wavSize), dataOffset);
   switch (check.state) {
     case JournalState::Incomplete:
       // Cut short before the file was touched: nothing to put back.

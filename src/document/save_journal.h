@@ -80,9 +80,12 @@ enum class JournalWriteError { None, Taken, Write, ReadWav };
 
 // Creates the journal exclusively at `journalPath` with the original bytes of `regions`
 // (ascending, disjoint, inside the file) read from `wav`, and commits it and its directory
-// entry. On failure nothing of it is left behind, unless the name was taken already.
-JournalWriteError writeJournal(const std::string& journalPath, BinaryFile& wav, int64_t wavSize,
-                               int64_t dataOffset, const std::vector<JournalRegion>& regions);
+// entry. `journal` stays open with a lock on it, so that no other process replays it while
+// the save runs: close it after removeJournal. On failure nothing of it is left behind, unless
+// the name was taken already.
+JournalWriteError writeJournal(const std::string& journalPath, BinaryFile& journal, BinaryFile& wav,
+                               int64_t wavSize, int64_t dataOffset,
+                               const std::vector<JournalRegion>& regions);
 
 // Copies a Complete journal's bytes back into `wav` and commits it. False when a read or a
 // write failed (the journal must then stay).

@@ -19,4 +19,8 @@ bool syncFileToStorage(const std::string& path);
 // too. Filesystems that cannot sync directories count as success.
 bool syncDirectoryOf(const std::string& path);
 
+// Takes an advisory lock on the open file without waiting; false when another open of it (in
+// this process or another) holds one. Released when the file is closed or the process ends.
+bool tryLockStream(std::FILE* f);
+
 }  // namespace tolmar

@@ -1,6 +1,7 @@
 // POSIX side of committing files to storage.
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -48,6 +49,14 @@ bool syncDirectoryOf(const std::string& path) {
   if (!ok && (errno == EINVAL || errno == ENOTSUP)) ok = true;
   ::close(fd);
   return ok;
+}
+
+bool tryLockStream(std::FILE* f) {
+  if (!f) return false;
+  for (;;) {
+    if (::flock(::fileno(f), LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno != EINTR) return false;
+  }
 }
 
 }  // namespace tolmar

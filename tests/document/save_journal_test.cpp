@@ -218,6 +218,26 @@ TEST(SaveJournalTest, ReplayStoppedAtEveryBoundaryStillOpensAsTheOldFile) {
   }
 }
 
+// A journal whose save is still running (its lock held) is not another process's to replay.
+TEST(SaveJournalTest, JournalOfASaveStillRunningIsLeftAlone) {
+  SaveScenario s;
+  ASSERT_TRUE(s.tear());
+  const Bytes tornFile = slurp(s.fx.wavPath);
+  {
+    BinaryFile saving(s.journal, BinaryFile::Mode::Read);
+    ASSERT_TRUE(saving.tryLock());
+    Reopened again(s.fx.wavPath);
+    EXPECT_TRUE(again.host.said("The save journal " + s.journal +
+                                " is held by another process saving " + s.fx.wavPath +
+                                ", so it was left alone."));
+    EXPECT_EQ(slurp(s.fx.wavPath), tornFile);
+    EXPECT_TRUE(fs::exists(s.journal));
+  }
+  Reopened again(s.fx.wavPath);
+  EXPECT_TRUE(again.host.said(s.replayedText()));
+  EXPECT_EQ(slurp(s.fx.wavPath), s.oldFile);
+}
+
 // Never write from a journal that cannot be trusted: the file stays as it is, torn or not,
 // and the user hears of it. One cut short while being written is simply removed.
 TEST(SaveJournalTest, UntrustedJournalsAreLeftAloneAndIncompleteOnesRemoved) {
@@ -319,7 +339,9 @@ TEST(SaveJournalTest, ReaderTrustsOnlyTheWholeUnchangedJournal) {
     const std::string path = dir.file("a.wav.tqj");
     fs::remove(path);
     BinaryFile wav(wavPath, BinaryFile::Mode::Read);
-    EXPECT_EQ(writeJournal(path, wav, wavSize, 44, rs), JournalWriteError::None);
+    BinaryFile journal;
+    EXPECT_EQ(writeJournal(path, journal, wav, wavSize, 44, rs), JournalWriteError::None);
+    journal.close();
     return slurp(path);
   };
   const auto check = [&](const Bytes& b, int64_t size = -1) {
