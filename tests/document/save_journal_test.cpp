@@ -289,10 +289,13 @@ TEST(SaveJournalTest, UntrustedJournalsAreLeftAloneAndIncompleteOnesRemoved) {
     EXPECT_EQ(slurp(s.fx.wavPath), s.oldFile);
     EXPECT_FALSE(fs::exists(s.journal));
   }
+}
 
-  // Read only: the journal is kept for when it can be put back.
-  spit(s.fx.wavPath, tornFile);
-  spit(s.journal, goodJournal);
+// Read only: the journal is kept for when the file can be written again.
+TEST(SaveJournalTest, ReadOnlyFileIsNotReplayed) {
+  SaveScenario s;
+  ASSERT_TRUE(s.tear());
+  const Bytes tornFile = slurp(s.fx.wavPath);
   fs::permissions(s.fx.wavPath, fs::perms::owner_read);
   if (fileWritable(s.fx.wavPath)) GTEST_SKIP() << "permissions are not enforced for this user";
   Reopened again(s.fx.wavPath);
