@@ -1,5 +1,7 @@
 #include "dsp/frequency_analysis.h"
 
+#include <cstdio>
+
 #include <cmath>
 
 #include "document/wave_file.h"
@@ -106,6 +108,36 @@ SpectrumPlot spectrumPlot(const SpectrumModel& model, int width, int height) {
   plot.leftCaption = {width - nearest((rate48 ? 425 : 420) * xs), 4};
   plot.rightCaption = {width - nearest((rate48 ? 395 : 390) * xs), 4};
   return plot;
+}
+
+double spectrumLevelDb(double magnitude) {
+  // The plot's 0 dB line sits at a magnitude of 10^3.45, and 12 dB span 0.6 decades.
+  return 20.0 * (std::log10(magnitude) - 3.45);
+}
+
+std::vector<std::string> spectrumPeakLines(const SpectrumModel& model, int count) {
+  std::vector<std::string> lines;
+  const int n = model.n;
+  const std::vector<double>* curves[2] = {&model.left, &model.right};
+  const char* names[2] = {"Left", "Right"};
+  for (int c = 0; c < 2; ++c) {
+    const std::vector<double>& m = *curves[c];
+    if (static_cast<int>(m.size()) < n / 2 || n < 4) continue;
+    std::vector<int> peaks;
+    for (int k = 1; k < n / 2 - 1; ++k)
+      if (m[k] > m[k - 1] && m[k] >= m[k + 1] && m[k] > 0 && std::isfinite(m[k]))
+        peaks.push_back(k);
+    std::stable_sort(peaks.begin(), peaks.end(), [&](int a, int b) { return m[a] > m[b]; });
+    if (peaks.size() > static_cast<size_t>(count)) peaks.resize(static_cast<size_t>(count));
+    if (peaks.empty()) lines.push_back(std::string(names[c]) + " peak: none (silence)");
+    for (int k : peaks) {
+      char text[96];
+      std::snprintf(text, sizeof text, "%s peak: %.1f Hz, %.1f dB", names[c],
+                    static_cast<double>(k) * model.sampleRate / n, spectrumLevelDb(m[k]));
+      lines.push_back(text);
+    }
+  }
+  return lines;
 }
 
 }  // namespace tolmar

@@ -73,6 +73,12 @@ struct SpectrumPlot {
   PlotPoint rightCaption;
 };
 
+// The plot's level of a mean magnitude, in dB (its 0 dB line is the top of the plot).
+double spectrumLevelDb(double magnitude);
+// The `count` strongest peaks of each channel (bins above both neighbours, from bin 1 to N/2-1),
+// strongest first, as lines for the batch log: "Left peak: 1001.3 Hz, -6.2 dB".
+std::vector<std::string> spectrumPeakLines(const SpectrumModel& model, int count = 5);
+
 // Horizontal position of bin k in a client area W wide, for a transform of length n.
 int spectrumX(int k, int n, int width);
 // Vertical position of a mean magnitude in a client area H high. A magnitude of 0 (digital

@@ -12,6 +12,8 @@
 
 #include "editor/command_table.h"
 
+#include <algorithm>
+
 #include "editor/editor.h"
 
 namespace tolmar {
@@ -602,6 +604,110 @@ bool isEnabled(const Command& c, const CommandState& state) {
   if (state.playing && c.handler != "StopPlayBtnClick") return false;
   return !isSeparator(c) && c.action && c.available && isVisible(c, state.showDebugItems) &&
          c.available(state);
+}
+
+namespace {
+
+// One condition a command may wait for, and how to make it hold in a trial state.
+struct Need {
+  const char* text;
+  void (*make)(CommandState&);
+  bool sized = false;  // a length of a selection: only tried once there is one
+};
+
+// In the order a user would put them right: the file first, then what the file holds.
+constexpr Need kNeeds[] = {
+    {"an open file", [](CommandState& s) { s.file = true; }},
+    {"no recording running", [](CommandState& s) { s.recording = false; }},
+    {"a file that is not read-only", [](CommandState& s) { s.readonly = false; }},
+    {"unsaved edits", [](CommandState& s) { s.undo = true; }},
+    {"no unsaved edits (save or undo them first)", [](CommandState& s) { s.undo = false; }},
+    {"an undone edit to redo", [](CommandState& s) { s.redo = true; }},
+    {"a selection",
+     [](CommandState& s) {
+       s.sel = s.point = true;
+       s.sellen = std::max<int64_t>(s.sellen, 1);
+     }},
+    {"a selection of at least 4096 frames",
+     [](CommandState& s) {
+       if (s.sel && s.sellen < 4096) s.sellen = 4096;
+     },
+     true},
+    {"a selection of at most 16384 frames",
+     [](CommandState& s) {
+       if (s.sel && s.sellen > 16384) s.sellen = 16384;
+     },
+     true},
+    {"a position (a selection start)", [](CommandState& s) { s.point = true; }},
+    {"Edit Left on", [](CommandState& s) { s.editl = true; }},
+    {"Edit Right on", [](CommandState& s) { s.editr = true; }},
+    {"stored clicks", [](CommandState& s) { s.clicks = true; }},
+    {"stored false clicks", [](CommandState& s) { s.falseClicks = true; }},
+    {"a current click", [](CommandState& s) { s.currentClick = true; }},
+    {"markers", [](CommandState& s) { s.markers = true; }},
+    {"cue points", [](CommandState& s) { s.cues = true; }},
+    {"pending deletions", [](CommandState& s) { s.deletions = true; }},
+    {"pending insertions", [](CommandState& s) { s.insertions = true; }},
+    {"views in the view history", [](CommandState& s) { s.views = true; }},
+    {"a remembered selection", [](CommandState& s) { s.remembered = true; }},
+    {"a compatible passage found", [](CommandState& s) { s.compat = true; }},
+    {"an overlay", [](CommandState& s) { s.overlay = true; }},
+    {"a noise fingerprint", [](CommandState& s) { s.fingerprint = true; }},
+    {"a wave on the clipboard", [](CommandState& s) { s.clipwave = true; }},
+    {"a playback device", [](CommandState& s) { s.playdev = true; }},
+    {"a recording device", [](CommandState& s) { s.recdev = true; }},
+    {"playback or recording running", [](CommandState& s) { s.playing = true; }},
+};
+
+constexpr size_t kSelectionNeed = 6;
+static_assert(std::string_view(kNeeds[kSelectionNeed].text) == "a selection");
+
+bool holdsWith(const Command& c, CommandState s, const std::vector<const Need*>& needs) {
+  for (const Need* n : needs) n->make(s);
+  s.direct = s.sel && !s.undo && !s.readonly;
+  return c.available(s);
+}
+
+std::string joined(const std::vector<const Need*>& needs, const char* word) {
+  std::string text = "needs ";
+  for (size_t i = 0; i < needs.size(); ++i)
+    text += (i ? std::string(" ") + word + " " : std::string()) + needs[i]->text;
+  return text;
+}
+
+}  // namespace
+
+std::string unavailableReason(const Command& c, const CommandState& state) {
+  if (isSeparator(c) || isEnabled(c, state)) return "";
+  if (!c.action || !c.available) return "not built in this version";
+  if (!isVisible(c, state.showDebugItems)) return "hidden in this version";
+  // Any one condition that would be enough on its own is the answer ("... or ...").
+  std::vector<const Need*> alone;
+  for (const Need& n : kNeeds)
+    if (holdsWith(c, state, {&n})) alone.push_back(&n);
+  if (!alone.empty()) return joined(alone, "or");
+  // Otherwise take conditions in order until the command holds, then drop those it did
+  // not need after all. Dropping runs front to back: a later condition may undo an earlier
+  // one ("no unsaved edits" after "unsaved edits"), and the earlier one must go first.
+  std::vector<const Need*> taken;
+  for (const Need& n : kNeeds) {
+    taken.push_back(&n);
+    if (holdsWith(c, state, taken)) break;
+  }
+  if (!holdsWith(c, state, taken)) return "";
+  for (size_t i = 0; i < taken.size();) {
+    std::vector<const Need*> without;
+    for (size_t k = 0; k < taken.size(); ++k)
+      if (k != i) without.push_back(taken[k]);
+    if (holdsWith(c, state, without))
+      taken.swap(without);
+    else
+      ++i;
+  }
+  // "a selection of at least 4096 frames" says "a selection" already.
+  if (std::any_of(taken.begin(), taken.end(), [](const Need* n) { return n->sized; }))
+    std::erase(taken, &kNeeds[kSelectionNeed]);
+  return joined(taken, "and");
 }
 
 bool isChecked(const Editor& editor, const Command& c) {

@@ -83,6 +83,10 @@ bool isVisible(const Command& c, bool showDebugItems);
 CommandState computeCommandState(const Editor& editor);
 // Built, visible, not a separator, and its predicate holds.
 bool isEnabled(const Command& c, const CommandState& state);
+// Why a command is not enabled in that state, from its availability predicate: "needs a
+// selection", "needs stored clicks or stored false clicks", "not built in this version"; empty
+// when it is enabled.
+std::string unavailableReason(const Command& c, const CommandState& state);
 // The check mark (false for plain items and for check items whose state is not built).
 bool isChecked(const Editor& editor, const Command& c);
 // The caption the menu shows now: Undo and Redo name the step they would take ("&Undo

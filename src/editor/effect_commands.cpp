@@ -192,13 +192,20 @@ void EffectCommands::ChannelMixDirectOverwrite1Click() {
 
 void EffectCommands::SelectionStatistics1Click() {
   Editor& e = ed();
-  if (e.ctx.silentMode || !e.doc || !e.doc->hasSelection()) return;
+  if (!e.doc || !e.doc->hasSelection()) return;
   WaveFile& doc = *e.doc;
   const SelectionStats stats = measureSelection(doc);
   const int32_t displayLast = std::min(doc.viewStart + doc.viewWidth, doc.lastFrame);
   SelectionStatsModel model = statisticsModel(
       stats, formatTime(e.ctx, doc.viewStart, doc.cues), formatTime(e.ctx, displayLast, doc.cues),
       formatTime(e.ctx, doc.selStart, doc.cues), formatTime(e.ctx, doc.selEnd, doc.cues));
+  if (e.ctx.silentMode) {
+    // A batch run logs the text "To Clipboard" would copy, a line each.
+    const std::string text = model.clipboardText();
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+      e.ctx.info(text.substr(at, end - at));
+    return;
+  }
   DialogRequest req{kSelectionStatsDialogId, &model};
   e.ctx.host().runDialog(req);
 }

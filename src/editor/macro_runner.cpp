@@ -157,6 +157,11 @@ void CommandTableTarget::invoke(std::string_view path) {
   if (const Command* c = findCommand(path)) tolmar::invoke(editor_, *c);
 }
 
+std::string CommandTableTarget::whyDisabled(std::string_view path) {
+  const Command* c = findCommand(path);
+  return c ? unavailableReason(*c, computeCommandState(editor_)) : "";
+}
+
 void CommandTableTarget::recomputeAvailability() {
   editor_.ctx.host().refreshCommands();
 }
@@ -258,8 +263,9 @@ void MacroRunner::refuse(const ParsedStep& step, bool wasSilent) {
     if (ctx_.ask(MsgKind::Error, Buttons::YesNo, text + ". Abort macro execution?") == Answer::Yes)
       ctx_.abortFlag = true;
   } else if (wasSilent) {
-    // A batch run: the log gets the text, and the run goes on only when told to.
-    ctx_.error(text);
+    // A batch run: the log gets the text and why, and the run goes on only when told to.
+    const std::string why = target_.whyDisabled(step.path);
+    ctx_.error(why.empty() ? text : text + ": " + why);
     if (!ctx_.continueOnError) ctx_.abortFlag = true;
   } else {
     // Only the step's own prefix made it silent: the user must see why the macro stopped.

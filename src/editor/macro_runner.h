@@ -72,6 +72,8 @@ class StepTarget {
   virtual void recomputeAvailability() = 0;
   // "[Refresh Display]": repaint and let pending window messages run.
   virtual void refreshDisplay() = 0;
+  // Why a disabled item is disabled now ("needs a selection"), or empty when not known.
+  virtual std::string whyDisabled(std::string_view) { return ""; }
 };
 
 // The program's command table over an editor: the target of every macro the program runs.
@@ -82,6 +84,7 @@ class CommandTableTarget : public StepTarget {
   void invoke(std::string_view path) override;
   void recomputeAvailability() override;
   void refreshDisplay() override;
+  std::string whyDisabled(std::string_view path) override;
 
  private:
   Editor& editor_;

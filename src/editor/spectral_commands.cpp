@@ -24,7 +24,7 @@ const Editor& SpectralCommands::ed() const {
 
 void SpectralCommands::FrequencyAnalysis1Click() {
   Editor& e = ed();
-  if (e.ctx.silentMode || !e.doc || !e.doc->hasSelection()) return;
+  if (!e.doc || !e.doc->hasSelection()) return;
   WaveFile& doc = *e.doc;
   const uint64_t generation = fingerprint.generation;
   {
@@ -42,8 +42,13 @@ void SpectralCommands::FrequencyAnalysis1Click() {
     model.right.resize(static_cast<size_t>(n));
     meanMagnitudes(doc, spectral, doc.selStart, static_cast<int32_t>(blocks), true,
                    model.left.data(), model.right.data());
-    DialogRequest req{kFrequencyAnalysisDialogId, &model};
-    e.ctx.host().runDialog(req);
+    if (e.ctx.silentMode) {
+      // No window to show it in: the log gets what a user would read off the graph.
+      for (const std::string& line : spectrumPeakLines(model)) e.ctx.info(line);
+    } else {
+      DialogRequest req{kFrequencyAnalysisDialogId, &model};
+      e.ctx.host().runDialog(req);
+    }
   }
   // A fingerprint loaded through the pump meanwhile keeps its own N.
   if (fingerprint.present && fingerprint.generation != generation)

@@ -74,7 +74,8 @@ struct BatchE2E : ::testing::Test {
 TEST_F(BatchE2E, MacroRunPrintsTheBatchLogLineByLineAndTruncatesTheFiles) {
   const auto files = makeSides(2);
   const BatchRun r = runBatch(args("--macro 5 --continue-on-error", files));
-  const std::string undo = "      Macro error: operation \"Edit | Undo\" not valid in this context";
+  const std::string undo =
+      "      Macro error: operation \"Edit | Undo\" not valid in this context: needs unsaved edits";
   const std::string recursive = "      Attempt to make recursive call to macro #5";
   EXPECT_EQ(lines(r.out), (std::vector<std::string>{
                               "Batch Execution Started, using Macro #5 [Tidy]",

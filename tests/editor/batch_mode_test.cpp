@@ -54,7 +54,7 @@ TEST_F(BatchFixture, LogsEveryFileStepAndMessageThenLeavesSilentMode) {
   const int failed = runOver(3, {junk, clean}, true);
 
   const std::string invalidUndo =
-      "      Macro error: operation \"Edit | Undo\" not valid in this context";
+      "      Macro error: operation \"Edit | Undo\" not valid in this context: needs unsaved edits";
   EXPECT_EQ(log, (std::vector<std::string>{
                      "Batch Execution Started, using Macro #3 [Tidy]",
                      "  File " + junk,
@@ -88,9 +88,11 @@ TEST_F(BatchFixture, WithoutContinueOnErrorAFileStopsAtItsFirstFailureAndTheNext
   EXPECT_EQ(log, (std::vector<std::string>{
                      "Batch Execution Started, using Macro #1",
                      "  File " + junk,
-                     "      Macro error: operation \"Edit | Undo\" not valid in this context",
+                     "      Macro error: operation \"Edit | Undo\" not valid in this context: "
+                     "needs unsaved edits",
                      "  File " + clean,
-                     "      Macro error: operation \"Edit | Undo\" not valid in this context",
+                     "      Macro error: operation \"Edit | Undo\" not valid in this context: "
+                     "needs unsaved edits",
                      "Batch Finished",
                  }));
   EXPECT_GT(fs::file_size(junk), fs::file_size(clean)) << "the truncation never ran";
@@ -107,7 +109,8 @@ TEST_F(BatchFixture, AFileThatDoesNotOpenFailsAndLeavesNoDocumentForTheSteps) {
   EXPECT_EQ(log[5], std::string("      ") + kUnsupportedFormatText + ": " + mono);
   EXPECT_EQ(
       log[6],
-      "      Macro error: operation \"File | Truncate Extra Data\" not valid in this context");
+      "      Macro error: operation \"File | Truncate Extra Data\" not valid in this context: "
+      "needs an open file");
   EXPECT_EQ(log[7], "  File " + junk);
   EXPECT_EQ(log[8], "    File | Truncate Extra Data");
   EXPECT_TRUE(host.messages.empty());

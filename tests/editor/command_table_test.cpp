@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "config/settings_io.h"
 #include "editor/editor.h"
 #include "support/editor_fixture.h"
 #include "support/scripted_host.h"
@@ -385,6 +386,63 @@ TEST_F(AvailabilityTest, TableActionsRunTheEditorsHandlers) {
 
   invoke(editor, cmd("File | Close WAV File"));
   EXPECT_EQ(editor.doc, nullptr);
+}
+
+// The batch log says why a step could not run; the reason must name what is missing, and only
+// that, for single, alternative and combined conditions.
+TEST(CommandTableTest, UnavailableReasonNamesWhatIsMissing) {
+  auto why = [](std::string_view path, const CommandState& s) {
+    const Command* c = findCommand(path);
+    EXPECT_NE(c, nullptr) << path;
+    return c ? unavailableReason(*c, s) : std::string("(no such command)");
+  };
+  CommandState s;
+  s.file = true;
+  s.editl = s.editr = true;
+  EXPECT_EQ(why("File | Save", s), "needs unsaved edits");
+  EXPECT_EQ(why("Edit | Undo", s), "needs unsaved edits");
+  EXPECT_EQ(why("Declicking | Save Clicks in File...", s),
+            "needs stored clicks or stored false clicks");
+  EXPECT_EQ(why("Edit | Execute Deletions/Insertions", s),
+            "needs pending deletions or pending insertions");
+  EXPECT_EQ(why("Edit | Clear Deletion Mark(s)", s), "needs a selection and pending deletions");
+  EXPECT_EQ(why("Noise Reduction | Reduce Noise (Direct Overwrite)", s),
+            "needs a selection and a noise fingerprint");
+  EXPECT_EQ(why("Selection | Frequency Analysis...", s),
+            "needs a selection of at least 4096 frames");
+
+  s.sel = s.point = true;
+  s.sellen = 100;
+  s.undo = true;
+  s.fingerprint = true;
+  EXPECT_EQ(why("File | Save", s), "");
+  EXPECT_EQ(why("Noise Reduction | Reduce Noise (Direct Overwrite)", s),
+            "needs no unsaved edits (save or undo them first)");
+  EXPECT_EQ(why("Selection | Frequency Analysis...", s),
+            "needs a selection of at least 4096 frames");
+  s.sellen = 20000;
+  EXPECT_EQ(why("Blocks | Spectral Replacement (Left)", s),
+            "needs a selection of at most 16384 frames");
+  s.sellen = 100;
+  s.editl = false;
+  EXPECT_EQ(why("Blocks | Spectral Replacement (Left)", s), "needs Edit Left on");
+  s.readonly = true;
+  EXPECT_EQ(why("File | Save", s), "needs a file that is not read-only");
+
+  for (const Command& c : commandTable())
+    if (!isSeparator(c) && !c.action) {
+      EXPECT_EQ(unavailableReason(c, s), "not built in this version") << menuPath(c);
+      break;
+    }
+}
+
+// Macros written by older versions name moved items by their old paths; each rename must land
+// on an item that exists, or those macro steps are skipped without a word.
+TEST(CommandTableTest, EveryLegacyMenuPathRenameNamesARealItem) {
+  for (const auto& [from, to] : legacyMenuPathRenames()) {
+    EXPECT_EQ(findCommand(from), nullptr) << from;
+    EXPECT_NE(findCommand(to), nullptr) << from << " -> " << to;
+  }
 }
 
 }  // namespace
