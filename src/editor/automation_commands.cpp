@@ -1,5 +1,7 @@
 #include "editor/automation_commands.h"
 
+#include "config/settings_io.h"
+
 #include "editor/editor.h"
 #include "editor/macro_dialogs.h"
 #include "editor/shortcut_table.h"
@@ -45,6 +47,37 @@ bool AutomationCommands::macroKeyDown(int fkey, bool shift, bool ctrl, bool alt)
   if (slot == 0 || ed().ctx.playing || !ed().doc) return false;
   runMacroFromKeyOrButton(slot);
   return true;
+}
+
+void AutomationCommands::Options1Click() {
+  runOptionsDialog(OptionsTab::FilesMenus);
+}
+
+bool AutomationCommands::runOptionsDialog(OptionsTab first) {
+  Editor& e = ed();
+  Context& ctx = e.ctx;
+  OptionsModel model{ctx.settings, shortcuts, ctx, ctx.settings.debugDcp, first};
+  DialogRequest request{kOptionsDialogId, &model};
+  const bool ok = ctx.host().runDialog(request);
+  if (!ok) shortcuts.read(iniFile);
+  storeDeclick(e.params, ctx.settings);
+  writeSettings(iniFile, ctx.settings);
+  shortcuts.write(iniFile, ctx.settings.debugDcp);
+  if (!iniFile.path().empty()) {
+    std::string error;
+    if (!iniFile.save(&error))
+      ctx.error("Failed to write " + iniFile.path().string() + (error.empty() ? "" : ": " + error));
+  }
+  // Reading back brings the record in line with the file; the dialog positions are not
+  // written here, so they keep their values of this run.
+  const auto positions = ctx.settings.dialogpos;
+  bool invalidNumbers = false;
+  readSettings(iniFile, ctx, invalidNumbers);
+  ctx.settings.dialogpos = positions;
+  shortcuts.read(iniFile);
+  ctx.host().requestRepaint();
+  ctx.host().refreshCommands();
+  return ok;
 }
 
 void AutomationCommands::Macros1Click() {

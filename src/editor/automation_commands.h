@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/session.h"
+#include "base/settings.h"
 #include "config/ini_file.h"
 #include "config/macro_store.h"
 #include "editor/macro_runner.h"
@@ -13,6 +15,31 @@
 namespace tolmar {
 
 class Editor;
+
+// ---- The Options dialog (id kOptionsDialogId, model OptionsModel) ----
+inline constexpr char kOptionsDialogId[] = "Options";
+
+// The tabs in their order.
+enum class OptionsTab {
+  FilesMenus,
+  Interface,
+  Operations,
+  TrackSplitting,
+  PlaybackRecording,
+  Colours,
+  MenuShortcuts
+};
+
+// OK writes the fields into `settings`. The shortcut tab changes `shortcuts` as the user sets
+// them (the clash check speaks through `session`); after Cancel the owner re-reads the table
+// from the file.
+struct OptionsModel {
+  Settings& settings;
+  ShortcutTable& shortcuts;
+  Session& session;
+  bool showDebugItems = false;
+  OptionsTab first = OptionsTab::FilesMenus;
+};
 
 class AutomationCommands {
  public:
@@ -32,6 +59,13 @@ class AutomationCommands {
   // The main window's key handler for F1 … F12 (fkey 1 … 12) with modifiers: runs the bound
   // macro when a file is open and nothing plays. Returns whether the key was consumed.
   bool macroKeyDown(int fkey, bool shift, bool ctrl, bool alt);
+
+  // "Options...": the Options dialog on its first tab.
+  void Options1Click();
+  // The Options dialog opened on `first`. Whichever button closes it, the settings are then
+  // written and read back (Cancel having re-read the shortcut table first) and the window
+  // repaints with the colours. Returns whether OK was pressed.
+  bool runOptionsDialog(OptionsTab first);
 
   // "Macros...": the User Macros Setup dialog. Nothing in silent mode.
   void Macros1Click();

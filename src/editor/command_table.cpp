@@ -242,7 +242,7 @@ std::vector<Command> buildTable() {
     item(kFi, "Save Selected Sa&mples...", "SaveSelectedSamples1Click", "", sel, &Editor::SaveSelectedSamples1Click),
     item(kFi, "&Truncate Extra Data", "TruncateExtraData1Click", "", fileWritable, &Editor::TruncateExtraData1Click),
     separator(kFi),
-    item(kFi, "O&ptions...", "Options1Click", "", always, nullptr),
+    item(kFi, "O&ptions...", "Options1Click", "", always, &Editor::Options1Click),
     item(kFi, "Mac&ros...", "Macros1Click", "", always, &Editor::Macros1Click),
     item(kFi, "&Batch Mode...", "BatchMode1Click", "", always, &Editor::BatchMode1Click),
     separator(kFi),

@@ -53,10 +53,6 @@ struct ExistingCueFileModel {
   Choice choice = Append;
 };
 
-// Find Tracks' "open the Options dialog on its Track Splitting tab" (model: the Settings record,
-// edited in place). Anything but OK ends the command.
-inline constexpr char kOptionsTrackSplittingDialogId[] = "OptionsTrackSplitting";
-
 class CueCommands {
  public:
   // Where Goto First / Next / Previous Cue Point stand in the list.

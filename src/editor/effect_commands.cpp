@@ -215,8 +215,7 @@ void EffectCommands::FindClippinginSelection1Click() {
   if (!e.doc || !e.doc->hasSelection()) return;
   Settings& s = e.ctx.settings;
   if (s.showonclipdetect && !e.ctx.silentMode) {
-    DialogRequest req{kOptionsOperationsDialogId, &s};
-    if (!e.ctx.host().runDialog(req)) return;
+    if (!e.runOptionsDialog(OptionsTab::Operations)) return;
   }
   const ClipScanState found = findClipping(*e.doc, ClipSearch::fromSettings(s));
   placeClipMarkers(e.markers, e.doc->selStart, e.doc->selEnd, found);

@@ -12,10 +12,6 @@ namespace tolmar {
 
 class Editor;
 
-// Find Clipping's "open the Options dialog on its Operations tab" (id kOptionsOperationsDialogId,
-// model: the Settings record, edited in place). Anything but OK ends the command.
-inline constexpr char kOptionsOperationsDialogId[] = "OptionsOperations";
-
 class EffectCommands {
  public:
   // The equaliser's and filter's history: one for the commands and their previews.

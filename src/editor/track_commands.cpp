@@ -69,8 +69,7 @@ void CueCommands::FindTracks1Click() {
   WaveFile& doc = *e.doc;
   Settings& s = e.ctx.settings;
   if (s.showonfindtracks && !e.ctx.silentMode) {
-    DialogRequest request{kOptionsTrackSplittingDialogId, &s};
-    if (!e.ctx.host().runDialog(request)) return;
+    if (!e.runOptionsDialog(OptionsTab::TrackSplitting)) return;
   }
   const TrackFinding finding = TrackFinding::fromSettings(s, e.ctx.sampleRate);
   const int32_t start = doc.selStart;

@@ -432,6 +432,11 @@ void TMainForm::setTitle(const std::string& title) {
 }
 
 void TMainForm::refreshCommands() {
+  // The Options dialog may have changed the menu shortcuts.
+  for (size_t i = 0; i < actions_.size(); ++i)
+    if (actions_[i])
+      actions_[i]->setShortcut(
+          QKeySequence(QString::fromStdString(editor_->shortcuts.shortcut(commandTable()[i]))));
   scheduleIdle();
 }
 

@@ -151,12 +151,15 @@ TEST_F(Statistics, OptionsFirstAndTheHistogramInsteadOfTheCount) {
   openLeft(l);
   ctx.settings.showonclipdetect = true;
   ctx.settings.showcliphistogram = true;
-  host.dialogs[kOptionsOperationsDialogId] = [](void*) { return false; };
+  host.dialogs[kOptionsDialogId] = [](void* m) {
+    EXPECT_EQ(static_cast<OptionsModel*>(m)->first, OptionsTab::Operations);
+    return false;
+  };
   editor.FindClippinginSelection1Click();
   EXPECT_TRUE(editor.markers.empty()) << "Cancel in the Options dialog ends the command";
 
   ClippingHistogramModel shown;
-  host.dialogs[kOptionsOperationsDialogId] = [](void*) { return true; };
+  host.dialogs[kOptionsDialogId] = [](void*) { return true; };
   host.dialogs[kClippingDialogId] = [&](void* model) {
     shown = *static_cast<ClippingHistogramModel*>(model);
     return true;

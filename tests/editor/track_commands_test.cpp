@@ -124,13 +124,16 @@ TEST_F(TrackCommandsTest, FindTracksAsksForTheOptionsFirstWhenSetAndStaysQuietIn
   editor.doc->selStart = 0;
   editor.doc->selEnd = editor.doc->lastFrame;
   editor.ctx.settings.showonfindtracks = true;
-  host.dialogs[kOptionsTrackSplittingDialogId] = [](void*) { return false; };
+  host.dialogs[kOptionsDialogId] = [](void* m) {
+    EXPECT_EQ(static_cast<OptionsModel*>(m)->first, OptionsTab::TrackSplitting);
+    return false;
+  };
   editor.FindTracks1Click();
   EXPECT_TRUE(editor.doc->cues.empty());
   EXPECT_TRUE(host.messages.empty());
   // The page's changes count: a gap of 3 s is not long enough for 4 s of silence.
-  host.dialogs[kOptionsTrackSplittingDialogId] = [](void* m) {
-    static_cast<Settings*>(m)->silencelength = 4000;
+  host.dialogs[kOptionsDialogId] = [](void* m) {
+    static_cast<OptionsModel*>(m)->settings.silencelength = 4000;
     return true;
   };
   editor.FindTracks1Click();

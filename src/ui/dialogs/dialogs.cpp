@@ -60,14 +60,9 @@ const std::map<std::string, Factory>& factories() {
       {kSelectionStatsDialogId, factory(&makeSelectionStatsDialog)},
       {kSetPrecisionDialogId, factory(&makeSetPrecisionDialog)},
       {kFadeFactorDialogId, factory(&makeFadeFactorDialog)},
-      {kOptionsOperationsDialogId,
+      {kOptionsDialogId,
        [](void* m, QWidget* parent, const DialogEnv& env) {
-         return makeOptionsDialog(*static_cast<Settings*>(m), OptionsTab::Operations, parent, env);
-       }},
-      {kOptionsTrackSplittingDialogId,
-       [](void* m, QWidget* parent, const DialogEnv& env) {
-         return makeOptionsDialog(*static_cast<Settings*>(m), OptionsTab::TrackSplitting, parent,
-                                  env);
+         return makeOptionsDialog(*static_cast<OptionsModel*>(m), parent, env);
        }},
   };
   return table;

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -264,12 +265,21 @@ void FormDialog::warn(const QString& text) {
   QMessageBox::warning(this, windowTitle(), text);
 }
 
+void FormDialog::focusField(QWidget* field) {
+  // A field on a tab that is not showing cannot take the focus: show its page first.
+  for (QWidget* w = field; w && w->parentWidget(); w = w->parentWidget()) {
+    auto* tabs = qobject_cast<QTabWidget*>(w->parentWidget()->parentWidget());
+    if (tabs && tabs->indexOf(w) >= 0) tabs->setCurrentIndex(tabs->indexOf(w));
+  }
+  field->setFocus();
+  if (auto* edit = qobject_cast<QLineEdit*>(field)) edit->selectAll();
+}
+
 void FormDialog::accept() {
   for (const Binding& b : bindings_) {
     if (auto message = b.check()) {
       warn(*message);
-      b.widget->setFocus();
-      if (auto* edit = qobject_cast<QLineEdit*>(b.widget)) edit->selectAll();
+      focusField(b.widget);
       return;
     }
   }

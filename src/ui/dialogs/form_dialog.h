@@ -90,6 +90,8 @@ class FormDialog : public QDialog {
 
   // Shows a warning over the dialog (exposed for the dialogs' own checks).
   void warn(const QString& text);
+  // Gives a field the focus, showing the tab it sits on.
+  void focusField(QWidget* field);
 
   void accept() override;
   void done(int result) override;

@@ -38,6 +38,22 @@ void MessageCatcher::poll() {
   if (button) button->click();
 }
 
+ModalDriver::ModalDriver(std::function<void(QWidget*)> drive) : drive_(std::move(drive)) {
+  timer_ = new QTimer;
+  timer_->setInterval(5);
+  QObject::connect(timer_, &QTimer::timeout, [this] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (ran_ || !w || !w->isVisible() || qobject_cast<QMessageBox*>(w)) return;
+    ran_ = true;
+    drive_(w);
+  });
+  timer_->start();
+}
+
+ModalDriver::~ModalDriver() {
+  delete timer_;
+}
+
 void showAndWait(QWidget* dialog) {
   dialog->show();
   dialog->activateWindow();

@@ -28,6 +28,20 @@ class MessageCatcher {
   class QTimer* timer_;
 };
 
+// Runs `drive` once on the first modal dialog (other than a message box) that opens while this
+// object lives: how a test answers a dialog the code under test opens with exec().
+class ModalDriver {
+ public:
+  explicit ModalDriver(std::function<void(QWidget*)> drive);
+  ~ModalDriver();
+  bool ran() const { return ran_; }
+
+ private:
+  std::function<void(QWidget*)> drive_;
+  bool ran_ = false;
+  class QTimer* timer_;
+};
+
 // Shows the dialog and waits until it is exposed, so keys and focus behave as for a user.
 void showAndWait(QWidget* dialog);
 // Types text into the focused widget, then presses Tab.

@@ -35,7 +35,9 @@ TEST(HelpWindow, EveryTopicTheDialogsOpenHasAPage) {
   HelpWindow help(TOLMAR_HELP_DIR);
   for (const char* topic :
        {"clickparams", "setinsertionlength", "selectreplacementdata", "partialfade",
-        "optionsoperationstab", "optionssplittab", "setprecision", "compatblockparams"})
+        "optionsoperationstab", "optionssplittab", "setprecision", "compatblockparams",
+        "optionsfilestab", "optionsinterfacetab", "optionsplayrectab", "optionscolourstab",
+        "optionsshortcutstab"})
     EXPECT_TRUE(help.showTopic(topic)) << topic;
 }
 
