@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -16,6 +17,7 @@
 #include "app/batch_host.h"
 #include "app/batch_plan.h"
 #include "app/process_pool.h"
+#include "audio/deferred_output.h"
 #include "config/settings_io.h"
 #include "document/file_copy.h"
 #include "document/wav_format.h"
@@ -23,6 +25,9 @@
 #include "editor/command_table.h"
 #include "editor/editor.h"
 #include "editor/macro_runner.h"
+#ifdef TOLMAR_HAVE_PORTAUDIO
+#include "audio/portaudio/portaudio_output.h"
+#endif
 
 namespace {
 
@@ -88,6 +93,11 @@ const char kUsage[] =
     "A --step naming no menu item is refused before anything runs (inside a macro of\n"
     "VESKOR.INI such a step is skipped). A preset name that does not exist leaves the\n"
     "command's current parameters as they are.\n"
+    "\n"
+    "A step of the Play/Record menu plays to its end before the next step runs; a preview\n"
+    "plays its selection once, with no dialog. It plays on the device the settings name\n"
+    "(--set Options.playdevno=N; -1, the default, is the system's default output). Without a\n"
+    "sound card the step logs the device-open failure.\n"
     "\n"
     "Exit status: 0 when every file opened and no step failed or logged an error, 1 otherwise,\n"
     "2 for a usage error.\n"
@@ -289,6 +299,19 @@ void readConfiguration(tolmar::Editor& editor, const tolmar::IniFile* overrides 
   editor.readSettingsAtStartup(overrides);
 }
 
+// The sound card for play steps. A run has no start-up device check: the device the settings
+// name (or the default one) is looked for when a step plays, so a run that never plays never
+// starts the sound system.
+void plugSound(tolmar::Editor& editor) {
+#ifdef TOLMAR_HAVE_PORTAUDIO
+  editor.setOutputBackend(std::make_unique<tolmar::DeferredOutputBackend>(
+                              [] { return std::make_unique<tolmar::PortAudioBackend>(); }),
+                          tolmar::Editor::DeviceCheck::WhenPlaying);
+#else
+  (void)editor;
+#endif
+}
+
 // Every preset of every family with its values, as a macro step names them.
 int runListPresets() {
   tolmar::BatchHost host(false);
@@ -332,6 +355,7 @@ int runListCommands(const std::vector<std::string>& files) {
   tolmar::BatchHost host(false);
   tolmar::Editor editor(host);
   readConfiguration(editor);
+  plugSound(editor);
   if (!files.empty()) {
     editor.ctx.settings.openselect = true;
     editor.ctx.settings.newstylewaveform = false;  // leave no peak cache behind
@@ -437,6 +461,7 @@ int runBatch(const Options& o, const char* argv0) {
   tolmar::BatchHost host(progress);
   tolmar::Editor editor(host);
   readConfiguration(editor, &o.overrides);
+  plugSound(editor);
   // The parent checked the plan; a child would only repeat its warnings.
   if (!o.child && !tolmar::checkPlan(editor, o.plan, std::cerr)) return 2;
 

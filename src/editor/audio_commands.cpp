@@ -17,10 +17,15 @@ const Editor& AudioCommands::ed() const {
 AudioCommands::AudioCommands() : backend_(std::make_unique<NullOutputBackend>()) {}
 AudioCommands::~AudioCommands() = default;
 
-void AudioCommands::setOutputBackend(std::unique_ptr<OutputBackend> backend) {
+void AudioCommands::setOutputBackend(std::unique_ptr<OutputBackend> backend, DeviceCheck check) {
   if (isPlaying()) return;
-  backend_ = backend ? std::move(backend) : std::make_unique<NullOutputBackend>();
+  const bool none = !backend;
+  backend_ = none ? std::make_unique<NullOutputBackend>() : std::move(backend);
   playDeviceFound = false;
+  if (check == DeviceCheck::WhenPlaying) {
+    playDeviceFound = !none;
+    return;
+  }
   for (const OutputDeviceInfo& d : backend_->outputDevices())
     if (d.cdFormat) playDeviceFound = true;
 }

@@ -22,9 +22,14 @@ class AudioCommands {
   AudioCommands();
   ~AudioCommands();
 
+  // When the playback device is looked for: a window lists the devices at start-up and the
+  // play commands are available only when one takes the CD format; a batch run has no
+  // start-up check, so its play steps look for the device when they play and a machine
+  // without one gives the device-open message.
+  enum class DeviceCheck { AtStartup, WhenPlaying };
   // The front's sound backend (the in-memory one in tests, none in a sound-free build).
-  // Looks for a playback device with the CD format, as start-up does.
-  void setOutputBackend(std::unique_ptr<OutputBackend> backend);
+  void setOutputBackend(std::unique_ptr<OutputBackend> backend,
+                        DeviceCheck check = DeviceCheck::AtStartup);
   OutputBackend& outputBackend() { return *backend_; }
   bool playDeviceFound = false;
 

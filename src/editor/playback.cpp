@@ -422,8 +422,9 @@ void Playback::endPass() {
     }
     if (set.playstoprelease) releaseSlots(set.playstopwait);
   }
-  // J, K
-  if (!req_.loop) stopFlag_ = true;
+  // J, K. Only a preview dialog can stop a loop; a batch run shows none, so there a preview
+  // plays its range once and the next step runs.
+  if (!req_.loop || !ed_.preview.open) stopFlag_ = true;
   if (deletionsSaved_ && ed_.doc) {
     ed_.doc->deletions = savedDeletions_;
     deletionsSaved_ = false;

@@ -12,6 +12,10 @@
 namespace tolmar::test {
 
 BatchRun runBatch(const std::string& args) {
+  return runBatch(args, 0);
+}
+
+BatchRun runBatch(const std::string& args, int seconds) {
   BatchRun r;
   std::random_device rd;
   const auto errPath = std::filesystem::temp_directory_path() /
@@ -21,7 +25,9 @@ BatchRun runBatch(const std::string& args) {
 #else
   const std::string exe = "tolmar-batch";
 #endif
-  const std::string cmd = exe + " " + args + " 2>'" + errPath.string() + "' </dev/null";
+  const std::string limit =
+      seconds > 0 ? "timeout -s KILL " + std::to_string(seconds) + " " : std::string();
+  const std::string cmd = limit + exe + " " + args + " 2>'" + errPath.string() + "' </dev/null";
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return r;
   std::array<char, 4096> buf{};

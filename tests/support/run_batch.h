@@ -13,5 +13,7 @@ struct BatchRun {
 
 // `args` is appended to the executable's path as shell text (quote paths yourself).
 BatchRun runBatch(const std::string& args);
+// The same, killed after `seconds` (a run that should end but might not: status 137 then).
+BatchRun runBatch(const std::string& args, int seconds);
 
 }  // namespace tolmar::test

@@ -1,13 +1,41 @@
 #include "audio/portaudio/portaudio_output.h"
 
+#include <fcntl.h>
 #include <portaudio.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 
 namespace tolmar {
 
 namespace {
+
+// While PortAudio probes every host API and ALSA device it may not open, ALSA and JACK print
+// a screenful of complaints about absent cards and servers. None of it is ours to report:
+// what matters reaches the user as a device that is listed or not, opens or not.
+class QuietStderr {
+ public:
+  QuietStderr() {
+    std::fflush(stderr);
+    saved_ = dup(STDERR_FILENO);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+    if (null >= 0) ::close(null);
+  }
+  ~QuietStderr() {
+    std::fflush(stderr);
+    if (saved_ < 0) return;
+    dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+  }
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  int saved_ = -1;
+};
 
 DeviceStatus statusOf(PaError err) {
   switch (err) {
@@ -63,6 +91,7 @@ class PortAudioOutput : public OutputDevice {
     head_ = tail_ = 0;
     current_ = -1;
     const PaStreamParameters out = stereo16(device);
+    const QuietStderr quiet;
     PaError err = Pa_OpenStream(&stream_, nullptr, &out, format.sampleRate, 256, paClipOff,
                                 &PortAudioOutput::callback, this);
     if (err != paNoError) {
@@ -211,16 +240,20 @@ class PortAudioOutput : public OutputDevice {
 }  // namespace
 
 PortAudioBackend::PortAudioBackend() {
+  const QuietStderr quiet;
   initialised_ = Pa_Initialize() == paNoError;
 }
 
 PortAudioBackend::~PortAudioBackend() {
-  if (initialised_) Pa_Terminate();
+  if (!initialised_) return;
+  const QuietStderr quiet;
+  Pa_Terminate();
 }
 
 std::vector<OutputDeviceInfo> PortAudioBackend::outputDevices() {
   std::vector<OutputDeviceInfo> list;
   if (!initialised_) return list;
+  const QuietStderr quiet;
   const PaDeviceIndex n = Pa_GetDeviceCount();
   for (PaDeviceIndex i = 0; i < n; ++i) {
     const PaDeviceInfo* info = Pa_GetDeviceInfo(i);

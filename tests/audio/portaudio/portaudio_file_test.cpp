@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,37 +11,11 @@
 #include "audio/portaudio/portaudio_output.h"
 #include "editor/editor.h"
 #include "support/editor_fixture.h"
+#include "support/played_file.h"
 #include "support/wav_builder.h"
 
 namespace tolmar::test {
 namespace {
-
-// The sample frames of the file the plugin wrote, read by its chunks.
-std::vector<int16_t> wavSamples(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::string b{std::istreambuf_iterator<char>(in), {}};
-  auto u32 = [&](size_t at) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(b[at])) |
-           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 2])) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24;
-  };
-  std::vector<int16_t> samples;
-  if (b.size() < 12 || b.compare(0, 4, "RIFF") != 0 || b.compare(8, 4, "WAVE") != 0) return samples;
-  for (size_t at = 12; at + 8 <= b.size();) {
-    const uint32_t size = u32(at + 4);
-    if (b.compare(at, 4, "data") == 0) {
-      // The plugin may leave the size field short of what it wrote; the bytes are what count.
-      const size_t end = b.size();
-      for (size_t i = at + 8; i + 1 < end; i += 2)
-        samples.push_back(
-            static_cast<int16_t>(static_cast<uint8_t>(b[i]) | static_cast<uint8_t>(b[i + 1]) << 8));
-      return samples;
-    }
-    at += 8 + size + (size & 1);
-  }
-  return samples;
-}
 
 struct PortAudioFileTest : EditorTest {
   std::string playFile = dir.file("played.wav");
@@ -76,16 +48,12 @@ TEST_F(PortAudioFileTest, APlayedSelectionLandsFrameForFrameInTheOutputFile) {
   // Closing PortAudio closes the plugin's file.
   editor.setOutputBackend(nullptr);
 
-  const std::vector<int16_t> out = wavSamples(playFile);
+  const std::vector<int16_t> out = pluginWavSamples(playFile);
   ASSERT_FALSE(out.empty()) << playFile;
   ASSERT_EQ(out.size() % 2, 0u);
-  // The null sink behind the plugin takes sound faster than any buffer can be refilled, so the
-  // stream plays silence whenever its queue is empty: before the first buffer, between
-  // buffers, after the last. The staircase over 1000..30000 has no silent frame, so leaving
-  // out the silent frames must give exactly the selection, in order, each frame once.
-  std::vector<int16_t> heard;
-  for (size_t i = 0; i < out.size(); i += 2)
-    if (out[i] != 0 || out[i + 1] != 0) heard.insert(heard.end(), {out[i], out[i + 1]});
+  // The staircase over 1000..30000 has no silent frame, so leaving out the silent frames must
+  // give exactly the selection, in order, each frame once.
+  const std::vector<int16_t> heard = heardFrames(out);
   std::vector<int16_t> want;
   for (int32_t f = 1000; f <= 30000; ++f)
     want.insert(want.end(), {static_cast<int16_t>(f), static_cast<int16_t>(-f)});
