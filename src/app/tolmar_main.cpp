@@ -6,10 +6,14 @@
 #include <QPixmap>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "document/time_text.h"
+#ifdef TOLMAR_HAVE_PORTAUDIO
+#include "audio/portaudio/portaudio_output.h"
+#endif
 #include "ui/main_form.h"
 #include "ui/wave_area.h"
 
@@ -76,6 +80,10 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tolmar"));
   tolmar::TMainForm form(!shot);
+#ifdef TOLMAR_HAVE_PORTAUDIO
+  // The sound cards are looked for at start-up; a picture needs none.
+  if (!shot) form.editor().setOutputBackend(std::make_unique<tolmar::PortAudioBackend>());
+#endif
   form.FormCreate(!shot);
   if (shot) form.resize(o.width, o.height);
   form.show();

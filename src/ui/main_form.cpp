@@ -115,6 +115,17 @@ TMainForm::TMainForm(bool interactive)
   idleTimer_->setInterval(250);
   connect(idleTimer_, &QTimer::timeout, this, [this] { idlePass(); });
   idleTimer_->start();
+
+  // A buffer of a tenth of a second is refilled well within one 2 ms poll.
+  pollTimer_ = new QTimer(this);
+  pollTimer_->setInterval(2);
+  pollTimer_->setTimerType(Qt::PreciseTimer);
+  connect(pollTimer_, &QTimer::timeout, this, [this] {
+    if (!editor_->pollPlayback()) pollTimer_->stop();
+  });
+  PlaybackTimer_ = new QTimer(this);
+  PlaybackTimer_->setInterval(100);
+  connect(PlaybackTimer_, &QTimer::timeout, this, [this] { PlaybackTimerTimer(); });
   resize(1000, 700);
 }
 
@@ -273,6 +284,10 @@ void TMainForm::keyPressEvent(QKeyEvent* e) {
     QMainWindow::keyPressEvent(e);
     return;
   }
+  if (ed.ctx.playing) {
+    if (!playingKey(e)) QMainWindow::keyPressEvent(e);
+    return;
+  }
   const bool modified = e->modifiers() & (Qt::AltModifier | Qt::ControlModifier);
   const int key = e->key();
   if (key >= Qt::Key_F1 && key <= Qt::Key_F12 && !ed.ctx.playing) {
@@ -307,6 +322,70 @@ void TMainForm::keyPressEvent(QKeyEvent* e) {
     return;
   }
   QMainWindow::keyPressEvent(e);
+}
+
+bool TMainForm::playingKey(QKeyEvent* e) {
+  const bool modified = e->modifiers() & (Qt::AltModifier | Qt::ControlModifier);
+  PlayKey key;
+  switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      key = PlayKey::Enter;
+      break;
+    case Qt::Key_Plus:
+      if (!(e->modifiers() & Qt::KeypadModifier)) return false;
+      key = PlayKey::NumpadPlus;
+      break;
+    case Qt::Key_Escape:
+      key = PlayKey::Escape;
+      break;
+    case Qt::Key_Space:
+      key = PlayKey::Space;
+      break;
+    case Qt::Key_Equal:
+      key = PlayKey::Equals;
+      break;
+    case Qt::Key_Minus:
+      key = PlayKey::Minus;
+      break;
+    default:
+      return false;
+  }
+  if (!editor_->playbackKey(key, modified)) return false;
+  wave_->update();
+  return true;
+}
+
+void TMainForm::playingStateChanged(bool playing) {
+  if (playing) {
+    pollTimer_->start();
+  } else {
+    pollTimer_->stop();
+    PlaybackTimer_->stop();
+    wave_->stopPlayCursor();
+    wave_->update();
+  }
+  scheduleIdle();
+}
+
+void TMainForm::playCursorStarted(int32_t first, int32_t last) {
+  wave_->startPlayCursor(first, last);
+  PlaybackTimer_->start();
+}
+
+void TMainForm::playCursorStopped() {
+  PlaybackTimer_->stop();
+  wave_->stopPlayCursor();
+}
+
+void TMainForm::PlaybackTimerTimer() {
+  Editor& ed = *editor_;
+  if (!ed.isPlaying() || !ed.doc) return;
+  if (ed.playback().paused()) return;  // the cursor stands still while paused
+  ed.PlaybackTimerTimer();
+  const int32_t at = ed.playPosition();
+  timedisplay_->setText(QString::fromStdString(formatTime(ed.ctx, at, ed.doc->cues)));
+  wave_->movePlayCursor(at);
 }
 
 void TMainForm::cancelbtnClick() {

@@ -64,6 +64,13 @@ class TMainForm : public QMainWindow, public Host {
   bool setClipboardWave(const std::vector<uint8_t>& image) override;
   void setClipboardText(const std::string& text) override;
   void beep() override;
+  // Playback runs from the window's own event loop: a short timer polls the engine.
+  bool drivesPlayback() const override { return true; }
+  void playingStateChanged(bool playing) override;
+  void playCursorStarted(int32_t first, int32_t last) override;
+  void playCursorStopped() override;
+  // The play cursor's timer (PlaybackTimer), for tests that step it.
+  QTimer* playbackTimer() { return PlaybackTimer_; }
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -73,6 +80,9 @@ class TMainForm : public QMainWindow, public Host {
   void buildMenus();
   void cancelbtnClick();
   void scheduleIdle();
+  void PlaybackTimerTimer();
+  // A key while playing: true when it was a playback key.
+  bool playingKey(QKeyEvent* e);
 
   bool interactive_;
   std::unique_ptr<Editor> editor_;
@@ -84,6 +94,8 @@ class TMainForm : public QMainWindow, public Host {
   QLabel* timedisplay_ = nullptr;
   QScrollBar* filesegbar_ = nullptr;
   QTimer* idleTimer_ = nullptr;
+  QTimer* pollTimer_ = nullptr;
+  QTimer* PlaybackTimer_ = nullptr;
   std::vector<QAction*> actions_;  // parallel to commandTable()
   bool idleScheduled_ = false;
   int busyDepth_ = 0;

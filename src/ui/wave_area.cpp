@@ -5,10 +5,12 @@
 #include <QPainter>
 #include <QWheelEvent>
 #include <algorithm>
+#include <climits>
 
 #include "document/time_text.h"
 #include "editor/editor.h"
 #include "view/paint_display.h"
+#include "view/wave_geometry.h"
 
 namespace tolmar {
 
@@ -138,7 +140,50 @@ void WaveArea::paintEvent(QPaintEvent*) {
   if (!list.painted) return;
   QPainter p(this);
   replay(p, list, back, width(), height());
+  if (playCursorShown()) {
+    p.setClipping(false);
+    p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    const int top = editor_.view.areaTop();
+    p.fillRect(QRect(cursorX_, top, 1, editor_.view.areaHeight()), QColor(255, 255, 255));
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  }
   if (onStatus && editor_.ctx.progressDepth == 0) onStatus(QString::fromStdString(list.status));
+}
+
+int WaveArea::pixelOfFrame(int32_t frame) const {
+  if (!editor_.doc) return -1;
+  const ViewState& v = editor_.view;
+  const int32_t first = v.cacheFirst() >= 0 ? v.cacheFirst() : editor_.doc->viewStart;
+  const int64_t x = FrameToPixel(v.mapping, first, frame);
+  if (x < 0) return -1;
+  return static_cast<int>(std::min<int64_t>(x, INT32_MAX / 2));
+}
+
+void WaveArea::updateColumn(int x) {
+  if (x >= 0 && x <= width()) update(QRect(x, 0, 1, height()));
+}
+
+void WaveArea::startPlayCursor(int32_t first, int32_t last) {
+  cursorOn_ = true;
+  cursorX_ = pixelOfFrame(first);
+  cursorEndX_ = pixelOfFrame(last);
+  if (cursorVisible(cursorX_)) updateColumn(cursorX_);
+}
+
+void WaveArea::movePlayCursor(int32_t position) {
+  if (!cursorOn_) return;
+  const int x = pixelOfFrame(position);
+  if (x == cursorX_) return;
+  const int old = cursorX_;
+  cursorX_ = x;
+  if (cursorVisible(old)) updateColumn(old);
+  if (cursorVisible(x)) updateColumn(x);
+}
+
+void WaveArea::stopPlayCursor() {
+  if (!cursorOn_) return;
+  cursorOn_ = false;
+  if (cursorVisible(cursorX_)) updateColumn(cursorX_);
 }
 
 void WaveArea::showTimeAt(int x) {
@@ -163,6 +208,8 @@ void WaveArea::mousePressEvent(QMouseEvent* e) {
   } else if (e->button() == Qt::RightButton) {
     if (ctrl) editor_.setAudibleMarker(editor_.frameAtPixel(x));
     if (!alt) editor_.setSelectionEndFromPixel(x);
+    // Play from here until the button comes up.
+    if (alt && !editor_.ctx.playing) editor_.playFromClick(editor_.frameAtPixel(x));
   }
   armed_ = true;
   anchorX_ = x;
@@ -173,7 +220,8 @@ void WaveArea::mousePressEvent(QMouseEvent* e) {
 void WaveArea::mouseMoveEvent(QMouseEvent* e) {
   if (!editor_.doc) return;
   const int x = std::clamp(static_cast<int>(e->position().x()), 0, editor_.view.areaWidth() - 1);
-  showTimeAt(x);
+  if (!editor_.ctx.playing) showTimeAt(x);
+  if (editor_.playFromClickActive()) return;
   if (!armed_ || !(e->buttons() & (Qt::LeftButton | Qt::RightButton))) return;
   if (std::abs(x - anchorX_) < 6) return;
   editor_.dragInProgress = true;
@@ -183,6 +231,7 @@ void WaveArea::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void WaveArea::mouseReleaseEvent(QMouseEvent*) {
+  if (editor_.playFromClickActive()) editor_.endPlayFromClick();
   armed_ = false;
   editor_.dragInProgress = false;
   update();

@@ -27,6 +27,14 @@ class WaveArea : public QWidget {
   static void replay(QPainter& p, const DisplayList& list, uint32_t background, int width,
                      int height);
 
+  // The play cursor: one inverted column over the wave area at the play position, shown while
+  // it lies in the area and not past the play range's end.
+  void startPlayCursor(int32_t first, int32_t last);
+  void movePlayCursor(int32_t position);
+  void stopPlayCursor();
+  bool playCursorShown() const { return cursorOn_ && cursorVisible(cursorX_); }
+  int playCursorX() const { return cursorX_; }
+
  protected:
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
@@ -38,11 +46,17 @@ class WaveArea : public QWidget {
  private:
   void syncLayout();
   void showTimeAt(int x);
+  int pixelOfFrame(int32_t frame) const;
+  bool cursorVisible(int x) const { return x >= 0 && x <= width() && x <= cursorEndX_; }
+  void updateColumn(int x);
 
   Editor& editor_;
   bool painting_ = false;
   bool armed_ = false;
   int anchorX_ = 0;
+  bool cursorOn_ = false;
+  int cursorX_ = -1;
+  int cursorEndX_ = -1;
 };
 
 }  // namespace tolmar

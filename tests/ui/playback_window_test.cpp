@@ -1,0 +1,299 @@
+// Playback in the window on the offscreen platform: the window's own event loop drives it, the
+// play cursor moves over the wave area, the keys and the mouse act on it while it plays.
+// Screenshots land in TOLMAR_SHOT_DIR.
+
+#include <QApplication>
+#include <QImage>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QtTest>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "audio/memory_output.h"
+#include "editor/command_table.h"
+#include "support/temp_dir.h"
+#include "support/wav_builder.h"
+#include "ui/main_form.h"
+#include "ui/wave_area.h"
+
+using namespace tolmar;
+using tolmar::test::Frame;
+using tolmar::test::TempDir;
+using tolmar::test::WavBuilder;
+
+namespace {
+
+// Four seconds of a tone, so that the cursor crosses a waveform.
+int16_t toneLeft(int32_t i) {
+  // A rising pitch under a falling level: no stretch of it repeats, so frames name their place.
+  const double t = i / 44100.0;
+  return static_cast<int16_t>(
+      std::lround(12000 * std::sin(2 * M_PI * (220 * t + 40 * t * t)) * (1.0 - 0.2 * t)) + 1);
+}
+
+// Where in the tone a buffer's frames come from (-1 when nowhere).
+int32_t toneFrameOf(const std::vector<int16_t>& samples) {
+  for (int32_t f = 0; f + 16 < 44100 * 4; ++f) {
+    bool same = true;
+    for (int32_t j = 0; j < 16 && same; ++j)
+      same = samples[2 * static_cast<size_t>(j)] == toneLeft(f + j);
+    if (same) return f;
+  }
+  return -1;
+}
+
+std::string toneSide(const std::string& path) {
+  WavBuilder()
+      .frames(44100 * 4,
+              [](int32_t i) {
+                const int16_t v = toneLeft(i);
+                return Frame{v, static_cast<int16_t>(-v / 2)};
+              })
+      .write(path);
+  return path;
+}
+
+}  // namespace
+
+class PlaybackWindowTest : public QObject {
+  Q_OBJECT
+
+  TempDir dir_;
+  std::string shotDir_;
+  std::string side_;
+
+  // A shown window over the tone, the whole file in view, playing into a memory device that
+  // keeps real time (paced) or takes every buffer at once.
+  struct Window {
+    TMainForm form{false};
+    MemoryOutputBackend* out = nullptr;
+    Editor& ed() { return form.editor(); }
+  };
+  std::unique_ptr<Window> open(bool paced) {
+    auto w = std::make_unique<Window>();
+    auto backend = std::make_unique<MemoryOutputBackend>(paced);
+    w->out = backend.get();
+    w->form.editor().setOutputBackend(std::move(backend));
+    w->form.FormCreate(false);
+    w->form.resize(1000, 500);
+    w->form.show();
+    w->form.openCommandLine(side_);
+    w->ed().EntireFileBtnClick();
+    w->form.idlePass();
+    return w;
+  }
+  static bool run(TMainForm& f, const char* path) {
+    const Command* c = findCommand(path);
+    return c && f.routeCommand(*c);
+  }
+  static QImage grabArea(TMainForm& f) {
+    f.waveArea()->repaint();
+    return f.waveArea()->grab().toImage();
+  }
+  void save(const QImage& img, const char* name) {
+    if (!shotDir_.empty()) img.save(QString::fromStdString(shotDir_ + "/" + name));
+  }
+  static void waitUntilStopped(Editor& ed) { QTRY_VERIFY_WITH_TIMEOUT(!ed.ctx.playing, 10000); }
+
+ private slots:
+  void initTestCase() {
+    setenv("TOLMAR_CONFIG_DIR", dir_.file("").c_str(), 1);
+    if (const char* d = std::getenv("TOLMAR_SHOT_DIR")) shotDir_ = d;
+    if (!shotDir_.empty()) std::filesystem::create_directories(shotDir_);
+    side_ = toneSide(dir_.file("tone.wav"));
+  }
+
+  void playReturnsAtOnceAndTheWindowsLoopPlaysItToTheEnd() {
+    auto w = open(true);
+    Editor& ed = w->ed();
+    ed.doc->selStart = 44100;
+    ed.doc->selEnd = 44100 + 22049;  // half a second
+    const Command* zoom = findCommand("View | Zoom In");
+    const Command* stop = findCommand("Play/Record | Kill (Stop) Output");
+    QVERIFY(zoom && stop);
+    QVERIFY(run(w->form, "Play/Record | Output (Play) Selection"));
+    QVERIFY(ed.ctx.playing);
+    w->form.idlePass();
+    QVERIFY(!w->form.actionFor(*zoom)->isEnabled());
+    QVERIFY(w->form.actionFor(*stop)->isEnabled());
+    QVERIFY(!w->form.routeCommand(*zoom));
+    QElapsedTimer clock;
+    clock.start();
+    waitUntilStopped(ed);
+    // A paced device holds the window for the length of the sound, not less.
+    QVERIFY2(clock.elapsed() >= 400, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(w->out->log->played().size(), size_t{2} * 22050);
+    QCOMPARE(w->out->log->events.back(), std::string("close"));
+    w->form.idlePass();
+    QVERIFY(w->form.actionFor(*zoom)->isEnabled());
+    QVERIFY(!w->form.actionFor(*stop)->isEnabled());
+  }
+
+  void thePlayCursorIsAnInvertedColumnThatMovesAndGoesAway() {
+    auto w = open(true);
+    Editor& ed = w->ed();
+    ed.doc->selStart = 22050;
+    ed.doc->selEnd = 44100 * 3;
+    const QImage before = grabArea(w->form);
+    WaveArea* area = w->form.waveArea();
+    QVERIFY(run(w->form, "Play/Record | Output (Play) Selection"));
+    QVERIFY(area->playCursorShown());
+    const int startX = area->playCursorX();
+    QTest::qWait(450);
+    const int x = area->playCursorX();
+    QVERIFY2(x > startX, qPrintable(QString("%1 -> %2").arg(startX).arg(x)));
+    const QImage during = grabArea(w->form);
+    save(during, "play_cursor.png");
+    QCOMPARE(x, area->playCursorX());
+    const qreal dpr = during.devicePixelRatio();
+    const int top = ed.view.areaTop(), h = ed.view.areaHeight();
+    const int cx = static_cast<int>(x * dpr);
+    // Every row of the wave area at the cursor's column is the old pixel inverted; the columns
+    // beside it are untouched.
+    for (int y = static_cast<int>(top * dpr); y < static_cast<int>((top + h) * dpr); ++y) {
+      QCOMPARE(during.pixel(cx, y) & 0xFFFFFFu, (before.pixel(cx, y) ^ 0xFFFFFFu) & 0xFFFFFFu);
+      QCOMPARE(during.pixel(cx - static_cast<int>(dpr), y),
+               before.pixel(cx - static_cast<int>(dpr), y));
+    }
+    // Stopping erases it.
+    QVERIFY(run(w->form, "Play/Record | Kill (Stop) Output"));
+    waitUntilStopped(ed);
+    QVERIFY(!area->playCursorShown());
+    const QImage after = grabArea(w->form);
+    for (int y = static_cast<int>(top * dpr); y < static_cast<int>((top + h) * dpr); ++y)
+      QCOMPARE(after.pixel(cx, y), before.pixel(cx, y));
+  }
+
+  void keysWhilePlayingPauseSpeedUpSkipAndDropMarkers() {
+    auto w = open(true);
+    Editor& ed = w->ed();
+    ed.doc->selStart = 0;
+    ed.doc->selEnd = 44100 * 4 - 1;
+    ed.ZoomIn1Click();
+    ed.ZoomIn1Click();  // a view of one second: a skip stays inside the file
+    ed.markers.Clear();
+    QVERIFY(run(w->form, "Play/Record | Output (Play) Selection"));
+    QTest::qWait(150);
+    // Esc pauses: the device is paused and the cursor stands still.
+    QTest::keyClick(&w->form, Qt::Key_Escape);
+    QVERIFY(ed.playback().paused());
+    const int32_t held = ed.playPosition();
+    QTest::qWait(250);
+    QCOMPARE(ed.playPosition(), held);
+    QTest::keyClick(&w->form, Qt::Key_Escape);
+    QVERIFY(!ed.playback().paused());
+    const auto& ev = w->out->log->events;
+    QVERIFY(std::find(ev.begin(), ev.end(), "pause") != ev.end());
+    QVERIFY(std::find(ev.begin(), ev.end(), "restart") != ev.end());
+    // "=" speeds up only with Alt or Ctrl; "-" slows down likewise.
+    QTest::keyClick(&w->form, Qt::Key_Equal);
+    QCOMPARE(ed.playback().speedFactor(), 1);
+    QTest::keyClick(&w->form, Qt::Key_Equal, Qt::ControlModifier);
+    QCOMPARE(ed.playback().speedFactor(), 2);
+    QTest::keyClick(&w->form, Qt::Key_Minus, Qt::AltModifier);
+    QTest::keyClick(&w->form, Qt::Key_Minus, Qt::AltModifier);
+    QVERIFY(ed.playback().slowMotion());
+    QTest::keyClick(&w->form, Qt::Key_Equal, Qt::AltModifier);
+    QCOMPARE(ed.playback().speedFactor(), 1);
+    QVERIFY(!ed.playback().slowMotion());
+    // Space drops a marker markeroffset before the play position; the view does not page.
+    QTRY_VERIFY(ed.playPosition() > 20000);
+    const int32_t viewStart = ed.doc->viewStart;
+    const int32_t at = ed.playPosition();
+    QTest::keyClick(&w->form, Qt::Key_Space);
+    QCOMPARE(ed.markers.size(), size_t{1});
+    QCOMPARE(ed.markers.items[0].position, at - 44100 * ed.ctx.settings.markeroffset / 1000);
+    QCOMPARE(ed.doc->viewStart, viewStart);
+    // Enter skips one view width ahead: the next buffer filled starts that much later.
+    const size_t before = w->out->log->buffers.size();
+    QTest::keyClick(&w->form, Qt::Key_Return);
+    QCOMPARE(ed.doc->viewStart, viewStart);
+    QTRY_VERIFY(w->out->log->buffers.size() > before);
+    const int32_t from = toneFrameOf(w->out->log->buffers[before - 1].samples);
+    QVERIFY(from >= 0);
+    QCOMPARE(toneFrameOf(w->out->log->buffers[before].samples),
+             from + ed.playback().blockFrames() + ed.doc->viewWidth);
+    QVERIFY(run(w->form, "Play/Record | Kill (Stop) Output"));
+    waitUntilStopped(ed);
+    // Played with the skip, the file's four seconds take less than four seconds of frames.
+    QVERIFY(w->out->log->played().size() < size_t{2} * 44100 * 4);
+  }
+
+  void altRightClickPlaysFromThereUntilTheButtonComesUp() {
+    auto w = open(true);
+    Editor& ed = w->ed();
+    ed.doc->selStart = 100;
+    ed.doc->selEnd = 200;
+    ed.markers.Clear();
+    WaveArea* area = w->form.waveArea();
+    const QPoint at(400, 60);
+    const int32_t frame = ed.frameAtPixel(at.x());
+    QTest::mousePress(area, Qt::RightButton, Qt::AltModifier, at);
+    QVERIFY(ed.ctx.playing);
+    QCOMPARE(ed.doc->selStart, frame);
+    QCOMPARE(ed.doc->selEnd, ed.doc->frameCount - 1);
+    QTest::qWait(300);
+    // A drag while playing from the click selects nothing.
+    QMouseEvent move(QEvent::MouseMove, QPointF(600, 60), area->mapToGlobal(QPointF(600, 60)),
+                     Qt::NoButton, Qt::RightButton, Qt::AltModifier);
+    QApplication::sendEvent(area, &move);
+    QVERIFY(!ed.dragInProgress);
+    const int32_t position = ed.playPosition();
+    QTest::mouseRelease(area, Qt::RightButton, Qt::AltModifier, at);
+    waitUntilStopped(ed);
+    QCOMPARE(ed.doc->selStart, 100);
+    QCOMPARE(ed.doc->selEnd, 200);
+    QCOMPARE(ed.markers.size(), size_t{1});
+    QVERIFY(ed.markers.items[0].position >= position);
+    QVERIFY(ed.markers.items[0].position > frame);
+    const auto played = w->out->log->played();
+    QVERIFY(!played.empty());
+    QCOMPARE(played[0], toneLeft(frame));
+  }
+
+  void aDeviceThatFailsToOpenGivesItsMessageAndNothingElseChanges() {
+    TMainForm form(true);
+    auto backend = std::make_unique<MemoryOutputBackend>();
+    backend->openResult = DeviceStatus::failure(kAllocated);
+    MemoryOutputBackend* out = backend.get();
+    form.editor().setOutputBackend(std::move(backend));
+    form.FormCreate(false);
+    form.show();
+    form.openCommandLine(side_);
+    Editor& ed = form.editor();
+    ed.doc->selStart = 1000;
+    ed.doc->selEnd = 5000;
+    QString shown;
+    QTimer::singleShot(0, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        shown = box->text();
+        box->accept();
+      }
+    });
+    QVERIFY(run(form, "Play/Record | Output (Play) Selection"));
+    QCOMPARE(shown, QStringLiteral("Failed to open a suitable output device (Already in use)"));
+    QVERIFY(!ed.ctx.playing);
+    QVERIFY(out->log->buffers.empty());
+    QCOMPARE(ed.doc->selStart, 1000);
+    QCOMPARE(ed.doc->selEnd, 5000);
+    form.idlePass();
+    QVERIFY(form.actionFor(*findCommand("View | Zoom In"))->isEnabled());
+  }
+};
+
+int main(int argc, char** argv) {
+  char runtime[] = "/tmp/tolmar-ui-XXXXXX";
+  if (mkdtemp(runtime)) setenv("XDG_RUNTIME_DIR", runtime, 1);
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  PlaybackWindowTest t;
+  const int rc = QTest::qExec(&t, argc, argv);
+  std::filesystem::remove_all(runtime);
+  return rc;
+}
+
+#include "playback_window_test.moc"
