@@ -55,17 +55,22 @@ void JournalChecksum::mix(uint64_t word) {
 }
 
 void JournalChecksum::update(const uint8_t* p, size_t n) {
+  if (n == 0) return;
   length_ += n;
-  while (n > 0 && pendingBytes_ > 0) {
-    pending_[pendingBytes_++] = *p++;
-    --n;
-    if (pendingBytes_ == 8) {
-      mix(loadU64(pending_));
-      pendingBytes_ = 0;
-    }
+  // Copies sized from the room left, so the optimiser sees the bound too.
+  if (pendingBytes_ > 0) {
+    const size_t take = std::min(n, sizeof pending_ - pendingBytes_);
+    std::memcpy(pending_ + pendingBytes_, p, take);
+    pendingBytes_ += take;
+    p += take;
+    n -= take;
+    if (pendingBytes_ < sizeof pending_) return;
+    mix(loadU64(pending_));
+    pendingBytes_ = 0;
   }
   for (; n >= 8; n -= 8, p += 8) mix(loadU64(p));
-  for (; n > 0; --n) pending_[pendingBytes_++] = *p++;
+  if (n > 0) std::memcpy(pending_, p, n);
+  pendingBytes_ = n;
 }
 
 uint64_t JournalChecksum::value() const {
