@@ -22,6 +22,15 @@ void WaveFile::DiscardRedoData() {
   }
 }
 
+void WaveFile::reorganiseAll() {
+  for (auto& r : interps) {
+    r->active = true;
+    r->effStart = r->start;
+    r->effEnd = r->end;
+  }
+  OrganiseEdits();
+}
+
 bool WaveFile::CommitEdit(int32_t recordCount, const std::string& caption) {
   if (stepFailed_) {
     stepFailed_ = false;
@@ -29,12 +38,7 @@ bool WaveFile::CommitEdit(int32_t recordCount, const std::string& caption) {
     for (int32_t k = 0; k < recordCount && !interps.empty(); ++k) interps.pop_back();
     index_.invalidate();
     displayOutOfDate = true;
-    for (auto& r : interps) {
-      r->active = true;
-      r->effStart = r->start;
-      r->effEnd = r->end;
-    }
-    OrganiseEdits();
+    reorganiseAll();
     return false;
   }
   if (recordCount < 1) return false;
@@ -135,12 +139,7 @@ bool WaveFile::Undo() {
   redoSteps.push_back(std::move(step));
   index_.invalidate();
   displayOutOfDate = true;
-  for (auto& r : interps) {
-    r->active = true;
-    r->effStart = r->start;
-    r->effEnd = r->end;
-  }
-  OrganiseEdits();
+  reorganiseAll();
   return true;
 }
 
@@ -157,12 +156,7 @@ bool WaveFile::Redo() {
   }
   undoSteps.push_back(std::move(step));
   displayOutOfDate = true;
-  for (auto& r : interps) {
-    r->active = true;
-    r->effStart = r->start;
-    r->effEnd = r->end;
-  }
-  OrganiseEdits();
+  reorganiseAll();
   return true;
 }
 

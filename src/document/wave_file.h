@@ -172,6 +172,9 @@ class WaveFile {
   bool WriteFramesDirectRaw(BinaryFile& f, int32_t first, int32_t last, const int16_t* buf);
   // False when a spilled record's samples could not be read (the buffer keeps what it held).
   bool applyRecord(const Interpolation& rec, int16_t* buf, int32_t first, int32_t last);
+  // After records join or leave the list every record is whole again, until OrganiseEdits
+  // trims the overlaps anew.
+  void reorganiseAll();
 };
 
 // Marks a direct write for its duration. Scopes nest (a command that holds one commits its
