@@ -18,6 +18,7 @@
 #include "editor/macro_dialogs.h"
 #include "editor/replace.h"
 #include "ui/dialogs/analysis_dialogs.h"
+#include "ui/dialogs/automation_dialogs.h"
 #include "ui/dialogs/click_params_dialog.h"
 #include "ui/dialogs/level_dialogs.h"
 #include "ui/dialogs/model_dialogs.h"
@@ -60,6 +61,8 @@ const std::map<std::string, Factory>& factories() {
       {kSelectionStatsDialogId, factory(&makeSelectionStatsDialog)},
       {kSetPrecisionDialogId, factory(&makeSetPrecisionDialog)},
       {kFadeFactorDialogId, factory(&makeFadeFactorDialog)},
+      {kMacroSetupDialogId, factory(&makeMacroSetupDialog)},
+      {kBatchModeDialogId, factory(&makeBatchModeDialog)},
       {kOptionsDialogId,
        [](void* m, QWidget* parent, const DialogEnv& env) {
          return makeOptionsDialog(*static_cast<OptionsModel*>(m), parent, env);
