@@ -60,11 +60,23 @@ int logY(double lg, int height) {
   return nearest(height - nearest(40 * ys) - lg * (base / std::log10(2000.0) / 2.5) - 280 * ys);
 }
 
+// x of a fractional bin, for curves taken at another transform length.
+int spectrumXAt(double k, int n, int width) {
+  const double xs = width / 740.0;
+  return nearest(40 * xs) + nearest(std::log10(k) * (width - nearest(50 * xs)) /
+                                    std::log10(static_cast<double>(n / 2)));
+}
+
 int plotBottom(int height) {
   return height - nearest(60 * (height / 560.0));
 }
 
 }  // namespace
+
+double fingerprintOnAnalysisScale(double magnitude, int fingerprintN, int n) {
+  // The sum of the squared Hann window over n points is 3n/8.
+  return magnitude * std::sqrt(0.375 * n / fingerprintN);
+}
 
 int spectrumX(int k, int n, int width) {
   const double xs = width / 740.0;
@@ -104,6 +116,24 @@ SpectrumPlot spectrumPlot(const SpectrumModel& model, int width, int height) {
     outs[c]->push_back({spectrumX(1, n, width), spectrumY(m[0], height)});
     for (int k = 2; k <= n / 2 - 1; ++k)
       outs[c]->push_back({spectrumX(k, n, width), spectrumY(m[static_cast<size_t>(k)], height)});
+  }
+  const int fn = model.fingerprintN;
+  if (fn >= 4 && static_cast<int>(model.fingerprintLeft.size()) >= fn / 2 &&
+      static_cast<int>(model.fingerprintRight.size()) >= fn / 2 && n >= 4) {
+    const std::vector<double>* prints[2] = {&model.fingerprintLeft, &model.fingerprintRight};
+    std::vector<PlotPoint>* printOuts[2] = {&plot.fingerprintLeft, &plot.fingerprintRight};
+    for (int c = 0; c < 2; ++c) {
+      const std::vector<double>& m = *prints[c];
+      // The same frequencies as the curves' bins 1 … n/2 − 1.
+      for (int j = 1; j < fn / 2; ++j) {
+        const double k = static_cast<double>(j) * n / fn;
+        if (k < 1.0 || k > n / 2 - 1) continue;
+        printOuts[c]->push_back(
+            {spectrumXAt(k, n, width),
+             spectrumY(fingerprintOnAnalysisScale(m[static_cast<size_t>(j)], fn, n), height)});
+      }
+    }
+    plot.fingerprintCaption = {width - nearest(350 * xs), 4};
   }
   plot.leftCaption = {width - nearest((rate48 ? 425 : 420) * xs), 4};
   plot.rightCaption = {width - nearest((rate48 ? 395 : 390) * xs), 4};

@@ -37,6 +37,11 @@ struct SpectrumModel {
   int sampleRate = 44100;
   std::vector<double> left;  // mean magnitude per bin, n values
   std::vector<double> right;
+  // The noise fingerprint, when one is present: fingerprintN bins per channel, each the mean
+  // magnitude of unwindowed blocks of fingerprintN frames. Empty otherwise.
+  int fingerprintN = 0;
+  std::vector<double> fingerprintLeft;
+  std::vector<double> fingerprintRight;
 };
 
 // Colours as 0x00BBGGRR.
@@ -45,6 +50,9 @@ inline constexpr uint32_t kSpectrumGrid = 0x808080;
 inline constexpr uint32_t kSpectrumLabels = 0xC0C0C0;
 inline constexpr uint32_t kSpectrumLeft = 0x00FF00;
 inline constexpr uint32_t kSpectrumRight = 0x0000FF;
+inline constexpr uint32_t kSpectrumFingerprintLeft = 0x808000;
+inline constexpr uint32_t kSpectrumFingerprintRight = 0x800080;
+inline constexpr char kFingerprintCaption[] = "Fingerprint";
 
 inline constexpr std::array<const char*, 10> kFrequencyLabels{
     "20Hz", "50Hz", "100Hz", "200Hz", "500Hz", "1kHz", "2kHz", "5kHz", "10kHz", "20kHz"};
@@ -71,7 +79,16 @@ struct SpectrumPlot {
   std::vector<PlotPoint> right;
   PlotPoint leftCaption;  // "Left" / "Right", top-left corners
   PlotPoint rightCaption;
+  // The fingerprint on the same axes, when the model has one, and its caption's corner.
+  std::vector<PlotPoint> fingerprintLeft;
+  std::vector<PlotPoint> fingerprintRight;
+  PlotPoint fingerprintCaption;
 };
+
+// A fingerprint magnitude as the analysis would measure the same steady noise: the analysis
+// sums Hann-windowed blocks of n frames, the fingerprint plain blocks of fingerprintN, and the
+// mean magnitude of noise grows with the root of the window's energy.
+double fingerprintOnAnalysisScale(double magnitude, int fingerprintN, int n);
 
 // The plot's level of a mean magnitude, in dB (its 0 dB line is the top of the plot).
 double spectrumLevelDb(double magnitude);

@@ -42,6 +42,13 @@ void SpectralCommands::FrequencyAnalysis1Click() {
     model.right.resize(static_cast<size_t>(n));
     meanMagnitudes(doc, spectral, doc.selStart, static_cast<int32_t>(blocks), true,
                    model.left.data(), model.right.data());
+    // The fingerprint drawn under the curves shows how far the music stands above the noise.
+    if (fingerprint.present) {
+      const auto bins = static_cast<std::ptrdiff_t>(fingerprint.n);
+      model.fingerprintN = fingerprint.n;
+      model.fingerprintLeft.assign(fingerprint.left.begin(), fingerprint.left.begin() + bins);
+      model.fingerprintRight.assign(fingerprint.right.begin(), fingerprint.right.begin() + bins);
+    }
     if (e.ctx.silentMode) {
       // No window to show it in: the log gets what a user would read off the graph.
       for (const std::string& line : spectrumPeakLines(model)) e.ctx.info(line);

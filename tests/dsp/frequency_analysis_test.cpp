@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
+#include <vector>
 
 #include "dsp/spectral_reference.h"
 
@@ -59,6 +61,60 @@ TEST(SpectrumPlot, GridLabelsCurvesAndCaptionsFollowTheRateAndSize) {
   EXPECT_EQ(q.leftCaption.x, 1480 - 850);
   EXPECT_EQ(q.rightCaption.x, 1480 - 790);
   EXPECT_EQ(q.verticals[0].to.y, 1120 - 120);
+}
+
+// Steady noise measured both ways: the fingerprint (plain blocks of 8192) drawn on the
+// analysis' axes (Hann blocks of 4096) lies on the analysis curve of the same noise.
+TEST(SpectrumPlot, AFingerprintOfTheSameNoiseLiesOnTheAnalysisCurve) {
+  std::mt19937 rng(3);
+  std::normal_distribution<double> noise(0.0, 1000.0);
+  std::vector<int16_t> frames(2 * 8192 * 24);
+  for (int16_t& s : frames) s = static_cast<int16_t>(std::lround(noise(rng)));
+  auto mean = [&](int n, bool window, std::vector<double>& left, std::vector<double>& right) {
+    SpectralEngine engine;
+    engine.SetFFTSize(n);
+    left.assign(static_cast<size_t>(n), 0.0);
+    right.assign(static_cast<size_t>(n), 0.0);
+    std::vector<double> l(static_cast<size_t>(n)), r(static_cast<size_t>(n));
+    const int blocks = static_cast<int>(frames.size() / 2) / n;
+    for (int b = 0; b < blocks; ++b) {
+      engine.ForwardStereoFFT(frames.data() + 2 * static_cast<size_t>(b) * n, nullptr, window,
+                              r.data(), l.data(), nullptr);
+      for (int k = 0; k < n; ++k) {
+        left[k] += l[k] / blocks;
+        right[k] += r[k] / blocks;
+      }
+    }
+  };
+  SpectrumModel m;
+  m.n = 4096;
+  mean(4096, true, m.left, m.right);
+  m.fingerprintN = 8192;
+  mean(8192, false, m.fingerprintLeft, m.fingerprintRight);
+  const SpectrumPlot p = spectrumPlot(m, 740, 560);
+  ASSERT_FALSE(p.fingerprintLeft.empty());
+  ASSERT_EQ(p.fingerprintLeft.size(), p.fingerprintRight.size());
+  EXPECT_EQ(p.fingerprintCaption.y, 4);
+  // Compare each fingerprint point above 200 Hz with the curve point at the same x.
+  double offset = 0;
+  int compared = 0;
+  for (const PlotPoint& f : p.fingerprintRight) {
+    if (f.x < spectrumX(19, 4096, 740)) continue;
+    for (const PlotPoint& c : p.right)
+      if (c.x == f.x) {
+        offset += f.y - c.y;
+        ++compared;
+        break;
+      }
+  }
+  ASSERT_GT(compared, 500);
+  EXPECT_LT(std::abs(offset / compared), 1.5) << "mean vertical gap in pixels";
+  // The fingerprint's first point is where bin 1 of the analysis sits: 8192's bin 2.
+  EXPECT_EQ(p.fingerprintLeft.front().x, spectrumX(1, 4096, 740));
+
+  SpectrumModel plain = m;
+  plain.fingerprintN = 0;
+  EXPECT_TRUE(spectrumPlot(plain, 740, 560).fingerprintLeft.empty());
 }
 
 }  // namespace

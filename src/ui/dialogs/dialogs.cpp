@@ -9,6 +9,8 @@
 #include "document/wav_format.h"
 #include "dsp/effect_controls.h"
 #include "dsp/fft.h"
+#include "dsp/frequency_analysis.h"
+#include "dsp/noise_reduction.h"
 #include "dsp/statistics.h"
 #include "editor/block_commands.h"
 #include "editor/cue_commands.h"
@@ -23,6 +25,7 @@
 #include "ui/dialogs/level_dialogs.h"
 #include "ui/dialogs/model_dialogs.h"
 #include "ui/dialogs/options_dialog.h"
+#include "ui/dialogs/spectral_dialogs.h"
 
 namespace tolmar::ui {
 
@@ -63,6 +66,9 @@ const std::map<std::string, Factory>& factories() {
       {kFadeFactorDialogId, factory(&makeFadeFactorDialog)},
       {kMacroSetupDialogId, factory(&makeMacroSetupDialog)},
       {kBatchModeDialogId, factory(&makeBatchModeDialog)},
+      {kReduceNoiseDialogId, factory(&makeReduceNoiseDialog)},
+      {kFrequencyAnalysisDialogId, factory(&makeFrequencyAnalysisDialog)},
+      {kClippingDialogId, factory(&makeClippingDialog)},
       {kOptionsDialogId,
        [](void* m, QWidget* parent, const DialogEnv& env) {
          return makeOptionsDialog(*static_cast<OptionsModel*>(m), parent, env);

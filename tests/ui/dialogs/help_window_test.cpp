@@ -37,7 +37,7 @@ TEST(HelpWindow, EveryTopicTheDialogsOpenHasAPage) {
        {"clickparams", "setinsertionlength", "selectreplacementdata", "partialfade",
         "optionsoperationstab", "optionssplittab", "setprecision", "compatblockparams",
         "optionsfilestab", "optionsinterfacetab", "optionsplayrectab", "optionscolourstab",
-        "optionsshortcutstab"})
+        "optionsshortcutstab", "macrosetup", "batchmode", "reducenoise", "reducecrackle"})
     EXPECT_TRUE(help.showTopic(topic)) << topic;
 }
 
