@@ -1,6 +1,7 @@
 #include "dsp/decrackle.h"
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "base/session.h"
@@ -54,7 +55,57 @@ class ParamsSwap {
   const DeclickParams saved_;
 };
 
+// One block at s: a, b and c hold the n frames read from s - n/2, s and s + n/2; b comes back
+// as the block decrackled (or as the crackle alone). a, c and d are the stages' work space.
+void decrackleBlock(SpectralEngine& engine, const NoiseFingerprint& fingerprint,
+                    ClickDetector& detector, const DecrackleParams& params, int n,
+                    std::vector<int16_t>& a, std::vector<int16_t>& b, std::vector<int16_t>& c,
+                    std::vector<int16_t>& d, int32_t s, int32_t last) {
+  const int h = n / 2;
+  const size_t samples = static_cast<size_t>(n) * 2;
+  d = b;
+  ReduceNoiseBlock(engine, fingerprint, a.data(), n, false, true, params.factor);
+  ReduceNoiseBlock(engine, fingerprint, b.data(), n, false, true, params.factor);
+  ReduceNoiseBlock(engine, fingerprint, c.data(), n, false, true, params.factor);
+  for (int i = 0; i < h * 2; ++i) {
+    const size_t j = static_cast<size_t>(i);
+    b[j] = limited(b[j] + a[j + static_cast<size_t>(h) * 2]);
+  }
+  for (int i = h * 2; i < n * 2; ++i) {
+    const size_t j = static_cast<size_t>(i);
+    b[j] = limited(b[j] + c[j - static_cast<size_t>(h) * 2]);
+  }
+  // The residual covers the whole buffer, not only the frames to be written: a repair near
+  // the selection end interpolates from the frames after it, which must be residual too.
+  for (size_t i = 0; i < samples; ++i) b[i] = static_cast<int16_t>(d[i] - b[i]);
+  c = b;
+  detector.FindClicksInBlock(c.data(), static_cast<size_t>(n), s, last, nullptr, true);
+  if (params.keepCrackle) {
+    for (size_t i = 0; i < samples; ++i) b[i] = static_cast<int16_t>(b[i] - c[i]);
+  } else {
+    for (size_t i = 0; i < samples; ++i) b[i] = limited(int32_t{d[i]} + c[i] - b[i]);
+  }
+}
+
 }  // namespace
+
+void decracklePreviewBlock(SpectralEngine& engine, const NoiseFingerprint& fingerprint,
+                           DeclickParams& declick, const GlitchList& falseClicks,
+                           const DecrackleParams& params, const bool& keepGoing,
+                           const std::function<void(int16_t*, int64_t)>& read, int32_t s,
+                           int32_t last, int16_t* out) {
+  const int n = engine.N();
+  if (last < s || static_cast<int64_t>(last) - s >= n) return;
+  const ParamsSwap swap(declick, params);
+  ClickDetector detector(declick, falseClicks, keepGoing);
+  const size_t samples = static_cast<size_t>(n) * 2;
+  std::vector<int16_t> a(samples), b(samples), c(samples), d(samples);
+  read(a.data(), static_cast<int64_t>(s) - n / 2);
+  read(b.data(), s);
+  read(c.data(), static_cast<int64_t>(s) + n / 2);
+  decrackleBlock(engine, fingerprint, detector, params, n, a, b, c, d, s, last);
+  std::copy(b.begin(), b.begin() + 2 * (static_cast<ptrdiff_t>(last) - s + 1), out);
+}
 
 DecrackleOutcome decrackleSelection(WaveFile& doc, SpectralEngine& engine,
                                     const NoiseFingerprint& fingerprint, DeclickParams& declick,
@@ -107,28 +158,7 @@ DecrackleOutcome decrackleSelection(WaveFile& doc, SpectralEngine& engine,
       read(b.data(), s);
       read(c.data(), static_cast<int64_t>(s) + h);
       cAsRead = c;
-      d = b;
-      ReduceNoiseBlock(engine, fingerprint, a.data(), n, false, true, params.factor);
-      ReduceNoiseBlock(engine, fingerprint, b.data(), n, false, true, params.factor);
-      ReduceNoiseBlock(engine, fingerprint, c.data(), n, false, true, params.factor);
-      for (int i = 0; i < h * 2; ++i) {
-        const size_t j = static_cast<size_t>(i);
-        b[j] = limited(b[j] + a[j + static_cast<size_t>(h) * 2]);
-      }
-      for (int i = h * 2; i < n * 2; ++i) {
-        const size_t j = static_cast<size_t>(i);
-        b[j] = limited(b[j] + c[j - static_cast<size_t>(h) * 2]);
-      }
-      // The residual covers the whole buffer, not only the frames to be written: a repair near
-      // the selection end interpolates from the frames after it, which must be residual too.
-      for (size_t i = 0; i < samples; ++i) b[i] = static_cast<int16_t>(d[i] - b[i]);
-      c = b;
-      detector.FindClicksInBlock(c.data(), static_cast<size_t>(n), s, last, nullptr, true);
-      if (params.keepCrackle) {
-        for (size_t i = 0; i < samples; ++i) b[i] = static_cast<int16_t>(b[i] - c[i]);
-      } else {
-        for (size_t i = 0; i < samples; ++i) b[i] = limited(int32_t{d[i]} + c[i] - b[i]);
-      }
+      decrackleBlock(engine, fingerprint, detector, params, n, a, b, c, d, s, last);
       if (!output.put(b.data(), d.data(), s, last)) {
         out.failed = out.stopped = true;
         break;

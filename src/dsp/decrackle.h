@@ -3,6 +3,7 @@
 // the residual, and only what that repair took out is removed from the sound (or kept alone).
 
 #include <cstdint>
+#include <functional>
 
 #include "base/settings.h"
 #include "config/declick_params.h"
@@ -47,5 +48,14 @@ DecrackleOutcome decrackleSelection(WaveFile& doc, SpectralEngine& engine,
                                     const NoiseFingerprint& fingerprint, DeclickParams& declick,
                                     const GlitchList& falseClicks, const DecrackleParams& params,
                                     bool direct, bool smoothEdges = false);
+
+// The decrackle a preview plays: frames s ... last (at most N of them) as the selection's run
+// would leave them for a block starting at s. `read` reads N frames from a first frame (through
+// the overlay, silence outside the file); the result goes to `out`, interleaved.
+void decracklePreviewBlock(SpectralEngine& engine, const NoiseFingerprint& fingerprint,
+                           DeclickParams& declick, const GlitchList& falseClicks,
+                           const DecrackleParams& params, const bool& keepGoing,
+                           const std::function<void(int16_t*, int64_t)>& read, int32_t s,
+                           int32_t last, int16_t* out);
 
 }  // namespace tolmar

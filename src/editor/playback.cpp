@@ -8,6 +8,7 @@
 #include "document/binary_file.h"
 #include "document/deletions.h"
 #include "dsp/channel_mix.h"
+#include "dsp/decrackle.h"
 #include "dsp/eq_filter.h"
 #include "dsp/level_effects.h"
 #include "editor/editor.h"
@@ -270,6 +271,10 @@ void Playback::fillFrames(int16_t* buf, int32_t first, int32_t last) {
   const bool edits =
       req_.preview == PreviewKind::Declick ? ed_.params.includeUpdates : req_.applyEdits;
   doc.ReadFrames(*stream_, edits, buf, first, last);
+  // Decrackle works on the file's frames around the buffer, not on the buffer, so it comes
+  // before the channel choice, which then applies to what it made.
+  if (req_.preview == PreviewKind::Decrackle && !ed_.preview.bypass)
+    decracklePreview(buf, first, last, edits);
   // 3: channel choice.
   if (!req_.playLeft || !req_.playRight) {
     for (size_t i = 0; i < frames; ++i) {
@@ -292,6 +297,35 @@ void Playback::fillFrames(int16_t* buf, int32_t first, int32_t last) {
       int16_t* f = buf + 2 * static_cast<size_t>(j - first);
       f[0] = v[0];
       f[1] = v[1];
+    }
+  }
+}
+
+void Playback::decracklePreview(int16_t* buf, int32_t first, int32_t last, bool edits) {
+  Editor& e = ed_;
+  WaveFile& doc = *e.doc;
+  // Only the selection's frames, each buffer as one block: with the buffers N frames long and
+  // the range starting at the selection, the blocks are those of Decrackle itself.
+  const int32_t a = std::max(first, doc.selStart);
+  const int32_t b = std::min(last, doc.selEnd);
+  const int n = e.spectral.N();
+  if (a > b || !e.fingerprint.present || e.fingerprint.n != n) return;
+  std::vector<int16_t>& out = decrackled_;
+  out.resize(static_cast<size_t>(n) * 2);
+  const auto read = [&](int16_t* to, int64_t from) {
+    doc.ReadFrames(*stream_, edits, to, static_cast<int32_t>(from),
+                   static_cast<int32_t>(from + n - 1));
+  };
+  for (int32_t s = a; s <= b; s += n) {
+    const int32_t end = static_cast<int32_t>(std::min<int64_t>(b, int64_t{s} + n - 1));
+    decracklePreviewBlock(e.spectral, e.fingerprint, e.params, e.clicks.falseClicks,
+                          DecrackleParams::fromSettings(e.ctx.settings), keepGoing_, read, s, end,
+                          out.data());
+    for (int32_t f = s; f <= end; ++f) {
+      int16_t* to = buf + 2 * static_cast<size_t>(f - first);
+      const int16_t* from = out.data() + 2 * static_cast<size_t>(f - s);
+      if (e.ctx.editLeft) to[0] = from[0];
+      if (e.ctx.editRight) to[1] = from[1];
     }
   }
 }

@@ -110,6 +110,7 @@ class Playback {
   int slotOf(int64_t k) const { return static_cast<int>(((k % B_) + B_) % B_); }
   void fillFrames(int16_t* buf, int32_t first, int32_t last);
   void applyPreview(int16_t* buf, int32_t first, int32_t last);
+  void decracklePreview(int16_t* buf, int32_t first, int32_t last, bool edits);
   void applySpeed(Slot& slot, int32_t frames, uint32_t& bytes) const;
   void releaseSlots(bool wait);
   void deviceError(const char* what, const DeviceStatus& st);
@@ -139,6 +140,9 @@ class Playback {
   bool deletionsSaved_ = false;
   bool inPoll_ = false;
   std::vector<Deletion> savedDeletions_;
+  std::vector<int16_t> decrackled_;
+  // The click scan inside the decrackle preview runs to the end of every block.
+  bool keepGoing_ = true;
 };
 
 }  // namespace tolmar
