@@ -23,6 +23,7 @@
 #include "document/time_text.h"
 #include "editor/command_table.h"
 #include "ui/dialogs/dialogs.h"
+#include "ui/dialogs/preview_dialogs.h"
 #include "ui/wave_area.h"
 
 namespace tolmar {
@@ -378,8 +379,19 @@ void TMainForm::playCursorStopped() {
   wave_->stopPlayCursor();
 }
 
+void TMainForm::previewOpened(const std::string& id) {
+  ui::DialogEnv env;
+  preview_ = ui::createPreviewDialog(id, *editor_, this, env);
+  if (preview_) preview_->show();
+}
+
+void TMainForm::previewClosed(const std::string&) {
+  preview_.reset();
+}
+
 void TMainForm::PlaybackTimerTimer() {
   Editor& ed = *editor_;
+  if (preview_) preview_->refresh();
   if (!ed.isPlaying() || !ed.doc) return;
   if (ed.playback().paused()) return;  // the cursor stands still while paused
   ed.PlaybackTimerTimer();

@@ -18,6 +18,9 @@ class QTimer;
 
 namespace tolmar {
 
+namespace ui {
+class PreviewDialog;
+}
 class WaveArea;
 
 class TMainForm : public QMainWindow, public Host {
@@ -69,6 +72,10 @@ class TMainForm : public QMainWindow, public Host {
   void playingStateChanged(bool playing) override;
   void playCursorStarted(int32_t first, int32_t last) override;
   void playCursorStopped() override;
+  void previewOpened(const std::string& id) override;
+  void previewClosed(const std::string& id) override;
+  // The preview dialog showing, if any.
+  ui::PreviewDialog* previewDialog() { return preview_.get(); }
   // The play cursor's timer (PlaybackTimer), for tests that step it.
   QTimer* playbackTimer() { return PlaybackTimer_; }
 
@@ -96,6 +103,7 @@ class TMainForm : public QMainWindow, public Host {
   QTimer* idleTimer_ = nullptr;
   QTimer* pollTimer_ = nullptr;
   QTimer* PlaybackTimer_ = nullptr;
+  std::unique_ptr<ui::PreviewDialog> preview_;
   std::vector<QAction*> actions_;  // parallel to commandTable()
   bool idleScheduled_ = false;
   int busyDepth_ = 0;

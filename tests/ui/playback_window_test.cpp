@@ -3,10 +3,14 @@
 // Screenshots land in TOLMAR_SHOT_DIR.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QImage>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 #include <cmath>
 #include <cstdlib>
@@ -17,6 +21,7 @@
 #include "editor/command_table.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
+#include "ui/dialogs/preview_dialogs.h"
 #include "ui/main_form.h"
 #include "ui/wave_area.h"
 
@@ -253,6 +258,63 @@ class PlaybackWindowTest : public QObject {
     const auto played = w->out->log->played();
     QVERIFY(!played.empty());
     QCOMPARE(played[0], toneLeft(frame));
+  }
+
+  void theAmplifyPreviewDialogPlaysLiveWithBypassAndTheClipIndicator() {
+    auto w = open(true);
+    Editor& ed = w->ed();
+    Settings& s = ed.ctx.settings;
+    s.amplifyfactorl = s.amplifyfactorr = 0.0;
+    s.ampequal = true;
+    ed.preview.bypass = true;  // left on by an earlier preview
+    ed.doc->selStart = 44100;
+    ed.doc->selEnd = 44100 * 3;
+    QVERIFY(run(w->form, "Other Effects | Amplify/Compress Preview"));
+    ui::PreviewDialog* dlg = w->form.previewDialog();
+    QVERIFY(dlg);
+    QCOMPARE(dlg->windowTitle(), QStringLiteral("Amplify/Compress Preview"));
+    QVERIFY(dlg->isVisible());
+    QVERIFY(!dlg->bypassBox()->isChecked());
+    QVERIFY(!ed.preview.bypass);
+    QCOMPARE(dlg->clipColour(), ui::PreviewDialog::kClipGreen);
+    // The large up arrow of the left gain, three times: +3 dB on both channels, at once.
+    QList<QToolButton*> arrows = dlg->findChildren<QToolButton*>();
+    QVERIFY(arrows.size() >= 4);
+    QToolButton* leftLargeUp = arrows[2];
+    for (int i = 0; i < 3; ++i) leftLargeUp->click();
+    QCOMPARE(s.amplifyfactorl, 3.0);
+    QCOMPARE(s.amplifyfactorr, 3.0);
+    QCOMPARE(dlg->findChildren<QLineEdit*>()[0]->text(), QStringLiteral("3.0"));
+    const size_t changedAt = w->out->log->buffers.size();
+    QTRY_VERIFY(w->out->log->buffers.size() > changedAt + 2);
+    // A buffer filled after the change is louder than the file there.
+    const auto louder = [&](const std::vector<int16_t>& b) {
+      const int32_t at = toneFrameOf(b);
+      return at < 0;  // amplified frames are found nowhere in the file
+    };
+    QVERIFY(louder(w->out->log->buffers[changedAt + 1].samples));
+    // By-Pass: the file as it is, from where the playback is, on the same device.
+    dlg->bypassBox()->click();
+    QVERIFY(ed.preview.bypass);
+    const size_t bypassedAt = w->out->log->buffers.size();
+    QTRY_VERIFY(w->out->log->buffers.size() > bypassedAt + 1);
+    const int32_t from = toneFrameOf(w->out->log->buffers[bypassedAt].samples);
+    QVERIFY(from > 44100);
+    QCOMPARE(w->out->log->opens, 1);
+    // Too much gain clips: the indicator turns red; "Clip" sets it back to green.
+    dlg->bypassBox()->click();
+    for (int i = 0; i < 30; ++i) leftLargeUp->click();
+    QTRY_COMPARE(dlg->clipColour(), ui::PreviewDialog::kClipRed);
+    save(dlg->grab().toImage(), "amplify_preview.png");
+    s.amplifyfactorl = s.amplifyfactorr = 0.0;
+    QTest::qWait(600);  // the buffers already filled with the gain play out
+    dlg->clipButton()->click();
+    QCOMPARE(dlg->clipColour(), ui::PreviewDialog::kClipGreen);
+    // Stop closes the dialog with the playback.
+    for (QPushButton* b : dlg->findChildren<QPushButton*>())
+      if (b->text() == QStringLiteral("Stop")) b->click();
+    waitUntilStopped(ed);
+    QVERIFY(!w->form.previewDialog());
   }
 
   void aDeviceThatFailsToOpenGivesItsMessageAndNothingElseChanges() {
