@@ -97,7 +97,9 @@ void Playback::start(const PlayRequest& request) {
     pv.clipped = false;
     pv.open = true;
     ctx.host().previewOpened(previewDialogId(req_.preview));
+    starting_ = true;
     ctx.host().pump();
+    starting_ = false;
   }
 
   stream_ = std::make_unique<BinaryFile>();
@@ -374,7 +376,8 @@ void Playback::applyPreview(int16_t* buf, int32_t first, int32_t last) {
 }
 
 bool Playback::poll() {
-  if (phase_ == Phase::Idle || inPoll_) return active();
+  // Also while start() lets messages run for a preview dialog: no pass has begun yet.
+  if (phase_ == Phase::Idle || inPoll_ || starting_) return active();
   inPoll_ = true;
   // The document went away under the playback: end it without touching the document.
   if (!ed_.doc) {

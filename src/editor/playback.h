@@ -139,6 +139,7 @@ class Playback {
   int savedCursorStep_ = 0;
   bool deletionsSaved_ = false;
   bool inPoll_ = false;
+  bool starting_ = false;
   std::vector<Deletion> savedDeletions_;
   std::vector<int16_t> decrackled_;
   // The click scan inside the decrackle preview runs to the end of every block.

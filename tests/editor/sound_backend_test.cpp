@@ -84,5 +84,30 @@ TEST_F(SoundBackendTest, ADeviceLookedForWhenPlayingStartsTheSoundSystemOnlyThen
   EXPECT_FALSE(editor.ctx.playing);
 }
 
+TEST_F(SoundBackendTest, APollWhileThePreviewDialogOpensWaitsForThePass) {
+  WavBuilder().staircase(20000).write(wav);
+  ASSERT_TRUE(editor.OpenDocument(wav));
+  editor.doc->selStart = 100;
+  editor.doc->selEnd = 9999;
+  editor.setOutputBackend(deferred());
+  host.drives = true;
+  // A window's poll timer fires while the dialog shows, before the file is open for reading.
+  bool polled = false;
+  host.onPump = [&](int) {
+    polled = true;
+    EXPECT_TRUE(editor.pollPlayback());
+  };
+  editor.ChannelMixPreview1Click();
+  EXPECT_TRUE(polled);
+  ASSERT_TRUE(editor.ctx.playing);
+  ASSERT_TRUE(log);
+  EXPECT_EQ(log->buffers.size(), 3u) << "the pass primes its buffers once the dialog shows";
+  host.onPump = nullptr;
+  editor.StopPlayBtnClick();
+  while (editor.pollPlayback()) {
+  }
+  EXPECT_FALSE(editor.ctx.playing);
+}
+
 }  // namespace
 }  // namespace tolmar::test

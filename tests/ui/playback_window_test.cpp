@@ -5,17 +5,22 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QImage>
+#include <QInputDialog>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "audio/memory_output.h"
 #include "editor/command_table.h"
@@ -313,6 +318,62 @@ class PlaybackWindowTest : public QObject {
     // Stop closes the dialog with the playback.
     for (QPushButton* b : dlg->findChildren<QPushButton*>())
       if (b->text() == QStringLiteral("Stop")) b->click();
+    waitUntilStopped(ed);
+    QVERIFY(!w->form.previewDialog());
+  }
+
+  void theChannelMixPreviewAppliesPresetsLiveAndStoresNewOnes() {
+    auto w = open(true);
+    Editor& ed = w->ed();
+    ed.ctx.settings.mixer = {100, 0, 0, 100, false, false};
+    ed.doc->selStart = 44100;
+    ed.doc->selEnd = 44100 * 3;
+    QVERIFY(run(w->form, "Other Effects | Channel Mix Preview"));
+    ui::PreviewDialog* dlg = w->form.previewDialog();
+    QVERIFY(dlg);
+    QCOMPARE(dlg->windowTitle(), QStringLiteral("Channel Mix Preview"));
+    auto* list = dlg->findChild<QListWidget*>();
+    QVERIFY(list);
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i) names << list->item(i)->text();
+    QStringList sorted = names;
+    sorted.sort();
+    QCOMPARE(names, sorted);
+    // "Swap Channels": the bars move and the next buffers come swapped.
+    const auto swap = list->findItems(QStringLiteral("Swap Channels"), Qt::MatchExactly);
+    QCOMPARE(swap.size(), 1);
+    list->setCurrentItem(swap[0]);
+    emit list->itemClicked(swap[0]);
+    QCOMPARE(ed.ctx.settings.mixer.leftleft, 0);
+    QCOMPARE(ed.ctx.settings.mixer.leftright, 100);
+    QCOMPARE(ed.ctx.settings.mixer.rightleft, 100);
+    QCOMPARE(ed.ctx.settings.mixer.rightright, 0);
+    QCOMPARE(dlg->findChildren<QScrollBar*>()[1]->value(), 100);
+    const size_t at = w->out->log->buffers.size();
+    QTRY_VERIFY(w->out->log->buffers.size() > at + 1);
+    const auto& b = w->out->log->buffers[at + 1].samples;
+    // The right channel now carries the old left: -v/2 on the left, v on the right.
+    int swapped = 0;
+    for (size_t i = 0; i + 1 < b.size(); i += 2)
+      if (std::abs(b[i + 1]) > 100 && std::abs(2 * b[i] + b[i + 1]) <= 2) ++swapped;
+    QVERIFY2(swapped > static_cast<int>(b.size() / 4), qPrintable(QString::number(swapped)));
+    // A new preset is named in the question, added to the list and written to VESKOR.INI.
+    QTimer::singleShot(0, [] {
+      if (auto* in = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+        QCOMPARE(in->labelText(), QStringLiteral("Name for new channel mixer preset:"));
+        in->setTextValue(QStringLiteral("My Swap"));
+        in->accept();
+      }
+    });
+    for (QPushButton* p : dlg->findChildren<QPushButton*>())
+      if (p->text() == QStringLiteral("Add New Preset")) p->click();
+    QCOMPARE(list->findItems(QStringLiteral("My Swap"), Qt::MatchExactly).size(), 1);
+    std::ifstream ini(ed.iniFile.path());
+    std::stringstream text;
+    text << ini.rdbuf();
+    QVERIFY2(text.str().find("0/100/100/0/0/0/My Swap") != std::string::npos, text.str().c_str());
+    save(dlg->grab().toImage(), "channel_mix_preview.png");
+    QVERIFY(run(w->form, "Play/Record | Kill (Stop) Output"));
     waitUntilStopped(ed);
     QVERIFY(!w->form.previewDialog());
   }

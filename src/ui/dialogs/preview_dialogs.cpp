@@ -2,10 +2,14 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -186,11 +190,134 @@ class TCompPreview : public PreviewDialog {
   QLineEdit* right_ = nullptr;
 };
 
+// Channel Mix Preview.
+class TChannelMixPreview : public PreviewDialog {
+ public:
+  TChannelMixPreview(Editor& e, QWidget* parent, const DialogEnv& env)
+      : PreviewDialog(e, QStringLiteral("Channel Mix Preview"), "channelmixpreview", parent, env) {
+    Settings::Mixer& m = ed().ctx.settings.mixer;
+    auto* newLeft = new QGroupBox(QStringLiteral("New Left "), this);
+    auto* leftGrid = new QGridLayout(newLeft);
+    ll_ = addBar(leftGrid, 0, QStringLiteral("Old Left:"), m.leftleft);
+    lr_ = addBar(leftGrid, 1, QStringLiteral("Old Right:"), m.leftright);
+    linv_ = addInvert(leftGrid, 2, m.leftinvert);
+    auto* newRight = new QGroupBox(QStringLiteral("New Right "), this);
+    auto* rightGrid = new QGridLayout(newRight);
+    rl_ = addBar(rightGrid, 0, QStringLiteral("Old Left:"), m.rightleft);
+    rr_ = addBar(rightGrid, 1, QStringLiteral("Old Right:"), m.rightright);
+    rinv_ = addInvert(rightGrid, 2, m.rightinvert);
+    addWide(newLeft);
+    addWide(newRight);
+
+    auto* presets = new QGroupBox(QStringLiteral("Presets"), this);
+    auto* column = new QVBoxLayout(presets);
+    list_ = new QListWidget(presets);
+    column->addWidget(list_);
+    auto* add = new QPushButton(QStringLiteral("Add New Preset"), presets);
+    auto* del = new QPushButton(QStringLiteral("Delete Current Preset"), presets);
+    auto* factory =
+        new QPushButton(QStringLiteral("Install/Restore Factory Default Presets"), presets);
+    column->addWidget(add);
+    column->addWidget(del);
+    column->addWidget(factory);
+    addWide(presets);
+    fillList();
+    connect(list_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+      if (const ChanmixPreset* p = ed().presets.chanmix.get(item->text().toStdString())) apply(*p);
+    });
+    connect(add, &QPushButton::clicked, this, [this] { addPreset(); });
+    connect(del, &QPushButton::clicked, this, [this] {
+      QListWidgetItem* item = list_->currentItem();
+      if (!item || !ed().presets.chanmix.del(item->text().toStdString())) return;
+      saveFamily();
+    });
+    connect(factory, &QPushButton::clicked, this, [this] {
+      ed().presets.chanmix.setDefault(ed().ctx, ed().iniFile);
+      saveFamily();
+    });
+  }
+
+  // Clicking a preset sets the bars and the boxes, which set the settings.
+  void apply(const ChanmixPreset& p) {
+    ll_->setValue(p.leftleft);
+    lr_->setValue(p.leftright);
+    rl_->setValue(p.rightleft);
+    rr_->setValue(p.rightright);
+    linv_->setChecked(p.leftInvert);
+    rinv_->setChecked(p.rightInvert);
+  }
+  QListWidget* presetList() const { return list_; }
+
+ private:
+  QScrollBar* addBar(QGridLayout* grid, int row, const QString& label, int& target) {
+    auto* bar = new QScrollBar(Qt::Horizontal, this);
+    bar->setRange(-100, 100);
+    bar->setPageStep(10);
+    bar->setMinimumWidth(200);
+    bar->setValue(std::clamp(target, -100, 100));
+    auto* value = new QLabel(QString::number(bar->value()) + "%", this);
+    connect(bar, &QScrollBar::valueChanged, this, [&target, value](int v) {
+      target = v;
+      value->setText(QString::number(v) + "%");
+    });
+    grid->addWidget(new QLabel(label, this), row, 0);
+    grid->addWidget(bar, row, 1);
+    grid->addWidget(value, row, 2);
+    return bar;
+  }
+  QCheckBox* addInvert(QGridLayout* grid, int row, bool& target) {
+    auto* box = new QCheckBox(QStringLiteral("Invert"), this);
+    box->setChecked(target);
+    connect(box, &QCheckBox::toggled, this, [&target](bool on) { target = on; });
+    grid->addWidget(box, row, 0, 1, 3);
+    return box;
+  }
+  void fillList() {
+    std::vector<std::string> names = ed().presets.chanmix.names();
+    std::sort(names.begin(), names.end());
+    list_->clear();
+    for (const std::string& n : names) list_->addItem(QString::fromStdString(n));
+  }
+  void addPreset() {
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, windowTitle(),
+                                               QStringLiteral("Name for new channel mixer preset:"),
+                                               QLineEdit::Normal, QString(), &ok);
+    if (!ok || name.trimmed().isEmpty()) return;
+    const Settings::Mixer& m = ed().ctx.settings.mixer;
+    ChanmixPreset p;
+    p.name = name.toStdString();
+    p.leftleft = m.leftleft;
+    p.leftright = m.leftright;
+    p.rightleft = m.rightleft;
+    p.rightright = m.rightright;
+    p.leftInvert = m.leftinvert;
+    p.rightInvert = m.rightinvert;
+    if (ed().presets.chanmix.add(ed().ctx, p)) saveFamily();
+  }
+  // Every preset change is written at once.
+  void saveFamily() {
+    ed().presets.chanmix.write(ed().iniFile);
+    std::string error;
+    if (!ed().iniFile.path().empty() && !ed().iniFile.save(&error)) ed().ctx.error(error);
+    fillList();
+  }
+
+  QScrollBar* ll_;
+  QScrollBar* lr_;
+  QScrollBar* rl_;
+  QScrollBar* rr_;
+  QCheckBox* linv_;
+  QCheckBox* rinv_;
+  QListWidget* list_ = nullptr;
+};
+
 }  // namespace
 
 std::unique_ptr<PreviewDialog> createPreviewDialog(const std::string& id, Editor& editor,
                                                    QWidget* parent, const DialogEnv& env) {
   if (id == "CompressPreview") return std::make_unique<TCompPreview>(editor, parent, env);
+  if (id == "ChannelMixPreview") return std::make_unique<TChannelMixPreview>(editor, parent, env);
   return nullptr;
 }
 
