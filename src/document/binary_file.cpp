@@ -106,6 +106,10 @@ bool BinaryFile::tryLock() {
   return f_ && tryLockStream(f_);
 }
 
+LockResult BinaryFile::lock() {
+  return lockStream(f_);
+}
+
 bool BinaryFile::sync() {
   return f_ && syncStreamToStorage(f_);
 }

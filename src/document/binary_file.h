@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "document/storage_sync.h"
+
 namespace tolmar {
 
 class FileError : public std::runtime_error {
@@ -35,6 +37,8 @@ class BinaryFile {
   void close();
   bool isOpen() const { return f_ != nullptr; }
   const std::string& path() const { return path_; }
+  // The file was given another name while open (a rename or a link).
+  void renamed(const std::string& path) { path_ = path; }
 
   bool seek(int64_t offset);
   int64_t tell();
@@ -51,6 +55,9 @@ class BinaryFile {
   void startWriteback();
   // An advisory lock on the file, held until it is closed; false when someone else holds one.
   bool tryLock();
+  LockResult lock();
+  // Whether `path` still names this open file.
+  bool isNamed(const std::string& path) { return f_ && streamIsFile(f_, path); }
 
   bool readU16(uint16_t& v);
   bool readU32(uint32_t& v);

@@ -23,4 +23,12 @@ bool syncDirectoryOf(const std::string& path);
 // this process or another) holds one. Released when the file is closed or the process ends.
 bool tryLockStream(std::FILE* f);
 
+// Whether `path` names the very file open in the stream (not a link to it, nor a file that
+// took the name since).
+bool streamIsFile(std::FILE* f, const std::string& path);
+
+enum class LockResult { Taken, HeldElsewhere, Unsupported };
+// The same, telling a lock someone holds from a filesystem that keeps no locks.
+LockResult lockStream(std::FILE* f);
+
 }  // namespace tolmar

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -51,11 +52,25 @@ bool syncDirectoryOf(const std::string& path) {
   return ok;
 }
 
+bool streamIsFile(std::FILE* f, const std::string& path) {
+  struct stat open {};
+  struct stat named {};
+  if (!f || ::fstat(::fileno(f), &open) != 0 || ::lstat(path.c_str(), &named) != 0) return false;
+  return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
 bool tryLockStream(std::FILE* f) {
-  if (!f) return false;
+  return lockStream(f) == LockResult::Taken;
+}
+
+LockResult lockStream(std::FILE* f) {
+  if (!f) return LockResult::Unsupported;
+  // flock, not fcntl: its lock belongs to this open of the file, so closing some other
+  // descriptor of the same file elsewhere in the process does not drop it.
   for (;;) {
-    if (::flock(::fileno(f), LOCK_EX | LOCK_NB) == 0) return true;
-    if (errno != EINTR) return false;
+    if (::flock(::fileno(f), LOCK_EX | LOCK_NB) == 0) return LockResult::Taken;
+    if (errno == EWOULDBLOCK) return LockResult::HeldElsewhere;
+    if (errno != EINTR) return LockResult::Unsupported;
   }
 }
 
