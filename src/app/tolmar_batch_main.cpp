@@ -273,8 +273,9 @@ int runInfo(const std::vector<std::string>& files) {
   int failed = 0;
   for (const std::string& file : files) {
     tolmar::Editor editor(host);
-    // Informational only: never write a peak cache beside someone's file.
+    // Informational only: never write a peak cache beside someone's file, nor lock it.
     editor.ctx.settings.newstylewaveform = false;
+    editor.ctx.inspectOnly = true;
     editor.ctx.silentMode = true;
     std::vector<std::string> log;
     editor.ctx.batchLog = &log;
@@ -359,6 +360,7 @@ int runListCommands(const std::vector<std::string>& files) {
   if (!files.empty()) {
     editor.ctx.settings.openselect = true;
     editor.ctx.settings.newstylewaveform = false;  // leave no peak cache behind
+    editor.ctx.inspectOnly = true;
     editor.ctx.silentMode = true;
     std::vector<std::string> log;
     editor.ctx.batchLog = &log;

@@ -5,13 +5,19 @@
 #include <utility>
 #include <vector>
 
+#include "document/file_names.h"
+
 namespace tolmar {
 
 void BigEditStore::adopt(BinaryFile&& file, const std::string& path) {
   remove();
   file_ = std::move(file);
   path_ = path;
-  end_ = 0;
+  // Samples follow the scratch mark, so that a store left by a killed run is known for ours.
+  end_ =
+      file_.seek(0) && file_.writeExact(kScratchMark.data(), kScratchMark.size()) && file_.flush()
+          ? static_cast<int64_t>(kScratchMark.size())
+          : 0;
 }
 
 int64_t BigEditStore::append(const int16_t* samples, int64_t count) {
@@ -49,8 +55,9 @@ bool BigEditStore::read(int64_t pos, int16_t* samples, int64_t count) {
 
 void BigEditStore::remove() {
   if (file_.isOpen()) {
-    file_.close();
+    // The name goes first, while the file is still held: see removeStaleScratchFiles.
     std::remove(path_.c_str());
+    file_.close();
   }
   path_.clear();
   end_ = 0;

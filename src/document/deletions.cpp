@@ -4,6 +4,7 @@
 
 #include "base/session.h"
 #include "document/binary_file.h"
+#include "document/save_journal.h"
 #include "document/wav_format.h"
 #include "document/wave_file.h"
 
@@ -146,6 +147,7 @@ bool writeRebuiltFrames(Session& ctx, const EditPlan& plan, BinaryFile& src, int
       const size_t n = static_cast<size_t>(std::min<int64_t>(bytes, kCopyChunkBytes));
       if (src.read(buf.data(), n) != n) return readFailed();
       if (dst.write(buf.data(), n) != n) return writeFailed();
+      saveBoundary();
       bytes -= static_cast<int64_t>(n);
       written += static_cast<int64_t>(n) / kFrameBytes;
       progress.step(percentOf(written, total));
@@ -157,6 +159,7 @@ bool writeRebuiltFrames(Session& ctx, const EditPlan& plan, BinaryFile& src, int
       const int64_t n = std::min<int64_t>(frames, kChunkFrames);
       const size_t bytes = static_cast<size_t>(n * kFrameBytes);
       if (dst.write(zeros.data(), bytes) != bytes) return writeFailed();
+      saveBoundary();
       frames -= n;
       written += n;
       progress.step(percentOf(written, total));

@@ -1,12 +1,14 @@
 #include "document/file_copy.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <vector>
 
 #include "base/session.h"
 #include "document/binary_file.h"
 #include "document/file_names.h"
+#include "document/save_journal.h"
 #include "document/storage_sync.h"
 
 namespace fs = std::filesystem;
@@ -25,10 +27,11 @@ fs::path directoryOf(const std::string& path) {
   return ec ? dir : abs.lexically_normal();
 }
 
+// The name goes before the file is let go of: a scratch file is never unheld under its name.
 void removeOpenFile(BinaryFile& f, const std::string& path) {
-  f.close();
   std::error_code ec;
   fs::remove(path, ec);
+  f.close();
 }
 
 }  // namespace
@@ -97,6 +100,10 @@ bool copyFileInto(Session& ctx, const std::string& source, BinaryFile& out,
   }
 
   bool ok = true;
+  // A claimed scratch file reads as one of ours, not as a copy of the source, until complete.
+  const bool scratch = !openMode;
+  bool hidden = false;
+  std::array<uint8_t, 8> head{};
   {
     Progress progress(ctx, caption);
     std::vector<uint8_t> buf(kCopyChunkBytes);
@@ -114,7 +121,20 @@ bool copyFileInto(Session& ctx, const std::string& source, BinaryFile& out,
         break;
       }
       done += static_cast<int64_t>(n);
+      if (scratch && !hidden && done >= static_cast<int64_t>(head.size())) {
+        if (!hideHead(out, head)) {
+          ctx.error("Failed to write file " + destination);
+          ok = false;
+          break;
+        }
+        hidden = true;
+      }
+      saveBoundary();
       progress.step(percentOf(done, total));
+    }
+    if (ok && hidden && !restoreHead(out, head)) {
+      ctx.error("Failed to write file " + destination);
+      ok = false;
     }
     if (ok && !out.sync()) {
       ctx.error("Failed to write file " + destination);
@@ -140,13 +160,16 @@ std::error_code moveFileWithProgress(Session& ctx, const std::string& source,
   if (scratch.empty()) return std::make_error_code(std::errc::permission_denied);
   if (!copyFileInto(ctx, source, out, scratch, caption, std::nullopt))
     return std::make_error_code(std::errc::io_error);
-  out.close();
+  // Renamed while open and held, so that nobody clearing leftovers takes it meanwhile.
   fs::rename(scratch, destination, ec);
   if (ec) {
     std::error_code ignored;
     fs::remove(scratch, ignored);
+    out.close();
     return ec;
   }
+  out.close();
+  saveBoundary();
   syncDirectoryOf(destination);
   fs::remove(source, ec);
   // The move is complete once the destination holds the file; a source that could not be

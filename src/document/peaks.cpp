@@ -114,7 +114,8 @@ bool WaveFile::LoadPeakCache() {
 }
 
 bool WaveFile::WritePeakCache() {
-  if (!hasPeaks()) return false;
+  // The process that holds the file keeps its cache.
+  if (!hasPeaks() || lockedElsewhere_) return false;
   const std::vector<uint8_t> bytes = makePeakCache(peakLeft, peakRight);
   BinaryFile f;
   if (!f.open(peakCachePath(), BinaryFile::Mode::Create)) return false;

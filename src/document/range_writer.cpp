@@ -1,6 +1,7 @@
 #include "document/range_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "document/file_names.h"
+#include "document/save_journal.h"
 #include "document/storage_sync.h"
 #include "document/wav_format.h"
 #include "document/wave_file.h"
@@ -70,6 +72,7 @@ class FileSink : public RangeSink {
     if (!f_.seek(kWavHeaderBytes + frame * kWavFrameBytes) || !f_.writeExact(buf, bytes))
       return false;
     written(bytes);
+    saveBoundary();
     return true;
   }
   bool read(int64_t frame, int16_t* buf, int32_t count) override {
@@ -254,7 +257,7 @@ std::string invalidFileNameText(const std::string& path) {
 }
 
 bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, int32_t extra,
-                int32_t last, std::string* uncommitted) {
+                int32_t last, UncommittedFile* uncommitted) {
   Session& ctx = doc.ctx();
   if (first < 0 || last < first || extra < 0) return false;
   const uint64_t frames = static_cast<uint64_t>(last - first + 1) + static_cast<uint64_t>(extra);
@@ -308,22 +311,37 @@ bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, in
     ctx.error("Failed to write to " + destination);
     return false;
   }
-  const std::string target = inPlace ? destination : destination + ".tmp-" + randomSuffix();
+  // Replacing a file another process is editing would leave that process writing into a file
+  // that no longer has a name.
+  if (heldElsewhere(destination)) {
+    ctx.error("Failed to write to " + destination + ": it is open for writing in another process");
+    return false;
+  }
+  const std::string target = inPlace ? destination : scratchNameFor(destination);
   bool ok = false;
   // Only what this writer made may be deleted: a name it could not open (a read-only file, a
   // folder) still holds what the user had there.
   bool created = false;
+  UncommittedFile out;
+  out.path = target;
   {
-    BinaryFile out;
-    if (out.open(target, inPlace ? BinaryFile::Mode::Create : BinaryFile::Mode::CreateNew)) {
-      created = true;
-      if (writeWavHeader(out, dataBytes, ctx.sampleRate)) {
-        FileSink sink(out);
+    created =
+        inPlace ? out.file.open(target, BinaryFile::Mode::Create) : createScratch(out.file, target);
+    if (created) {
+      if (writeWavHeader(out.file, dataBytes, ctx.sampleRate)) {
+        // Until it is whole, the file's first bytes say it is a scratch file of ours.
+        std::array<uint8_t, 8> head{};
+        ok = inPlace || hideHead(out.file, head);
+        FileSink sink(out.file);
         const std::string caption = " " + fileNamePart(destination) + ":";
-        ok = fillRange(doc, sink, caption, first, extra, last);
+        ok = ok && fillRange(doc, sink, caption, first, extra, last);
         if (!ok && ctx.continueFlag) ctx.error("Failed to write to " + destination);
+        if (ok && !inPlace && !restoreHead(out.file, head)) {
+          ok = false;
+          ctx.error("Failed to write to " + destination);
+        }
         // The last buffered bytes (a full disk among them) fail only here.
-        if (ok && !(uncommitted ? out.flush() : out.sync())) {
+        if (ok && !(uncommitted ? out.file.flush() : out.file.sync())) {
           ok = false;
           ctx.error("Failed to write to " + destination);
         }
@@ -336,14 +354,15 @@ bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, in
   }
   if (!ok) {
     if (created) std::filesystem::remove(target, ec);
+    out.file.close();
     return false;
   }
   // An uncommitted file is named by the caller once it is put in place.
   if (uncommitted) {
-    *uncommitted = target;
+    *uncommitted = std::move(out);
     return true;
   }
-  if (!putInPlace(target, destination)) {
+  if (!putInPlace(out, destination)) {
     ctx.error("Failed to write to " + destination);
     return false;
   }
@@ -351,14 +370,20 @@ bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, in
   return true;
 }
 
-bool putInPlace(const std::string& written, const std::string& destination) {
-  if (written == destination) return syncDirectoryOf(destination);
+bool putInPlace(UncommittedFile& written, const std::string& destination) {
+  if (written.path == destination) {
+    written.file.close();
+    return syncDirectoryOf(destination);
+  }
   std::error_code ec;
-  std::filesystem::rename(written, destination, ec);
+  std::filesystem::rename(written.path, destination, ec);
   if (ec) {
-    std::filesystem::remove(written, ec);
+    std::filesystem::remove(written.path, ec);
+    written.file.close();
     return false;
   }
+  written.file.close();
+  saveBoundary();
   // The new name must survive a power cut as well as the bytes.
   return syncDirectoryOf(destination);
 }

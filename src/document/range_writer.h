@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "document/binary_file.h"
+
 namespace tolmar {
 
 class WaveFile;
@@ -20,13 +22,19 @@ std::string invalidFileNameText(const std::string& path);
 // reaches the clipboard. A file is written under a scratch name beside the destination and
 // only takes its name once complete and committed, so a failed, cancelled or killed write
 // leaves whatever had the name before. With `uncommitted` the file is left complete but not
-// yet committed under the scratch name, returned there: the caller commits it
-// (syncFileToStorage) and puts it in place with putInPlace, or deletes it.
+// yet committed under the scratch name, open and held, and handed over there: the caller
+// commits it (file.sync(), from any one thread) and puts it in place with putInPlace, or
+// deletes it.
+struct UncommittedFile {
+  BinaryFile file;
+  std::string path;
+};
 bool writeRange(WaveFile& doc, const std::string& destination, int32_t first, int32_t extra,
-                int32_t last, std::string* uncommitted = nullptr);
+                int32_t last, UncommittedFile* uncommitted = nullptr);
 
 // Renames a committed file written by writeRange over its destination and commits the name;
-// false (with `written` deleted) when that fails.
-bool putInPlace(const std::string& written, const std::string& destination);
+// false (with `written` deleted) when that fails. The file is renamed while still open, so
+// that it is held until it has its name, and closed after.
+bool putInPlace(UncommittedFile& written, const std::string& destination);
 
 }  // namespace tolmar

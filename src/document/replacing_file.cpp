@@ -14,9 +14,9 @@ namespace fs = std::filesystem;
 ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path)) {}
 
 ReplacingFile::~ReplacingFile() {
-  file_.close();
   std::error_code ec;
   if (!scratch_.empty()) fs::remove(scratch_, ec);
+  file_.close();
 }
 
 void ReplacingFile::openOrThrow() {
@@ -28,8 +28,8 @@ void ReplacingFile::openOrThrow() {
   if (!inPlace) {
     // Beside the file, so the rename stays on one filesystem; random, so parallel batch jobs
     // saving in one folder never share it.
-    scratch_ = path_ + ".tmp-" + randomSuffix();
-    if (file_.open(scratch_, BinaryFile::Mode::Create)) {
+    scratch_ = scratchNameFor(path_);
+    if (createScratch(file_, scratch_)) {
       // The replacement keeps the permissions the user gave the file.
       if (exists) fs::permissions(scratch_, fs::status(target, ec).permissions(), ec);
       return;
@@ -41,14 +41,18 @@ void ReplacingFile::openOrThrow() {
 
 bool ReplacingFile::commit() {
   bool ok = file_.isOpen() && file_.sync();
-  file_.close();
-  if (scratch_.empty()) return ok;
+  if (scratch_.empty()) {
+    file_.close();
+    return ok;
+  }
   std::error_code ec;
+  // Renamed while still open and locked, so that nobody clearing leftovers takes it meanwhile.
   if (ok) {
     fs::rename(scratch_, path_, ec);
     ok = !ec;
   }
   if (!ok) fs::remove(scratch_, ec);
+  file_.close();
   scratch_.clear();
   // The rename itself must reach the disk, or a power cut may bring back the old file.
   return ok && syncDirectoryOf(path_);

@@ -22,8 +22,9 @@ class BinaryFile;
 class ByteSource;
 class Session;
 
-// Test seam: called after every write and storage commit of Save and of a journal's replay, so
-// that a test can stop the process there. Null unless a test sets it.
+// Test seam: called after every write, storage commit and rename of Save, of a journal's
+// replay, of the rebuild of Execute Deletions/Insertions, of file copies and of the range
+// writer, so that a test can stop the process there. Null unless a test sets it.
 extern void (*saveBoundaryHook)();
 inline void saveBoundary() {
   if (saveBoundaryHook) saveBoundaryHook();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "document/file_names.h"
 #include "document/wav_format.h"
 
 namespace tolmar {
@@ -44,8 +45,15 @@ bool WaveFile::Open(const std::string& filePath, bool strict, int initialDisplay
   }
   if (!r.accepted) return false;
   f.close();
-  recoverInterruptedSave(filePath, r.dataOffset, ctx_);
   path = filePath;
+  lockedElsewhere_ = false;
+  if (lockForWriting && relock() == LockResult::HeldElsewhere) {
+    // Its journal and its scratch files are the other process's business.
+    lockedElsewhere_ = true;
+  } else {
+    recoverInterruptedSave(filePath, r.dataOffset, ctx_);
+    if (lockForWriting) removeStaleScratchFiles(filePath, ctx_.settings.tmpdir);
+  }
   dataOffset = r.dataOffset;
   dataBytes = r.dataBytes;
   frameCount = r.frameCount;
@@ -58,6 +66,16 @@ bool WaveFile::Open(const std::string& filePath, bool strict, int initialDisplay
   selStart = selEnd = -1;
   reader_.close();
   return true;
+}
+
+LockResult WaveFile::relock() {
+  lock_.close();
+  // A file the user may not write needs no lock: nothing will write it.
+  if (!fileWritable(path) || !lock_.open(path, BinaryFile::Mode::Read))
+    return LockResult::Unsupported;
+  const LockResult r = lock_.lock();
+  if (r != LockResult::Taken) lock_.close();
+  return r;
 }
 
 BinaryFile& WaveFile::readStream() {

@@ -41,6 +41,18 @@ class WaveFile {
   BinaryFile& readStream();
   void invalidateReadStream() { reader_.close(); }
 
+  // ---- The lock on the file (wave_file.cpp) ----
+  // Set before Open by whoever may write the file. Open then takes an advisory lock on it,
+  // held while the document lives, so that no other process edits it meanwhile; it puts back
+  // an interrupted save and clears away the scratch files a killed run left (only while it
+  // holds the lock, or when the file is read only).
+  bool lockForWriting = false;
+  // Open found the lock held by another process: the file is that process's to write, and
+  // this document must write nothing into it nor beside it.
+  bool lockedElsewhere() const { return lockedElsewhere_; }
+  // After Save As has moved the document to another file: the lock moves with it.
+  LockResult relock();
+
   // ---- Edit overlay (edit_overlay.cpp) ----
   bool BeginBlock(Interpolation& rec, int32_t first, int32_t last, int channel);
   void PutSample(Interpolation& rec, int32_t frame, int16_t value);
@@ -162,6 +174,8 @@ class WaveFile {
   friend class OverlayIndex;
   Session& ctx_;
   BinaryFile reader_;
+  BinaryFile lock_;
+  bool lockedElsewhere_ = false;
   OverlayIndex index_;
   std::vector<int16_t> spillBuf_;
   std::vector<size_t> hits_;

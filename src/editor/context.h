@@ -18,7 +18,10 @@ class Context : public Session {
   Host& host() const { return *host_; }
   void setHost(Host& host) { host_ = &host; }
 
-  bool readOnly = false;  // the open file's read-only attribute
+  bool readOnly = false;  // the open file's read-only attribute, or held by another process
+  // Files are opened only to be looked at (--info, --list-commands): no lock is taken and
+  // nothing is written beside them.
+  bool inspectOnly = false;
 
   // Automation flags.
   bool abortFlag = false;

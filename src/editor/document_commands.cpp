@@ -1,6 +1,7 @@
 #include "editor/document_commands.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <filesystem>
 #include <optional>
@@ -10,6 +11,7 @@
 #include "document/deletions.h"
 #include "document/file_copy.h"
 #include "document/file_names.h"
+#include "document/save_journal.h"
 #include "document/storage_sync.h"
 #include "document/time_text.h"
 #include "document/wav_format.h"
@@ -87,11 +89,56 @@ void DocumentCommands::SaveAs1Click() {
     e.ctx.error("New file same as existing file!");
     return;
   }
-  if (!copyFileWithProgress(e.ctx, e.doc->path, target, " Writing:")) return;
-  e.doc->path = target;
-  e.doc->invalidateReadStream();  // the old stream still reads the old file
+  // Replacing a file another process is editing would leave it writing into a nameless file.
+  if (heldElsewhere(target)) {
+    e.ctx.error("Failed to write file " + target + ": it is open for writing in another process");
+    return;
+  }
+  // The copy and the edits go into a scratch file beside the new name, which takes the name
+  // only once it is complete: a kill or a full disk leaves whatever had the name before.
+  WaveFile& doc = *e.doc;
+  const std::string original = doc.path;
+  const std::string scratch = scratchNameFor(target);
+  BinaryFile copy;
+  if (!createScratch(copy, scratch)) {
+    e.ctx.error("Failed to write file " + target);
+    return;
+  }
+  if (!copyFileInto(e.ctx, original, copy, scratch, " Writing:", std::nullopt)) return;
+  doc.path = scratch;
+  doc.invalidateReadStream();  // the old stream still reads the old file
   // Without edits there is nothing to save: the copy is the whole new file.
-  if (e.Save1Click() || e.doc->undoSteps.empty()) e.ctx.wrote(target);
+  const bool saved = e.Save1Click() || doc.undoSteps.empty();
+  std::error_code ec;
+  const std::string journal = journalPathFor(scratch);
+  if (fs::exists(fs::symlink_status(journal, ec))) {
+    // The save failed and could not be taken back: the scratch file is nobody's, and the
+    // steps it did not take are still in the history.
+    fs::remove(scratch, ec);
+    fs::remove(journal, ec);
+    copy.close();
+    doc.path = original;
+    doc.invalidateReadStream();
+    return;
+  }
+  // A save stopped part-way still took the steps it wrote out of the history: the file that
+  // holds them takes the new name all the same, as the document now shows it.
+  fs::rename(scratch, target, ec);
+  const bool renamed = !ec;
+  if (!renamed) fs::remove(scratch, ec);
+  copy.close();
+  if (!renamed) {
+    doc.path = original;
+    doc.invalidateReadStream();
+    e.ctx.error("Failed to write file " + target);
+    return;
+  }
+  saveBoundary();
+  syncDirectoryOf(target);
+  doc.path = target;
+  doc.invalidateReadStream();
+  doc.relock();
+  if (saved) e.ctx.wrote(target);
   e.ctx.readOnly = false;
   e.refreshTitle();
   addToRecentFiles(e.iniFile, target);
@@ -233,8 +280,8 @@ void DocumentCommands::ExecuteDeletions1Click() {
   }
   std::error_code ec;
   if (!enoughDiskSpace(tempPath, static_cast<uint64_t>(required))) {
-    dst.close();
     fs::remove(tempPath, ec);
+    dst.close();
     ctx.error("Not enough free space for temporary file on disk " + volumeText(tempPath) + " (" +
               std::to_string(required) + " bytes required)");
     return;
@@ -270,21 +317,25 @@ void DocumentCommands::ExecuteDeletions1Click() {
   if (e.clicks.stored) newStored = movedClicks(*e.clicks.stored);
   GlitchList newFalse = movedClicks(e.clicks.falseClicks);
 
-  // The rebuilt file is complete and on disk before the original is touched at all.
+  // The rebuilt file is complete and on disk before the original is touched at all. Until it
+  // is whole its first bytes mark it as a scratch file of ours, so that one a killed run left
+  // is cleared away, while a rebuilt file that could not take its name is never taken for one.
   bool written = false;
   {
     BinaryFile src;
     if (!src.open(doc.path, BinaryFile::Mode::Read)) {
-      dst.close();
       fs::remove(tempPath, ec);
+      dst.close();
       ctx.error("Cannot open file \"" + doc.path + "\"");
       return;
     }
-    if (!writeRebuiltHeader(src, layout, static_cast<uint32_t>(newDataBytes), dst)) {
+    std::array<uint8_t, 8> head{};
+    if (!writeRebuiltHeader(src, layout, static_cast<uint32_t>(newDataBytes), dst) ||
+        !hideHead(dst, head)) {
       ctx.error("Failed to write to " + tempPath);
     } else {
       written = writeRebuiltFrames(ctx, plan, src, doc.dataOffset, doc.path, dst, tempPath);
-      if (written && !copyTrailer(src, layout, dst)) {
+      if (written && (!copyTrailer(src, layout, dst) || !restoreHead(dst, head))) {
         ctx.error("Failed to write to " + tempPath);
         written = false;
       }
@@ -292,8 +343,8 @@ void DocumentCommands::ExecuteDeletions1Click() {
         ctx.error("Failed to write to " + tempPath);
         written = false;
       }
+      saveBoundary();
     }
-    dst.close();
   }
   if (written && fs::file_size(tempPath, ec) != static_cast<uintmax_t>(required)) {
     ctx.error("Failed to write to " + tempPath);
@@ -301,12 +352,16 @@ void DocumentCommands::ExecuteDeletions1Click() {
   }
   if (!written) {
     fs::remove(tempPath, ec);
+    dst.close();
     return;
   }
   // The rebuilt file replaces the original with the permissions the user gave it.
   fs::permissions(tempPath, fs::status(doc.path, ec).permissions(), ec);
 
-  if (!replaceWithRebuilt(tempPath)) {
+  // Held open (and locked) until it has its name.
+  const bool replaced = replaceWithRebuilt(tempPath);
+  dst.close();
+  if (!replaced) {
     ctx.warning("Failed to replace old " + doc.path + ", new file can be found in " + tempPath);
     return;
   }
@@ -349,8 +404,10 @@ bool DocumentCommands::replaceWithRebuilt(const std::string& tempPath) {
     ctx.error("Failed to move new file, code = " + std::to_string(ec.value()));
     return false;
   }
+  saveBoundary();
   // The new name must survive a power cut as well as the new bytes.
   syncDirectoryOf(path);
+  saveBoundary();
   return true;
 }
 

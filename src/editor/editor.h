@@ -24,6 +24,11 @@
 
 namespace tolmar {
 
+// A batch run's refusal of a file another process is editing, and the window's warning when it
+// opens such a file read only.
+std::string lockedElsewhereText(const std::string& path);
+std::string lockedElsewhereReadOnlyText();
+
 // Constructed before the command parts, so that they may use the context from the start.
 struct EditorCore {
   explicit EditorCore(Host& host) : ctx(host) {}

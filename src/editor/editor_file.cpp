@@ -9,6 +9,17 @@
 
 namespace tolmar {
 
+std::string lockedElsewhereText(const std::string& path) {
+  return "File " + path +
+         " is open for writing in another Tolmar process; it is left alone until that process "
+         "closes it";
+}
+
+std::string lockedElsewhereReadOnlyText() {
+  return "File being opened is open for writing in another Tolmar process.\rIt is opened read "
+         "only: edits cannot be saved back to this file";
+}
+
 Editor::Editor(Host& host) : EditorCore(host) {}
 
 Editor::~Editor() = default;
@@ -49,6 +60,7 @@ bool Editor::openOnce(const std::string& path, bool replace, bool& retry) {
   ctx.host().pump();
 
   bool opened = false;
+  doc->lockForWriting = !ctx.inspectOnly;
   try {
     opened = doc->Open(path, false, ctx.settings.initialdisplay);
   } catch (const FileError& e) {
@@ -77,6 +89,19 @@ bool Editor::openOnce(const std::string& path, bool replace, bool& retry) {
       }
     }
     return false;
+  }
+
+  if (doc->lockedElsewhere()) {
+    // A run over the file must not go on with it: it is refused, and counts as failed.
+    if (ctx.inMacroOrBatch() || ctx.silentMode) {
+      doc.reset();
+      ctx.error(lockedElsewhereText(path));
+      refreshTitle();
+      return false;
+    }
+    // A person may still look at it and listen to it.
+    ctx.readOnly = true;
+    ctx.warning(lockedElsewhereReadOnlyText());
   }
 
   // Clicks belong to the file they were found in.

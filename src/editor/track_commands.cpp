@@ -10,6 +10,7 @@
 #include "cue/track_names.h"
 #include "document/file_copy.h"
 #include "document/range_writer.h"
+#include "document/save_journal.h"
 #include "document/storage_sync.h"
 #include "editor/editor.h"
 
@@ -28,14 +29,16 @@ class TrackCommits {
   TrackCommits(const TrackCommits&) = delete;
   TrackCommits& operator=(const TrackCommits&) = delete;
 
-  // `written` is the uncommitted file, `path` the name it takes once committed.
-  void start(const std::string& written, const std::string& path) {
-    written_ = written;
+  // `written` is the uncommitted file, `path` the name it takes once committed. It stays open
+  // (and held) until then; the worker only commits its bytes.
+  void start(UncommittedFile&& written, const std::string& path) {
+    written_ = std::move(written);
     path_ = path;
+    BinaryFile* file = &written_.file;
     try {
-      pending_ = std::async(std::launch::async, [written] { return syncFileToStorage(written); });
+      pending_ = std::async(std::launch::async, [file] { return file->sync(); });
     } catch (const std::system_error&) {
-      report(syncFileToStorage(written));  // no thread to be had: commit here
+      report(written_.file.sync());  // no thread to be had: commit here
     }
   }
   void finish() {
@@ -46,17 +49,19 @@ class TrackCommits {
   // An uncommitted track is no more trustworthy than a short one: it goes, as a failed write,
   // and whatever had its name before stays.
   void report(bool committed) {
+    saveBoundary();
     if (committed && putInPlace(written_, path_)) {
       ctx_.wrote(path_);
       return;
     }
     ctx_.error("Failed to write to " + path_);
     std::error_code ec;
-    std::filesystem::remove(written_, ec);
+    std::filesystem::remove(written_.path, ec);
+    written_.file.close();
   }
 
   Context& ctx_;
-  std::string written_;
+  UncommittedFile written_;
   std::string path_;
   std::future<bool> pending_;
 };
@@ -189,10 +194,10 @@ void CueCommands::SplitTracks1Click() {
     // A write refused before its copy starts leaves the flag as it was; a stale Cancel from an
     // earlier command must not read as this one's.
     e.ctx.continueFlag = true;
-    std::string written;
+    UncommittedFile written;
     if (writeRange(doc, name, first, extra, last, &written)) {
       commits.finish();
-      commits.start(written, name);
+      commits.start(std::move(written), name);
     } else if (!e.ctx.continueFlag) {
       cancelled = true;
     }

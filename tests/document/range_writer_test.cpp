@@ -199,7 +199,7 @@ TEST(RangeWriter, AFileThatFailsAtTheFinalFlushIsReported) {
   {
     const FileSizeLimit limit(60);
     committed = writeRange(*fx.doc, out, 0, 0, 9);
-    std::string written;
+    UncommittedFile written;
     flushed = writeRange(*fx.doc, out, 0, 0, 9, &written);
   }
   EXPECT_FALSE(committed);

@@ -1,7 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +7,7 @@
 #include "document/save_journal.h"
 #include "document/wav_format.h"
 #include "support/doc_fixture.h"
+#include "support/kill_child.h"
 
 namespace tolmar::test {
 namespace {
@@ -26,49 +24,6 @@ void spit(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
-}
-
-// ---- Stopping a child process at the n-th boundary ----
-
-constexpr int kStopped = 40;
-constexpr int kFinished = 41;
-int stopAt = -1;
-int reached = 0;
-
-void stopHere() {
-  if (reached++ == stopAt) ::_exit(kStopped);
-}
-
-// Runs fn in a child process that dies at boundary n (never when n < 0) as a kill would leave
-// it: no buffers flushed, no destructors. Returns the boundaries reached when it ran to the
-// end, or -1 when it was stopped (or died some other way: -2).
-template <class F>
-int inChild(int n, const std::string& countFile, F fn) {
-  std::fflush(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    stopAt = n;
-    reached = 0;
-    saveBoundaryHook = stopHere;
-    fn();
-    std::FILE* out = std::fopen(countFile.c_str(), "w");
-    if (out) {
-      std::fprintf(out, "%d", reached);
-      std::fclose(out);
-    }
-    ::_exit(kFinished);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  if (!WIFEXITED(status)) return -2;
-  if (WEXITSTATUS(status) == kStopped) return -1;
-  if (WEXITSTATUS(status) != kFinished) return -2;
-  int count = -2;
-  if (std::FILE* in = std::fopen(countFile.c_str(), "r")) {
-    if (std::fscanf(in, "%d", &count) != 1) count = -2;
-    std::fclose(in);
-  }
-  return count;
 }
 
 // A fresh process's open of the file, with what it said.

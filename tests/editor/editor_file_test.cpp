@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "document/wav_format.h"
+#include "editor/batch_mode.h"
 #include "editor/editor.h"
 #include "support/editor_fixture.h"
 #include "support/scripted_host.h"
@@ -66,6 +67,45 @@ TEST_F(EditorFixture, ReadOnlyFileWarnsOnceAndStillOpens) {
   EXPECT_EQ(host.messages[0].text,
             "File being opened is read only.\rEdits cannot be saved back to this file");
   EXPECT_TRUE(editor.ctx.readOnly);
+}
+
+// A file another editor or batch job holds for writing: the window opens it read only, a batch
+// run refuses it; both write nothing into it or beside it. Closing the holder frees it.
+TEST_F(EditorFixture, AFileHeldForWritingElsewhereOpensReadOnlyOrIsRefusedInABatch) {
+  editor.ctx.settings.newstylewaveform = true;
+  WavBuilder().staircase(3000).write(wav);
+  const auto original = readFileBytes(wav);
+  auto holder = std::make_unique<ScriptedHost>();
+  auto other = std::make_unique<Editor>(*holder);
+  holder->ctx = &other->ctx;
+  other->ctx.settings.newstylewaveform = false;
+  ASSERT_TRUE(other->OpenDocument(wav));
+
+  ASSERT_TRUE(editor.OpenDocument(wav));
+  EXPECT_TRUE(host.said(lockedElsewhereReadOnlyText()));
+  EXPECT_TRUE(editor.ctx.readOnly);
+  EXPECT_FALSE(editor.saveEnabled());
+  EXPECT_EQ(editor.doc->frameCount, 3000);
+  editor.doc.reset();
+  EXPECT_FALSE(fs::exists(fs::path(wav).replace_extension(".qed")));
+
+  std::vector<std::string> log;
+  {
+    BatchRun run(editor, log, false);
+    run.file(wav, std::vector<PlanStep>{{false, "Edit | Add Surrounding Silence"},
+                                        {false, "Edit | Execute Deletions/Insertions"}});
+    EXPECT_EQ(run.failedFiles(), 1);
+  }
+  EXPECT_EQ(editor.doc, nullptr);
+  EXPECT_NE(std::find(log.begin(), log.end(), "      " + lockedElsewhereText(wav)), log.end());
+  EXPECT_EQ(readFileBytes(wav), original);
+
+  other.reset();
+  editor.ctx.settings.newstylewaveform = false;
+  host.messages.clear();
+  ASSERT_TRUE(editor.OpenDocument(wav));
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_FALSE(editor.ctx.readOnly);
 }
 
 TEST_F(EditorFixture, MissingFileReportsTheErrorAndLeavesNoDocument) {
