@@ -381,7 +381,9 @@ void DocumentCommands::ExecuteDeletions1Click() {
   e.markers = std::move(newMarkers);
   e.audibleMarker = newAudible;
   e.doc->cues = std::move(newCues);
-  e.doc->cuesNotWritten = true;
+  // Moved cue points need writing out again; with none there is nothing to lose, and Read Cue
+  // Sheet must not ask about it (a batch run's No would stop the step).
+  e.doc->cuesNotWritten = !e.doc->cues.empty();
   e.clicks.stored = std::move(newStored);
   e.clicks.falseClicks = std::move(newFalse);
   e.clicks.current = -1;

@@ -11,6 +11,7 @@
 
 #include "document/file_names.h"
 #include "support/editor_fixture.h"
+#include "support/file_size_limit.h"
 #include "support/kill_child.h"
 #include "support/wav_builder.h"
 
@@ -215,6 +216,40 @@ TEST_F(KilledWrites, SaveAsLeavesNoHalfFileUnderTheNewName) {
   EXPECT_GT(old, 0);
   EXPECT_GT(fresh, 0);
   EXPECT_GT(torn, 0);
+}
+
+// A disk that fills during the rebuild leaves the original as it was, and no partial file.
+TEST_F(KilledWrites, ExecuteDeletionsOnAFullDiskKeepsTheOriginal) {
+  openSide(false);
+  editor.doc->insertions = {{20000, 12000}};
+  {
+    const FileSizeLimit limit(original.size() + 1000);
+    editor.ExecuteDeletions1Click();
+  }
+  EXPECT_FALSE(host.messages.empty());
+  EXPECT_EQ(slurp(wav), original);
+  EXPECT_EQ(folder(dir.path()).size(), 1u);
+  EXPECT_EQ(editor.doc->insertions.size(), 1u);
+}
+
+// With no cue points, nothing is left unwritten after a rebuild: reading a cue sheet then asks
+// nothing (a batch run's No would refuse the step).
+TEST_F(KilledWrites, ExecuteDeletionsWithoutCuesLeavesNoneUnwritten) {
+  openSide(false);
+  editor.doc->deletions = {{0, 999}};
+  editor.ExecuteDeletions1Click();
+  ASSERT_EQ(editor.doc->frameCount, 29000);
+  EXPECT_FALSE(editor.doc->cuesNotWritten);
+  openSide(false);
+  Cue cue;
+  cue.position = 5000;
+  cue.track = true;
+  editor.doc->cues.push_back(cue);
+  editor.doc->deletions = {{0, 999}};
+  host.answers = {Answer::Yes};
+  editor.ExecuteDeletions1Click();
+  ASSERT_EQ(editor.doc->cues.size(), 1u);
+  EXPECT_TRUE(editor.doc->cuesNotWritten);
 }
 
 // A new name that another process holds for writing is refused before anything is written.
