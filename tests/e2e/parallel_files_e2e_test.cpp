@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <map>
 #include <sstream>
@@ -26,7 +27,7 @@ std::string slurp(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-std::string quoted(const std::string& s) {
+std::string shellQuote(const std::string& s) {
   return "'" + s + "'";
 }
 
@@ -87,7 +88,7 @@ struct ParallelFiles : ::testing::Test {
   std::string files() const {
     std::string out;
     for (int i = 0; i < kFiles; ++i)
-      out += " " + quoted((folder / ("side" + std::to_string(i) + ".wav")).string());
+      out += " " + shellQuote((folder / ("side" + std::to_string(i) + ".wav")).string());
     return out;
   }
 
@@ -95,7 +96,7 @@ struct ParallelFiles : ::testing::Test {
   // track writer, Execute Deletions through its rebuilt file: all of them make scratch files
   // in the folder, beside the other processes' files.
   BatchRun run(int jobs) const {
-    return runBatch("--config-dir " + quoted(config.string()) +
+    return runBatch("--config-dir " + shellQuote(config.string()) +
                     " --set Options.bigeditsinmemory=0 --set Options.bigeditthresh=0"
                     " --step 'Cue Points | Read Cue Sheet...'"
                     " --step 'Other Effects | Normalise (With Undo)' --step 'File | Save'"
@@ -146,13 +147,13 @@ TEST_F(ParallelFiles, AFileHeldByAnotherProcessIsRefusedAndLeftAsItWas) {
   WavBuilder().staircase(20000).write(wav.string());
   const std::string original = slurp(wav);
   const std::string steps =
-      "--config-dir " + quoted(config.string()) +
+      "--config-dir " + shellQuote(config.string()) +
       " --step 'Edit | Add Surrounding Silence' --step 'Edit | Execute Deletions/Insertions' ";
 
   BinaryFile holder;
   ASSERT_TRUE(holder.open(wav.string(), BinaryFile::Mode::Read));
   ASSERT_EQ(holder.lock(), LockResult::Taken);
-  const BatchRun refused = runBatch(steps + quoted(wav.string()));
+  const BatchRun refused = runBatch(steps + shellQuote(wav.string()));
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.out.find("      File " + wav.string() +
                              " is open for writing in another Tolmar process; it is left alone "
@@ -163,16 +164,71 @@ TEST_F(ParallelFiles, AFileHeldByAnotherProcessIsRefusedAndLeftAsItWas) {
   EXPECT_EQ(slurp(wav), original);
   EXPECT_EQ(folderContents(folder).size(), 1u);
 
-  const BatchRun info = runBatch("--info " + quoted(wav.string()));
+  const BatchRun info = runBatch("--info " + shellQuote(wav.string()));
   EXPECT_EQ(info.status, 0) << info.out;
   EXPECT_NE(info.out.find(wav.string() + " (length 00:00.453; samplerate 44100)"),
             std::string::npos)
       << info.out;
 
   holder.close();
-  const BatchRun done = runBatch(steps + quoted(wav.string()));
+  const BatchRun done = runBatch(steps + shellQuote(wav.string()));
   EXPECT_EQ(done.status, 0) << done.out;
   EXPECT_NE(slurp(wav), original);
+}
+
+// Two runs started together over the same files, in opposite orders: each file is edited by one
+// run at a time, so it ends up edited once (the other run refused it) or twice (one after the
+// other), never a mixture, and a file is only left edited once when a run was refused it.
+TEST_F(ParallelFiles, TwoRunsOverTheSameFilesEditEachFileWholeOnceOrTwice) {
+  constexpr int kSides = 12;
+  const std::string steps = "--config-dir " + shellQuote(config.string()) +
+                            " --step 'Edit | Add Surrounding Silence'"
+                            " --step 'Edit | Execute Deletions/Insertions'";
+  const fs::path reference = dir.path() / "reference";
+  fs::create_directories(reference);
+  const fs::path ref = reference / "side.wav";
+  fs::create_directories(folder);
+  std::vector<std::string> paths;
+  for (int i = 0; i < kSides; ++i) {
+    paths.push_back((folder / ("side" + std::to_string(i) + ".wav")).string());
+    WavBuilder().staircase(200000).write(paths.back());
+  }
+  WavBuilder().staircase(200000).write(ref.string());
+  ASSERT_EQ(runBatch(steps + " " + shellQuote(ref.string())).status, 0);
+  const std::string once = slurp(ref);
+  ASSERT_EQ(runBatch(steps + " " + shellQuote(ref.string())).status, 0);
+  const std::string twice = slurp(ref);
+  ASSERT_NE(once, twice);
+
+  std::string forward, backward;
+  for (int i = 0; i < kSides; ++i) {
+    forward += " " + shellQuote(paths[static_cast<size_t>(i)]);
+    backward += " " + shellQuote(paths[static_cast<size_t>(kSides - 1 - i)]);
+  }
+  auto a = std::async(std::launch::async, [&] { return runBatch(steps + forward); });
+  auto b = std::async(std::launch::async, [&] { return runBatch(steps + backward); });
+  const BatchRun ra = a.get();
+  const BatchRun rb = b.get();
+  const std::string logs = ra.out + rb.out;
+  int refusedFiles = 0;
+  for (const std::string& path : paths) {
+    const std::string bytes = slurp(path);
+    ASSERT_TRUE(bytes == once || bytes == twice) << path << " holds neither result";
+    const std::string refusal = "      File " + path + " is open for writing in another";
+    int refusals = 0;
+    for (size_t at = logs.find(refusal); at != std::string::npos; at = logs.find(refusal, at + 1))
+      ++refusals;
+    if (bytes == once) {
+      EXPECT_GE(refusals, 1) << path << " was edited once, yet neither run was refused it";
+    }
+    refusedFiles += refusals > 0;
+  }
+  EXPECT_EQ(ra.status, ra.out.find("is open for writing in another") == std::string::npos ? 0 : 1);
+  EXPECT_EQ(rb.status, rb.out.find("is open for writing in another") == std::string::npos ? 0 : 1);
+  // Nothing but the sides and their peak caches is left in the folder.
+  for (const auto& [name, bytes] : folderContents(folder))
+    EXPECT_TRUE(name.ends_with(".wav") || name.ends_with(".qed")) << name;
+  RecordProperty("refused", refusedFiles);
 }
 
 }  // namespace
