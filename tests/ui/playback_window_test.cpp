@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QImage>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -106,6 +107,17 @@ class PlaybackWindowTest : public QObject {
   }
   void save(const QImage& img, const char* name) {
     if (!shotDir_.empty()) img.save(QString::fromStdString(shotDir_ + "/" + name));
+  }
+  // The dialog's own bars, in the order made (not those of its preset list).
+  static QList<QScrollBar*> effectBars(QWidget* dlg) {
+    QList<QScrollBar*> out;
+    for (QScrollBar* b : dlg->findChildren<QScrollBar*>()) {
+      bool inList = false;
+      for (QWidget* p = b->parentWidget(); p && p != dlg; p = p->parentWidget())
+        inList = inList || qobject_cast<QListWidget*>(p);
+      if (!inList) out << b;
+    }
+    return out;
   }
   static void waitUntilStopped(Editor& ed) { QTRY_VERIFY_WITH_TIMEOUT(!ed.ctx.playing, 10000); }
 
@@ -348,7 +360,7 @@ class PlaybackWindowTest : public QObject {
     QCOMPARE(ed.ctx.settings.mixer.leftright, 100);
     QCOMPARE(ed.ctx.settings.mixer.rightleft, 100);
     QCOMPARE(ed.ctx.settings.mixer.rightright, 0);
-    QCOMPARE(dlg->findChildren<QScrollBar*>()[1]->value(), 100);
+    QCOMPARE(effectBars(dlg)[1]->value(), 100);
     const size_t at = w->out->log->buffers.size();
     QTRY_VERIFY(w->out->log->buffers.size() > at + 1);
     const auto& b = w->out->log->buffers[at + 1].samples;
@@ -376,6 +388,51 @@ class PlaybackWindowTest : public QObject {
     QVERIFY(run(w->form, "Play/Record | Kill (Stop) Output"));
     waitUntilStopped(ed);
     QVERIFY(!w->form.previewDialog());
+  }
+
+  void theEqualisePreviewBarsSetTheBandsAndPresetsMoveTheBars() {
+    auto w = open(true);
+    Editor& ed = w->ed();
+    Settings::Equalise& eq = ed.ctx.settings.equalise;
+    eq = Settings::Equalise{};
+    eq.gain[3] = 1.12;  // as a macro's preset leaves it: opening the dialog keeps it
+    ed.doc->selStart = 44100;
+    ed.doc->selEnd = 44100 * 3;
+    QVERIFY(run(w->form, "Other Effects | Equalise Preview"));
+    ui::PreviewDialog* dlg = w->form.previewDialog();
+    QVERIFY(dlg);
+    QCOMPARE(dlg->windowTitle(), QStringLiteral("Equalise Preview"));
+    QCOMPARE(eq.gain[3], 1.12);
+    QList<QScrollBar*> bars = effectBars(dlg);
+    QCOMPARE(bars.size(), 11);  // ten bands and the overall gain
+    QCOMPARE(bars[0]->minimum(), -120);
+    QCOMPARE(bars[0]->maximum(), 120);
+    // The top is +12 dB: position -(dB * 10).
+    bars[2]->setValue(-35);
+    QCOMPARE(eq.dbgain[2], 3.5);
+    QCOMPARE(eq.gain[2], std::pow(1.1225, 3.5));
+    bool shown = false;
+    for (QLabel* l : dlg->findChildren<QLabel*>()) shown = shown || l->text() == "+3.5";
+    QVERIFY(shown);
+    bars[10]->setValue(40);
+    QCOMPARE(eq.overallgain, 0.6);
+    // A preset moves the bars, and the bars set the settings.
+    auto* list = dlg->findChild<QListWidget*>();
+    QVERIFY(list);
+    const auto boost = list->findItems(QStringLiteral("Bass Boost"), Qt::MatchExactly);
+    QCOMPARE(boost.size(), 1);
+    emit list->itemClicked(boost[0]);
+    QCOMPARE(bars[2]->value(), -55);
+    QCOMPARE(eq.dbgain[2], 5.5);
+    QCOMPARE(eq.dbgain[0], 0.0);
+    QCOMPARE(eq.gain[1], std::pow(1.1225, 4.0));
+    // The buffers filled now are the equalised sound, not the file.
+    const size_t at = w->out->log->buffers.size();
+    QTRY_VERIFY(w->out->log->buffers.size() > at + 1);
+    QCOMPARE(toneFrameOf(w->out->log->buffers[at + 1].samples), -1);
+    save(dlg->grab().toImage(), "equalise_preview.png");
+    QVERIFY(run(w->form, "Play/Record | Kill (Stop) Output"));
+    waitUntilStopped(ed);
   }
 
   void aDeviceThatFailsToOpenGivesItsMessageAndNothingElseChanges() {

@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "editor/editor.h"
@@ -190,11 +191,160 @@ class TCompPreview : public PreviewDialog {
   QLineEdit* right_ = nullptr;
 };
 
+// The presets box of the equaliser and channel-mix previews: the family's names sorted, a
+// click applies one, and every change is written to VESKOR.INI at once.
+template <class List>
+class PresetBox {
+ public:
+  using Preset = typename List::Preset;
+  PresetBox(PreviewDialog& dialog, Editor& e, List& list, QString question,
+            std::function<void(const Preset&)> apply, std::function<Preset()> current)
+      : e_(e), list_(list) {
+    auto* box = new QGroupBox(QStringLiteral("Presets"), &dialog);
+    auto* column = new QVBoxLayout(box);
+    names_ = new QListWidget(box);
+    column->addWidget(names_);
+    auto* add = new QPushButton(QStringLiteral("Add New Preset"), box);
+    auto* del = new QPushButton(QStringLiteral("Delete Current Preset"), box);
+    auto* factory = new QPushButton(QStringLiteral("Install/Restore Factory Default Presets"), box);
+    column->addWidget(add);
+    column->addWidget(del);
+    column->addWidget(factory);
+    widget = box;
+    fill();
+    QObject::connect(names_, &QListWidget::itemClicked, &dialog,
+                     [this, apply](QListWidgetItem* it) {
+                       if (const Preset* p = list_.get(it->text().toStdString())) apply(*p);
+                     });
+    QObject::connect(add, &QPushButton::clicked, &dialog, [this, &dialog, question, current] {
+      bool ok = false;
+      const QString name = QInputDialog::getText(&dialog, dialog.windowTitle(), question,
+                                                 QLineEdit::Normal, QString(), &ok);
+      if (!ok || name.trimmed().isEmpty()) return;
+      Preset p = current();
+      p.name = name.toStdString();
+      if (list_.add(e_.ctx, p)) save();
+    });
+    QObject::connect(del, &QPushButton::clicked, &dialog, [this] {
+      QListWidgetItem* it = names_->currentItem();
+      if (it && list_.del(it->text().toStdString())) save();
+    });
+    QObject::connect(factory, &QPushButton::clicked, &dialog, [this] {
+      list_.setDefault(e_.ctx, e_.iniFile);
+      save();
+    });
+  }
+  QGroupBox* widget = nullptr;
+
+ private:
+  void fill() {
+    std::vector<std::string> names = list_.names();
+    std::sort(names.begin(), names.end());
+    names_->clear();
+    for (const std::string& n : names) names_->addItem(QString::fromStdString(n));
+  }
+  void save() {
+    list_.write(e_.iniFile);
+    std::string error;
+    if (!e_.iniFile.path().empty() && !e_.iniFile.save(&error)) e_.ctx.error(error);
+    fill();
+  }
+
+  Editor& e_;
+  List& list_;
+  QListWidget* names_ = nullptr;
+};
+
+// Equalise Preview.
+class TEqualisePreview : public PreviewDialog {
+ public:
+  TEqualisePreview(Editor& e, QWidget* parent, const DialogEnv& env)
+      : PreviewDialog(e, QStringLiteral("Equalise Preview"), "equalisepreview", parent, env),
+        presets_(
+            *this, e, e.presets.eq, QStringLiteral("Name for new equalisation preset:"),
+            [this](const EQPreset& p) { apply(p); },
+            [this] {
+              EQPreset p;
+              p.dbGain = ed().ctx.settings.equalise.dbgain;
+              return p;
+            }) {
+    Settings::Equalise& eq = ed().ctx.settings.equalise;
+    auto* bands = new QWidget(this);
+    auto* row = new QGridLayout(bands);
+    static const char* const kLabels[10] = {"31", "62", "125", "250", "500",
+                                            "1k", "2k", "4k",  "8k",  "16k"};
+    for (int i = 0; i < 10; ++i) {
+      auto* bar = new QScrollBar(Qt::Vertical, bands);
+      bar->setRange(-120, 120);
+      bar->setSingleStep(5);
+      bar->setPageStep(30);
+      bar->setMinimumHeight(160);
+      auto* value = new QLabel(bands);
+      const auto show = [value](double db) {
+        value->setText((db > 0 ? "+" : "") + QString::number(db, 'f', 1));
+      };
+      // Placed before it is connected: opening the dialog changes no setting.
+      bar->setValue(static_cast<int>(-std::lround(eq.dbgain[static_cast<size_t>(i)] * 10)));
+      show(eq.dbgain[static_cast<size_t>(i)]);
+      connect(bar, &QScrollBar::valueChanged, this, [&eq, i, show](int pos) {
+        const double db = -pos / 10.0;
+        eq.dbgain[static_cast<size_t>(i)] = db;
+        eq.gain[static_cast<size_t>(i)] = std::pow(1.1225, db);
+        show(db);
+      });
+      row->addWidget(new QLabel(QString::fromLatin1(kLabels[i]), bands), 0, i, Qt::AlignHCenter);
+      row->addWidget(bar, 1, i, Qt::AlignHCenter);
+      row->addWidget(value, 2, i, Qt::AlignHCenter);
+      bars_[static_cast<size_t>(i)] = bar;
+    }
+    auto* overall = new QScrollBar(Qt::Vertical, bands);
+    overall->setRange(0, 100);
+    overall->setMinimumHeight(160);
+    auto* overallValue = new QLabel(bands);
+    overall->setValue(100 - static_cast<int>(std::lround(eq.overallgain * 100)));
+    overallValue->setText(QString::number(eq.overallgain, 'f', 2));
+    connect(overall, &QScrollBar::valueChanged, this, [&eq, overallValue](int pos) {
+      eq.overallgain = (100 - pos) * 0.01;
+      overallValue->setText(QString::number(eq.overallgain, 'f', 2));
+    });
+    auto* overallLabel = new QLabel(QStringLiteral("Overall\nGain"), bands);
+    overallLabel->setAlignment(Qt::AlignHCenter);
+    row->addWidget(overallLabel, 0, 10, Qt::AlignHCenter);
+    row->addWidget(overall, 1, 10, Qt::AlignHCenter);
+    row->addWidget(overallValue, 2, 10, Qt::AlignHCenter);
+    addWide(bands);
+    addWide(presets_.widget);
+  }
+
+  void apply(const EQPreset& p) {
+    for (size_t i = 0; i < 10; ++i)
+      bars_[i]->setValue(static_cast<int>(-std::lround(p.dbGain[i] * 10)));
+  }
+
+ private:
+  std::array<QScrollBar*, 10> bars_{};
+  PresetBox<EQPresetList> presets_;
+};
+
 // Channel Mix Preview.
 class TChannelMixPreview : public PreviewDialog {
  public:
   TChannelMixPreview(Editor& e, QWidget* parent, const DialogEnv& env)
-      : PreviewDialog(e, QStringLiteral("Channel Mix Preview"), "channelmixpreview", parent, env) {
+      : PreviewDialog(e, QStringLiteral("Channel Mix Preview"), "channelmixpreview", parent, env),
+        presets_(
+            *this, e, e.presets.chanmix, QStringLiteral("Name for new channel mixer preset:"),
+            [this](const ChanmixPreset& p) { apply(p); },
+            [this] {
+              const Settings::Mixer& m = ed().ctx.settings.mixer;
+              ChanmixPreset p;
+              p.leftleft = m.leftleft;
+              p.leftright = m.leftright;
+              p.rightleft = m.rightleft;
+              p.rightright = m.rightright;
+              p.leftInvert = m.leftinvert;
+              p.rightInvert = m.rightinvert;
+              return p;
+            }) {
     Settings::Mixer& m = ed().ctx.settings.mixer;
     auto* newLeft = new QGroupBox(QStringLiteral("New Left "), this);
     auto* leftGrid = new QGridLayout(newLeft);
@@ -209,32 +359,7 @@ class TChannelMixPreview : public PreviewDialog {
     addWide(newLeft);
     addWide(newRight);
 
-    auto* presets = new QGroupBox(QStringLiteral("Presets"), this);
-    auto* column = new QVBoxLayout(presets);
-    list_ = new QListWidget(presets);
-    column->addWidget(list_);
-    auto* add = new QPushButton(QStringLiteral("Add New Preset"), presets);
-    auto* del = new QPushButton(QStringLiteral("Delete Current Preset"), presets);
-    auto* factory =
-        new QPushButton(QStringLiteral("Install/Restore Factory Default Presets"), presets);
-    column->addWidget(add);
-    column->addWidget(del);
-    column->addWidget(factory);
-    addWide(presets);
-    fillList();
-    connect(list_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-      if (const ChanmixPreset* p = ed().presets.chanmix.get(item->text().toStdString())) apply(*p);
-    });
-    connect(add, &QPushButton::clicked, this, [this] { addPreset(); });
-    connect(del, &QPushButton::clicked, this, [this] {
-      QListWidgetItem* item = list_->currentItem();
-      if (!item || !ed().presets.chanmix.del(item->text().toStdString())) return;
-      saveFamily();
-    });
-    connect(factory, &QPushButton::clicked, this, [this] {
-      ed().presets.chanmix.setDefault(ed().ctx, ed().iniFile);
-      saveFamily();
-    });
+    addWide(presets_.widget);
   }
 
   // Clicking a preset sets the bars and the boxes, which set the settings.
@@ -246,7 +371,6 @@ class TChannelMixPreview : public PreviewDialog {
     linv_->setChecked(p.leftInvert);
     rinv_->setChecked(p.rightInvert);
   }
-  QListWidget* presetList() const { return list_; }
 
  private:
   QScrollBar* addBar(QGridLayout* grid, int row, const QString& label, int& target) {
@@ -272,44 +396,13 @@ class TChannelMixPreview : public PreviewDialog {
     grid->addWidget(box, row, 0, 1, 3);
     return box;
   }
-  void fillList() {
-    std::vector<std::string> names = ed().presets.chanmix.names();
-    std::sort(names.begin(), names.end());
-    list_->clear();
-    for (const std::string& n : names) list_->addItem(QString::fromStdString(n));
-  }
-  void addPreset() {
-    bool ok = false;
-    const QString name = QInputDialog::getText(this, windowTitle(),
-                                               QStringLiteral("Name for new channel mixer preset:"),
-                                               QLineEdit::Normal, QString(), &ok);
-    if (!ok || name.trimmed().isEmpty()) return;
-    const Settings::Mixer& m = ed().ctx.settings.mixer;
-    ChanmixPreset p;
-    p.name = name.toStdString();
-    p.leftleft = m.leftleft;
-    p.leftright = m.leftright;
-    p.rightleft = m.rightleft;
-    p.rightright = m.rightright;
-    p.leftInvert = m.leftinvert;
-    p.rightInvert = m.rightinvert;
-    if (ed().presets.chanmix.add(ed().ctx, p)) saveFamily();
-  }
-  // Every preset change is written at once.
-  void saveFamily() {
-    ed().presets.chanmix.write(ed().iniFile);
-    std::string error;
-    if (!ed().iniFile.path().empty() && !ed().iniFile.save(&error)) ed().ctx.error(error);
-    fillList();
-  }
-
   QScrollBar* ll_;
   QScrollBar* lr_;
   QScrollBar* rl_;
   QScrollBar* rr_;
   QCheckBox* linv_;
   QCheckBox* rinv_;
-  QListWidget* list_ = nullptr;
+  PresetBox<ChanmixPresetList> presets_;
 };
 
 }  // namespace
@@ -317,6 +410,7 @@ class TChannelMixPreview : public PreviewDialog {
 std::unique_ptr<PreviewDialog> createPreviewDialog(const std::string& id, Editor& editor,
                                                    QWidget* parent, const DialogEnv& env) {
   if (id == "CompressPreview") return std::make_unique<TCompPreview>(editor, parent, env);
+  if (id == "EqualisePreview") return std::make_unique<TEqualisePreview>(editor, parent, env);
   if (id == "ChannelMixPreview") return std::make_unique<TChannelMixPreview>(editor, parent, env);
   return nullptr;
 }
