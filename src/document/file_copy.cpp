@@ -19,7 +19,7 @@ namespace {
 
 constexpr size_t kCopyChunkBytes = 5000;
 
-fs::path directoryOf(const std::string& path) {
+fs::path absoluteDirectoryOf(const std::string& path) {
   fs::path dir = fs::path(path).parent_path();
   if (dir.empty()) dir = ".";
   std::error_code ec;
@@ -37,7 +37,7 @@ void removeOpenFile(BinaryFile& f, const std::string& path) {
 }  // namespace
 
 std::string volumeText(const std::string& path) {
-  std::string text = directoryOf(path).string();
+  std::string text = absoluteDirectoryOf(path).string();
   // "/music/" and "/music" name the same place; keep the root as it is.
   if (text.size() > 1 && text.back() == '/') text.pop_back();
   return text;
@@ -45,7 +45,7 @@ std::string volumeText(const std::string& path) {
 
 bool enoughDiskSpace(const std::string& path, uint64_t bytes) {
   std::error_code ec;
-  const fs::space_info info = fs::space(directoryOf(path), ec);
+  const fs::space_info info = fs::space(absoluteDirectoryOf(path), ec);
   if (ec) return false;
   return info.available >= bytes;
 }
@@ -156,7 +156,7 @@ std::error_code moveFileWithProgress(Session& ctx, const std::string& source,
   // the destination's name only once complete, so a failed copy never leaves a partial file
   // under that name.
   BinaryFile out;
-  const std::string scratch = claimTempFile(out, directoryOf(destination).string(), "", "");
+  const std::string scratch = claimTempFile(out, absoluteDirectoryOf(destination).string(), "", "");
   if (scratch.empty()) return std::make_error_code(std::errc::permission_denied);
   if (!copyFileInto(ctx, source, out, scratch, caption, std::nullopt))
     return std::make_error_code(std::errc::io_error);

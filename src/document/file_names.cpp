@@ -80,6 +80,11 @@ std::string claimTempFile(BinaryFile& file, const Session& ctx, const std::strin
   return claimTempFile(file, directory, ctx.settings.tmpdir, documentPath);
 }
 
+std::string directoryOf(const std::string& path) {
+  const std::string dir = fs::path(path).parent_path().string();
+  return dir.empty() ? "." : dir;
+}
+
 std::string makeNumberedFileName(const std::string& path) {
   const std::string extension = fs::path(path).extension().string();
   const std::string stem = path.substr(0, path.size() - extension.size());

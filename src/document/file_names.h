@@ -64,4 +64,7 @@ bool heldElsewhere(const std::string& path);
 // without extension gets the number at its end): the first such name that does not exist.
 std::string makeNumberedFileName(const std::string& path);
 
+// The directory part of `path`, "." for a bare name: where a file dialog opens beside it.
+std::string directoryOf(const std::string& path);
+
 }  // namespace tolmar

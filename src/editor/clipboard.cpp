@@ -1,7 +1,5 @@
 // The clipboard and selected-range handlers of DocumentCommands.
 
-#include <filesystem>
-
 #include "document/file_copy.h"
 #include "document/file_names.h"
 #include "document/range_writer.h"
@@ -10,15 +8,6 @@
 #include "editor/editor.h"
 
 namespace tolmar {
-
-namespace {
-
-std::string directoryOf(const std::string& path) {
-  const std::string dir = std::filesystem::path(path).parent_path().string();
-  return dir.empty() ? "." : dir;
-}
-
-}  // namespace
 
 void DocumentCommands::SaveSelectedSamples1Click() {
   Editor& e = ed();

@@ -23,11 +23,6 @@ namespace tolmar {
 
 namespace {
 
-std::string directoryOf(const std::string& path) {
-  const std::string dir = fs::path(path).parent_path().string();
-  return dir.empty() ? "." : dir;
-}
-
 std::optional<int64_t> parseWholeNumber(const std::string& text) {
   size_t a = text.find_first_not_of(" \t");
   size_t b = text.find_last_not_of(" \t");

@@ -25,11 +25,6 @@ namespace {
 constexpr int32_t kDirectBlockFrames = 2000;
 constexpr size_t kBackupChunkBytes = 1 << 16;
 
-std::string directoryOf(const std::string& path) {
-  const std::string dir = fs::path(path).parent_path().string();
-  return dir.empty() ? "." : dir;
-}
-
 int16_t sampleAt(const uint8_t* frames, size_t index) {
   return static_cast<int16_t>(loadU16(frames + 2 * index));
 }
