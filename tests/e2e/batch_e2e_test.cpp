@@ -16,17 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
-}
-
-std::string quoted(const std::string& s) {
-  return "'" + s + "'";
-}
-
 // A config directory with VESKOR.INI, and WAV files of known sizes, some with spurious bytes.
 struct BatchE2E : ::testing::Test {
   TempDir dir;
@@ -65,8 +54,8 @@ struct BatchE2E : ::testing::Test {
   }
 
   std::string args(const std::string& plan, const std::vector<std::string>& files) {
-    std::string a = "--config-dir " + quoted(config.string()) + " " + plan;
-    for (const std::string& f : files) a += " " + quoted(f);
+    std::string a = "--config-dir " + shellQuoted(config.string()) + " " + plan;
+    for (const std::string& f : files) a += " " + shellQuoted(f);
     return a;
   }
 };
@@ -132,7 +121,7 @@ TEST_F(BatchE2E, StepsAndMacrosMixInOrderAndSucceedWhenNothingFails) {
 
   // A relative path is taken from where the program started, then printed in full.
   makeSides(1);
-  const std::string cmd = "cd " + quoted(sides.string()) + " && " + TOLMAR_BATCH_EXE + " " +
+  const std::string cmd = "cd " + shellQuoted(sides.string()) + " && " + TOLMAR_BATCH_EXE + " " +
                           args("--step 'File | Truncate Extra Data'", {"side1.wav"}) +
                           " 2>/dev/null";
   FILE* p = popen(cmd.c_str(), "r");
@@ -231,7 +220,8 @@ TEST_F(BatchE2E, PlansNamingNothingAreRefusedBeforeAnyFileIsTouched) {
 
 TEST_F(BatchE2E, ListCommandsShowsAvailabilityWithAndWithoutAFile) {
   const auto files = makeSides(1);
-  const BatchRun none = runBatch("--config-dir " + quoted(config.string()) + " --list-commands");
+  const BatchRun none =
+      runBatch("--config-dir " + shellQuoted(config.string()) + " --list-commands");
   EXPECT_EQ(none.status, 0);
   const auto rows = lines(none.out);
   auto row = [](const std::vector<std::string>& all, const std::string& path) {
@@ -246,8 +236,8 @@ TEST_F(BatchE2E, ListCommandsShowsAvailabilityWithAndWithoutAFile) {
   EXPECT_EQ(row(rows, "Edit | Undo"), "Edit | Undo\tUndo1Click\tCtrl+Del\tdisabled");
   for (const std::string& l : rows) EXPECT_EQ(std::count(l.begin(), l.end(), '\t'), 3) << l;
 
-  const BatchRun open =
-      runBatch("--config-dir " + quoted(config.string()) + " --list-commands " + quoted(files[0]));
+  const BatchRun open = runBatch("--config-dir " + shellQuoted(config.string()) +
+                                 " --list-commands " + shellQuoted(files[0]));
   EXPECT_EQ(open.status, 0);
   EXPECT_EQ(lines(open.out).size(), rows.size());
   EXPECT_EQ(row(lines(open.out), "File | Truncate Extra Data"),
@@ -256,7 +246,7 @@ TEST_F(BatchE2E, ListCommandsShowsAvailabilityWithAndWithoutAFile) {
             "Edit | Edit Left\tEditLeftClick\t-\tenabled");
   EXPECT_FALSE(fs::exists(sides / "side1.qed")) << "listing leaves no peak cache";
 
-  EXPECT_EQ(runBatch("--list-commands " + quoted((sides / "missing.wav").string())).status, 1);
+  EXPECT_EQ(runBatch("--list-commands " + shellQuoted((sides / "missing.wav").string())).status, 1);
 }
 
 TEST_F(BatchE2E, HelpRecipesNameRealMenuItems) {

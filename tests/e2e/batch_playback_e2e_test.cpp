@@ -21,17 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
-}
-
-std::string shellQuoted(const std::string& s) {
-  return "'" + s + "'";
-}
-
 // Interleaved frames first..last of a sample run.
 std::vector<int16_t> span(const std::vector<int16_t>& s, int32_t first, int32_t last) {
   return {s.begin() + 2 * first, s.begin() + 2 * (last + 1)};

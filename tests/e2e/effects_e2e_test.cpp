@@ -20,10 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string shellQuoted(const std::string& s) {
-  return "'" + s + "'";
-}
-
 Frame hummy(int32_t i) {
   const double t = i / 44100.0;
   const double hum = 3000 * std::sin(2 * std::numbers::pi * 60 * t);

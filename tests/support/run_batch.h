@@ -2,6 +2,7 @@
 // Runs the tolmar-batch executable and captures what it prints.
 
 #include <string>
+#include <vector>
 
 namespace tolmar::test {
 
@@ -15,5 +16,10 @@ struct BatchRun {
 BatchRun runBatch(const std::string& args);
 // The same, killed after `seconds` (a run that should end but might not: status 137 then).
 BatchRun runBatch(const std::string& args, int seconds);
+
+// `s` as one word of shell text, whatever it holds.
+std::string shellQuoted(const std::string& s);
+// The lines of a run's output, without their line ends.
+std::vector<std::string> lines(const std::string& text);
 
 }  // namespace tolmar::test
