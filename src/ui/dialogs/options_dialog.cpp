@@ -231,7 +231,9 @@ class OptionsForm : public FormDialog {
   void addFilesMenus() {
     page("Files/Menus");
     QLineEdit* tmp = addText("Temporary Files Directory:", s_.tmpdir);
-    form()->addRow("", browseButton(tmp, "Select Location for Temporary Files"));
+    QPushButton* browseTemporary = browseButton(tmp, "Select Location for Temporary Files");
+    browseTemporary->setObjectName("browseTemporary");
+    form()->addRow("", browseTemporary);
     QLineEdit* wav = addText("Initial WAV File Directory:", s_.wavdir);
     form()->addRow("", browseButton(wav, "Select Initial Location for WAV Files"));
     addInt("Edits Longer Than (s) Go to Temporary Files:", s_.bigeditthresh, 1, 86400);

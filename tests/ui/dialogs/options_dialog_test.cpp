@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +16,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
+#include <filesystem>
 #include <functional>
 
 #include "base/settings.h"
@@ -205,6 +208,33 @@ TEST_F(OptionsCommandTest, ADirectoryThatDoesNotExistIsReportedOnReadingBackAndC
                                        "\" (use the Options menu item to correct it)");
   EXPECT_EQ(editor.ctx.settings.tmpdir, "");
   EXPECT_FALSE(editor.ctx.settings.wavdir.empty());
+}
+
+TEST_F(OptionsCommandTest, BrowseTakesTheDirectoryOfTheNameChosenInTheFileDialog) {
+  std::filesystem::create_directories(dir.file("scratch"));
+  drive([&](FormDialog& d) {
+    auto* browse = d.findChild<QPushButton*>("browseTemporary");
+    ASSERT_TRUE(browse);
+    QString title, preset;
+    test::ModalDriver files([&](QWidget* w) {
+      auto* f = qobject_cast<QFileDialog*>(w);
+      ASSERT_TRUE(f);
+      title = f->windowTitle();
+      preset = QFileInfo(f->selectedFiles().value(0)).fileName();
+      f->selectFile(QString::fromStdString(dir.file("scratch/will be ignored")));
+      QMetaObject::invokeMethod(f, "accept");
+    });
+    browse->click();
+    EXPECT_TRUE(files.ran());
+    EXPECT_EQ(title, "Select Location for Temporary Files");
+    EXPECT_EQ(preset, "will be ignored");
+    EXPECT_EQ(editAfter(&d, "Temporary Files Directory:")->text(),
+              QString::fromStdString(dir.file("scratch")));
+    d.okButton()->click();
+  });
+  editor.Options1Click();
+  EXPECT_EQ(editor.ctx.settings.tmpdir, dir.file("scratch"));
+  EXPECT_TRUE(host.messages.empty());
 }
 
 // The shortcut tab: the list of eligible items, Set with its clash check, Remove Shortcut.
