@@ -23,6 +23,7 @@
 #include "document/time_text.h"
 #include "editor/command_table.h"
 #include "ui/dialogs/dialogs.h"
+#include "ui/dialogs/help_window.h"
 #include "ui/dialogs/preview_dialogs.h"
 #include "ui/wave_area.h"
 
@@ -380,7 +381,7 @@ void TMainForm::playCursorStopped() {
 }
 
 void TMainForm::previewOpened(const std::string& id) {
-  ui::DialogEnv env;
+  ui::DialogEnv env{[this](const std::string& topic) { showHelp(topic); }};
   preview_ = ui::createPreviewDialog(id, *editor_, this, env);
   if (preview_) preview_->show();
 }
@@ -506,7 +507,7 @@ std::optional<std::string> TMainForm::saveFileDialog(const FileDialogSpec& spec)
 
 bool TMainForm::runDialog(DialogRequest& request) {
   if (interactive_) {
-    ui::DialogEnv env;
+    ui::DialogEnv env{[this](const std::string& topic) { showHelp(topic); }};
     if (ui::createDialog(request, this, env)) return ui::runDialog(request, this, env);
   }
   message(MsgKind::Information, "The \"" + request.id + "\" dialog is not built yet.");
@@ -558,6 +559,13 @@ bool TMainForm::setClipboardWave(const std::vector<uint8_t>& image) {
 
 void TMainForm::setClipboardText(const std::string& text) {
   QApplication::clipboard()->setText(QString::fromStdString(text));
+}
+
+void TMainForm::showHelp(const std::string& topic) {
+  if (!help_) help_ = new ui::HelpWindow(ui::defaultHelpDirectory(), this);
+  help_->showTopic(topic);
+  help_->show();
+  help_->raise();
 }
 
 void TMainForm::beep() {

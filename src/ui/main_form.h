@@ -22,6 +22,9 @@ namespace ui {
 class PreviewDialog;
 }
 class WaveArea;
+namespace ui {
+class HelpWindow;
+}
 
 class TMainForm : public QMainWindow, public Host {
   Q_OBJECT
@@ -67,6 +70,9 @@ class TMainForm : public QMainWindow, public Host {
   bool setClipboardWave(const std::vector<uint8_t>& image) override;
   void setClipboardText(const std::string& text) override;
   void beep() override;
+  // Every Help button: the topic's page in the help window.
+  void showHelp(const std::string& topic) override;
+  ui::HelpWindow* helpWindow() const { return help_; }
   // Playback runs from the window's own event loop: a short timer polls the engine.
   bool drivesPlayback() const override { return true; }
   void playingStateChanged(bool playing) override;
@@ -92,6 +98,7 @@ class TMainForm : public QMainWindow, public Host {
   bool playingKey(QKeyEvent* e);
 
   bool interactive_;
+  ui::HelpWindow* help_ = nullptr;
   std::unique_ptr<Editor> editor_;
   WaveArea* wave_ = nullptr;
   QLabel* pagesamples_ = nullptr;
