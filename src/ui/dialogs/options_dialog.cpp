@@ -215,6 +215,21 @@ class OptionsForm : public FormDialog {
     return raw;
   }
 
+  // Puts a button to the right of the form's last field, in the same row.
+  QPushButton* besideLastField(QPushButton* button) {
+    const int row = form()->rowCount() - 1;
+    QFormLayout::TakeRowResult taken = form()->takeRow(row);
+    auto* box = new QWidget;
+    auto* h = new QHBoxLayout(box);
+    h->setContentsMargins(0, 0, 0, 0);
+    h->addWidget(taken.fieldItem->widget(), 1);
+    h->addWidget(button);
+    delete taken.fieldItem;
+    form()->insertRow(row, taken.labelItem->widget(), box);
+    delete taken.labelItem;
+    return button;
+  }
+
   QPushButton* browseButton(QLineEdit* edit, const QString& title) {
     auto* b = new QPushButton("Browse...");
     connect(b, &QPushButton::clicked, this, [this, edit, title] {
@@ -231,13 +246,13 @@ class OptionsForm : public FormDialog {
   void addFilesMenus() {
     page("Files/Menus");
     QLineEdit* tmp = addText("Temporary Files Directory:", s_.tmpdir);
-    QPushButton* browseTemporary = browseButton(tmp, "Select Location for Temporary Files");
-    browseTemporary->setObjectName("browseTemporary");
-    form()->addRow("", browseTemporary);
+    besideLastField(browseButton(tmp, "Select Location for Temporary Files"))
+        ->setObjectName("browseTemporary");
     QLineEdit* wav = addText("Initial WAV File Directory:", s_.wavdir);
-    form()->addRow("", browseButton(wav, "Select Initial Location for WAV Files"));
-    addInt("Edits Longer Than (s) Go to Temporary Files:", s_.bigeditthresh, 1, 86400);
-    nextColumn();
+    besideLastField(browseButton(wav, "Select Initial Location for WAV Files"));
+    tmp->setMinimumWidth(320);
+    addInt("Edits Longer Than (s) Go to Temporary Files:", s_.bigeditthresh, 1, 86400)
+        ->setMaximumWidth(90);
     addCheck("Hold Edits in Memory Always", s_.bigeditsinmemory);
     addCheck("Select Whole File After Opening", s_.openselect);
     addCheck("Keep Noise Fingerprint for Next File", s_.keepfingerprint);
