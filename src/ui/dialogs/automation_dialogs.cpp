@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStorageInfo>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
@@ -377,7 +378,17 @@ class BatchModeForm : public FormDialog {
       showButtons();
       QApplication::processEvents();
     }
+    // The batch lets window messages run between its steps: the log grows on screen.
+    QTimer follow;
+    size_t shown = 0;
+    connect(&follow, &QTimer::timeout, this, [this, &shown] {
+      const auto& lines = m_.log();
+      for (; shown < lines.size(); ++shown)
+        log_->appendPlainText(QString::fromStdString(lines[shown]));
+    });
+    if (run) follow.start(100);
     m_.next();
+    follow.stop();
     running_ = false;
     showPage();
   }
