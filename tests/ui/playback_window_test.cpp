@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSlider>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -433,6 +434,63 @@ class PlaybackWindowTest : public QObject {
     save(dlg->grab().toImage(), "equalise_preview.png");
     QVERIFY(run(w->form, "Play/Record | Kill (Stop) Output"));
     waitUntilStopped(ed);
+  }
+
+  void theDeclickPreviewCountsRepairsCouplesItsBarsAndRemoves() {
+    // The tone with a sharp click every quarter second.
+    const std::string clicky = dir_.file("clicky.wav");
+    WavBuilder()
+        .frames(44100 * 4,
+                [](int32_t i) {
+                  const int16_t v = toneLeft(i);
+                  const int16_t c = (i % 11025 == 5000) ? 14000 : 0;
+                  return Frame{static_cast<int16_t>(v / 2 + c), static_cast<int16_t>(-v / 4 - c)};
+                })
+        .write(clicky);
+    Window w;
+    auto backend = std::make_unique<MemoryOutputBackend>(true);
+    w.out = backend.get();
+    w.ed().setOutputBackend(std::move(backend));
+    w.form.FormCreate(false);
+    w.form.show();
+    w.form.openCommandLine(clicky);
+    Editor& ed = w.ed();
+    ed.params.shape = ClickShape::Spike;
+    ed.params.relAmplitude = 300;
+    ed.doc->selStart = 0;
+    ed.doc->selEnd = 44100 * 2;
+    QVERIFY(run(w.form, "Declicking | Declick Preview"));
+    ui::PreviewDialog* dlg = w.form.previewDialog();
+    QVERIFY(dlg);
+    QCOMPARE(dlg->windowTitle(), QStringLiteral("Declick Preview Parameters"));
+    QVERIFY(!dlg->clipButton()->isVisible());
+    const auto label = [&](const QString& start) {
+      for (QLabel* l : dlg->findChildren<QLabel*>())
+        if (l->text().startsWith(start)) return l->text();
+      return QString();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(label("#clicks this pass: ") != "#clicks this pass: 0", 3000);
+    // The width bar drags the repair bar up; the repair bar drags the width bar down.
+    QList<QSlider*> bars = dlg->findChildren<QSlider*>();
+    QCOMPARE(bars.size(), 3);
+    bars[0]->setValue(30);
+    QCOMPARE(ed.params.clickWidth, 30);
+    QVERIFY(ed.params.repairWidth >= 30);
+    QCOMPARE(bars[2]->value(), static_cast<int>(ed.params.repairWidth));
+    bars[2]->setValue(10);
+    QCOMPARE(ed.params.repairWidth, 10);
+    QCOMPARE(ed.params.clickWidth, 10);
+    QCOMPARE(bars[0]->value(), 10);
+    bars[0]->setValue(5);
+    save(dlg->grab().toImage(), "declick_preview.png");
+    // Remove: the preview stops and the clicks of the selection are repaired with undo.
+    QVERIFY(ed.doc->interps.empty());
+    for (QPushButton* b : dlg->findChildren<QPushButton*>())
+      if (b->text() == QStringLiteral("Remove")) b->click();
+    waitUntilStopped(ed);
+    QVERIFY(!w.form.previewDialog());
+    QCOMPARE(ed.clicks.storedCount(), 16);  // two seconds of clicks four times a second
+    QVERIFY(!ed.doc->interps.empty());
   }
 
   void aDeviceThatFailsToOpenGivesItsMessageAndNothingElseChanges() {

@@ -1,5 +1,6 @@
 #include "ui/dialogs/preview_dialogs.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -9,13 +10,16 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
+#include <QSlider>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
 #include <cmath>
 
+#include "config/declick_params.h"
 #include "editor/editor.h"
 
 namespace tolmar::ui {
@@ -119,6 +123,10 @@ QLineEdit* PreviewDialog::addStepper(const QString& label, double small, double 
 
 void PreviewDialog::addWide(QWidget* w) {
   grid_->addWidget(w, rows_++, 0, 1, 2);
+}
+
+void PreviewDialog::hideClip() {
+  clip_->hide();
 }
 
 void PreviewDialog::updateClip() {
@@ -326,6 +334,160 @@ class TEqualisePreview : public PreviewDialog {
   PresetBox<EQPresetList> presets_;
 };
 
+// Declick Preview Parameters.
+class TDeclickPreview : public PreviewDialog {
+ public:
+  TDeclickPreview(Editor& e, QWidget* parent, const DialogEnv& env)
+      : PreviewDialog(e, QStringLiteral("Declick Preview Parameters"), "declickpreviewdialog",
+                      parent, env) {
+    hideClip();
+    DeclickParams& p = ed().params;
+    auto* bars = new QWidget(this);
+    auto* grid = new QGridLayout(bars);
+    width_ = addBar(grid, 0, QStringLiteral("Click Width:"), ClickParamsDialog::kClickWidthMin,
+                    ClickParamsDialog::kClickWidthMax);
+    amp_ = addBar(grid, 1, QStringLiteral("Rel. Ampl:"), ClickParamsDialog::kRelAmpMin,
+                  ClickParamsDialog::kRelAmpMax);
+    repair_ = addBar(grid, 2, QStringLiteral("Repair Width:"), ClickParamsDialog::kRepairWidthMin,
+                     ClickParamsDialog::kRepairWidthMax);
+    addWide(bars);
+    showParams();
+    // The width never stays above the repair width: moving one drags the other.
+    connect(width_, &QSlider::valueChanged, this, [this, &p](int v) {
+      if (syncing_) return;
+      p.clickWidth = static_cast<int16_t>(v);
+      if (p.repairWidth < p.clickWidth) p.repairWidth = p.clickWidth;
+      showParams();
+    });
+    connect(repair_, &QSlider::valueChanged, this, [this, &p](int v) {
+      if (syncing_) return;
+      p.repairWidth = static_cast<int16_t>(v);
+      if (p.clickWidth > p.repairWidth) p.clickWidth = p.repairWidth;
+      showParams();
+    });
+    connect(amp_, &QSlider::valueChanged, this, [this, &p](int v) {
+      if (!syncing_) p.relAmplitude = static_cast<int16_t>(v);
+    });
+
+    shapes_ =
+        radios(QStringLiteral("Shape"), {"Instant", "Spike", "Step", "Hill", "Blip", "Model"},
+               static_cast<int>(p.shape), [&p](int i) { p.shape = static_cast<ClickShape>(i); });
+    methods_ = radios(QStringLiteral("Repair"), {"Linear", "Bezier", "Copy", "Smooth", "AR"},
+                      static_cast<int>(p.repairMethod),
+                      [&p](int i) { p.repairMethod = static_cast<RepairMethod>(i); });
+    times_ = new QLineEdit(QString::number(p.smoothingCount), this);
+    connect(times_, &QLineEdit::textChanged, this, [&p](const QString& t) {
+      bool ok = false;
+      const int n = t.trimmed().isEmpty() ? 0 : t.trimmed().toInt(&ok);
+      if (t.trimmed().isEmpty() || ok)
+        p.smoothingCount = static_cast<int16_t>(std::clamp(n, 0, 99));
+    });
+    // The Smooth method's times box.
+    auto* timesRow = new QWidget(this);
+    auto* timesLayout = new QHBoxLayout(timesRow);
+    timesLayout->setContentsMargins(0, 0, 0, 0);
+    timesLayout->addWidget(new QLabel(QStringLiteral("Smooth times:"), timesRow));
+    timesLayout->addWidget(times_);
+    addWide(timesRow);
+    check(QStringLiteral("Include Updates"), p.includeUpdates);
+    check(QStringLiteral("Declicking On"), p.declickingOn);
+    check(QStringLiteral("Left"), p.processLeft);
+    check(QStringLiteral("Right"), p.processRight);
+
+    thisPass_ = new QLabel(this);
+    lastPass_ = new QLabel(this);
+    addWide(thisPass_);
+    addWide(lastPass_);
+
+    presets_ = new QListWidget(this);
+    std::vector<std::string> names = ed().presets.click.names();
+    std::sort(names.begin(), names.end());
+    for (const std::string& n : names) presets_->addItem(QString::fromStdString(n));
+    addWide(presets_);
+    connect(presets_, &QListWidget::itemClicked, this, [this, &p](QListWidgetItem* it) {
+      const ClickPreset* c = ed().presets.click.get(it->text().toStdString());
+      if (!c) return;
+      p.clickWidth = c->clickWidth;
+      p.repairWidth = c->repairWidth;
+      p.relAmplitude = c->relativeAmplitude;
+      p.displayWidth = c->displayWidth;
+      p.shape = c->shape;
+      showParams();
+    });
+
+    auto* remove = new QPushButton(QStringLiteral("Remove"), this);
+    remove->setToolTip(QStringLiteral("Stop Preview and Remove Clicks"));
+    connect(remove, &QPushButton::clicked, this, [this] {
+      ed().preview.removeRequested = true;
+      ed().StopPlayBtnClick();
+    });
+    addWide(remove);
+    refresh();
+  }
+
+  void refresh() override {
+    thisPass_->setText("#clicks this pass: " + QString::number(ed().preview.clicksThisPass));
+    lastPass_->setText("#clicks last pass: " + QString::number(ed().preview.clicksLastPass));
+  }
+
+ private:
+  QSlider* addBar(QGridLayout* grid, int row, const QString& label, int min, int max) {
+    auto* bar = new QSlider(Qt::Horizontal, this);
+    bar->setRange(min, max);
+    bar->setMinimumWidth(200);
+    auto* value = new QLabel(this);
+    connect(bar, &QSlider::valueChanged, value,
+            [value](int v) { value->setText(QString::number(v)); });
+    grid->addWidget(new QLabel(label, this), row, 0);
+    grid->addWidget(bar, row, 1);
+    grid->addWidget(value, row, 2);
+    return bar;
+  }
+  // The bars and buttons from the parameter set, without writing it back.
+  void showParams() {
+    const DeclickParams& p = ed().params;
+    syncing_ = true;
+    width_->setValue(p.clickWidth);
+    repair_->setValue(p.repairWidth);
+    amp_->setValue(p.relAmplitude);
+    if (shapes_)
+      if (QAbstractButton* b = shapes_->button(static_cast<int>(p.shape))) b->setChecked(true);
+    syncing_ = false;
+  }
+  QButtonGroup* radios(const QString& title, const QStringList& labels, int checked,
+                       std::function<void(int)> set) {
+    auto* box = new QGroupBox(title, this);
+    auto* row = new QHBoxLayout(box);
+    auto* group = new QButtonGroup(box);
+    for (int i = 0; i < labels.size(); ++i) {
+      auto* b = new QRadioButton(labels[i], box);
+      group->addButton(b, i);
+      row->addWidget(b);
+      if (i == checked) b->setChecked(true);
+    }
+    connect(group, &QButtonGroup::idClicked, this, [set](int id) { set(id); });
+    addWide(box);
+    return group;
+  }
+  void check(const QString& text, bool& target) {
+    auto* box = new QCheckBox(text, this);
+    box->setChecked(target);
+    connect(box, &QCheckBox::toggled, this, [&target](bool on) { target = on; });
+    addWide(box);
+  }
+
+  QSlider* width_ = nullptr;
+  QSlider* amp_ = nullptr;
+  QSlider* repair_ = nullptr;
+  QButtonGroup* shapes_ = nullptr;
+  QButtonGroup* methods_ = nullptr;
+  QLineEdit* times_ = nullptr;
+  QLabel* thisPass_ = nullptr;
+  QLabel* lastPass_ = nullptr;
+  QListWidget* presets_ = nullptr;
+  bool syncing_ = false;
+};
+
 // Channel Mix Preview.
 class TChannelMixPreview : public PreviewDialog {
  public:
@@ -410,6 +572,7 @@ class TChannelMixPreview : public PreviewDialog {
 std::unique_ptr<PreviewDialog> createPreviewDialog(const std::string& id, Editor& editor,
                                                    QWidget* parent, const DialogEnv& env) {
   if (id == "CompressPreview") return std::make_unique<TCompPreview>(editor, parent, env);
+  if (id == "DeclickPreview") return std::make_unique<TDeclickPreview>(editor, parent, env);
   if (id == "EqualisePreview") return std::make_unique<TEqualisePreview>(editor, parent, env);
   if (id == "ChannelMixPreview") return std::make_unique<TChannelMixPreview>(editor, parent, env);
   return nullptr;

@@ -30,7 +30,7 @@ class PreviewDialog : public QDialog {
 
   // The window calls this with the play cursor's timer: the clip indicator follows the
   // playback.
-  void refresh();
+  virtual void refresh();
   QPushButton* clipButton() const { return clip_; }
   QCheckBox* bypassBox() const { return bypass_; }
   // The indicator's colours, 0x00BBGGRR.
@@ -46,6 +46,8 @@ class PreviewDialog : public QDialog {
                         std::function<QString(double)> step);
   // A control across both columns, on the next row.
   void addWide(QWidget* w);
+  // A preview whose effect cannot clip shows no indicator.
+  void hideClip();
   void updateClip();
 
  private:
