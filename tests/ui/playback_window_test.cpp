@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTimer>
@@ -491,6 +492,57 @@ class PlaybackWindowTest : public QObject {
     QVERIFY(!w.form.previewDialog());
     QCOMPARE(ed.clicks.storedCount(), 16);  // two seconds of clicks four times a second
     QVERIFY(!ed.doc->interps.empty());
+  }
+
+  void theFilterPreviewStepsItsFrequenciesAndAppliesPresets() {
+    auto w = open(true);
+    Editor& ed = w->ed();
+    Settings::Filter& f = ed.ctx.settings.filter;
+    f = Settings::Filter{};
+    ed.doc->selStart = 44100;
+    ed.doc->selEnd = 44100 * 3;
+    QVERIFY(run(w->form, "Other Effects | Filter Preview"));
+    ui::PreviewDialog* dlg = w->form.previewDialog();
+    QVERIFY(dlg);
+    QCOMPARE(dlg->windowTitle(), QStringLiteral("Filter Preview"));
+    QList<QRadioButton*> radios = dlg->findChildren<QRadioButton*>();
+    QCOMPARE(radios.size(), 12);
+    QVERIFY(radios[0]->isChecked());  // "Filter Off"
+    radios[1]->click();               // section 1: "High Pass"
+    QCOMPARE(f.type[0], 1);
+    // Section 1's arrows: small up, small down, large up, large down.
+    QList<QToolButton*> arrows = dlg->findChildren<QToolButton*>();
+    QCOMPARE(arrows.size(), 12);
+    arrows[0]->click();  // 1000 Hz, below 5000: +50
+    QCOMPARE(f.freq[0], 1050.0);
+    arrows[3]->click();  // large down above 1000: -500
+    QCOMPARE(f.freq[0], 550.0);
+    arrows[3]->click();  // above 500: -100
+    QCOMPARE(f.freq[0], 450.0);
+    QCOMPARE(dlg->findChildren<QLineEdit*>()[0]->text(), QStringLiteral("450"));
+    QList<QScrollBar*> bars = effectBars(dlg);
+    QCOMPARE(bars.size(), 4);  // three slopes and the overall gain
+    bars[0]->setValue(8);
+    QCOMPARE(f.q[0], 0.8);
+    // A preset sets every section through the controls.
+    auto* list = dlg->findChild<QListWidget*>();
+    QVERIFY(list);
+    const auto hum = list->findItems(QStringLiteral("Hum (50+100Hz)"), Qt::MatchExactly);
+    QCOMPARE(hum.size(), 1);
+    emit list->itemClicked(hum[0]);
+    QCOMPARE(f.type[0], 3);
+    QCOMPARE(f.type[1], 3);
+    QCOMPARE(f.freq[1], 100.0);
+    QCOMPARE(f.q[0], 1.0);
+    QVERIFY(radios[3]->isChecked());
+    QCOMPARE(dlg->findChildren<QLineEdit*>()[0]->text(), QStringLiteral("50"));
+    QCOMPARE(bars[0]->value(), 10);
+    const size_t at = w->out->log->buffers.size();
+    QTRY_VERIFY(w->out->log->buffers.size() > at + 1);
+    QCOMPARE(toneFrameOf(w->out->log->buffers[at + 1].samples), -1);
+    save(dlg->grab().toImage(), "filter_preview.png");
+    QVERIFY(run(w->form, "Play/Record | Kill (Stop) Output"));
+    waitUntilStopped(ed);
   }
 
   void aDeviceThatFailsToOpenGivesItsMessageAndNothingElseChanges() {

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -334,6 +335,135 @@ class TEqualisePreview : public PreviewDialog {
   PresetBox<EQPresetList> presets_;
 };
 
+// The filter frequency's up-down step with multiplier m (1 small, 10 large).
+double filterFrequencyStep(double f, bool up, double m) {
+  if (up) {
+    if (f < 200) return f + m;
+    if (f < 500) return f + 5 * m;
+    if (f < 1000) return f + 10 * m;
+    if (f < 5000) return f + 50 * m;
+    if (f < 20000) return f + 100 * m;
+    return f;
+  }
+  if (f > 5000) return f - 100 * m;
+  if (f > 1000) return f - 50 * m;
+  if (f > 500) return f - 10 * m;
+  if (f > 200) return f - 5 * m;
+  if (f > 5) return f - m;
+  return f;
+}
+
+// Filter Preview.
+class TFilterPreview : public PreviewDialog {
+ public:
+  TFilterPreview(Editor& e, QWidget* parent, const DialogEnv& env)
+      : PreviewDialog(e, QStringLiteral("Filter Preview"), "filterpreview", parent, env),
+        presets_(
+            *this, e, e.presets.filter, QStringLiteral("Name for new filter preset:"),
+            [this](const FilterPreset& p) { apply(p); },
+            [this] {
+              const Settings::Filter& f = ed().ctx.settings.filter;
+              FilterPreset p;
+              p.type = f.type;
+              p.freq = f.freq;
+              p.q = f.q;
+              return p;
+            }) {
+    Settings::Filter& f = ed().ctx.settings.filter;
+    for (size_t k = 0; k < 3; ++k) {
+      auto* box = new QGroupBox(QStringLiteral("Filter #%1 ").arg(k + 1), this);
+      auto* grid = new QGridLayout(box);
+      auto* types = new QButtonGroup(box);
+      const QStringList labels{"Filter Off", "High Pass", "Low Pass", "Notch"};
+      auto* typeBox = new QGroupBox(QStringLiteral("Filter Type "), box);
+      auto* typeRow = new QHBoxLayout(typeBox);
+      for (int i = 0; i < labels.size(); ++i) {
+        auto* b = new QRadioButton(labels[i], typeBox);
+        types->addButton(b, i);
+        typeRow->addWidget(b);
+      }
+      if (QAbstractButton* b = types->button(std::clamp(f.type[k], 0, 3))) b->setChecked(true);
+      connect(types, &QButtonGroup::idClicked, this, [&f, k](int id) { f.type[k] = id; });
+      grid->addWidget(typeBox, 0, 0, 1, 3);
+
+      auto* freq = new QLineEdit(QString::number(f.freq[k], 'g'), box);
+      freq->setReadOnly(true);
+      auto* steps = new QHBoxLayout;
+      steps->addWidget(freq);
+      for (double m : {1.0, 10.0}) {
+        auto* pair = new QVBoxLayout;
+        pair->setSpacing(0);
+        QToolButton* up = arrow(Qt::UpArrow, box);
+        QToolButton* down = arrow(Qt::DownArrow, box);
+        connect(up, &QToolButton::clicked, this, [&f, k, m, freq] {
+          f.freq[k] = filterFrequencyStep(f.freq[k], true, m);
+          freq->setText(QString::number(f.freq[k], 'g'));
+        });
+        connect(down, &QToolButton::clicked, this, [&f, k, m, freq] {
+          f.freq[k] = filterFrequencyStep(f.freq[k], false, m);
+          freq->setText(QString::number(f.freq[k], 'g'));
+        });
+        pair->addWidget(up);
+        pair->addWidget(down);
+        steps->addLayout(pair);
+      }
+      grid->addWidget(new QLabel(QStringLiteral("Frequency:"), box), 1, 0);
+      grid->addLayout(steps, 1, 1, 1, 2);
+
+      auto* slope = new QScrollBar(Qt::Horizontal, box);
+      slope->setRange(1, 10);
+      slope->setPageStep(1);
+      slope->setMinimumWidth(160);
+      slope->setValue(std::clamp(static_cast<int>(std::lround(f.q[k] * 10)), 1, 10));
+      connect(slope, &QScrollBar::valueChanged, this, [&f, k](int v) { f.q[k] = v / 10.0; });
+      grid->addWidget(new QLabel(QStringLiteral("Gradual"), box), 2, 0);
+      grid->addWidget(slope, 2, 1);
+      grid->addWidget(new QLabel(QStringLiteral("Steep"), box), 2, 2);
+      addWide(box);
+      types_[k] = types;
+      freqs_[k] = freq;
+      slopes_[k] = slope;
+    }
+    auto* gainRow = new QWidget(this);
+    auto* gainLayout = new QHBoxLayout(gainRow);
+    auto* overall = new QScrollBar(Qt::Vertical, gainRow);
+    overall->setRange(0, 100);
+    overall->setMinimumHeight(80);
+    overall->setValue(100 - static_cast<int>(std::lround(f.overallgain * 100)));
+    auto* overallValue = new QLabel(QString::number(f.overallgain, 'f', 2), gainRow);
+    connect(overall, &QScrollBar::valueChanged, this, [&f, overallValue](int pos) {
+      f.overallgain = (100 - pos) * 0.01;
+      overallValue->setText(QString::number(f.overallgain, 'f', 2));
+    });
+    gainLayout->addWidget(new QLabel(QStringLiteral("Overall\nGain"), gainRow));
+    gainLayout->addWidget(overall);
+    gainLayout->addWidget(overallValue);
+    gainLayout->addStretch(1);
+    addWide(gainRow);
+    addWide(presets_.widget);
+  }
+
+  // A preset's types, frequencies and Q values, through the controls.
+  void apply(const FilterPreset& p) {
+    Settings::Filter& f = ed().ctx.settings.filter;
+    for (size_t k = 0; k < 3; ++k) {
+      f.type[k] = p.type[k];
+      f.freq[k] = p.freq[k];
+      f.q[k] = p.q[k];
+      if (QAbstractButton* b = types_[k]->button(std::clamp(p.type[k], 0, 3))) b->setChecked(true);
+      freqs_[k]->setText(QString::number(p.freq[k], 'g'));
+      const QSignalBlocker quiet(slopes_[k]);
+      slopes_[k]->setValue(std::clamp(static_cast<int>(std::lround(p.q[k] * 10)), 1, 10));
+    }
+  }
+
+ private:
+  std::array<QButtonGroup*, 3> types_{};
+  std::array<QLineEdit*, 3> freqs_{};
+  std::array<QScrollBar*, 3> slopes_{};
+  PresetBox<FilterPresetList> presets_;
+};
+
 // Declick Preview Parameters.
 class TDeclickPreview : public PreviewDialog {
  public:
@@ -573,6 +703,7 @@ std::unique_ptr<PreviewDialog> createPreviewDialog(const std::string& id, Editor
                                                    QWidget* parent, const DialogEnv& env) {
   if (id == "CompressPreview") return std::make_unique<TCompPreview>(editor, parent, env);
   if (id == "DeclickPreview") return std::make_unique<TDeclickPreview>(editor, parent, env);
+  if (id == "FilterPreview") return std::make_unique<TFilterPreview>(editor, parent, env);
   if (id == "EqualisePreview") return std::make_unique<TEqualisePreview>(editor, parent, env);
   if (id == "ChannelMixPreview") return std::make_unique<TChannelMixPreview>(editor, parent, env);
   return nullptr;
