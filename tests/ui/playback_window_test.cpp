@@ -329,11 +329,20 @@ class PlaybackWindowTest : public QObject {
     QTest::qWait(600);  // the buffers already filled with the gain play out
     dlg->clipButton()->click();
     QCOMPARE(dlg->clipColour(), ui::PreviewDialog::kClipGreen);
-    // Stop closes the dialog with the playback.
+    // Stop closes the dialog with the playback; the next one opens where this one was.
+    dlg->move(123, 45);
+    const QPoint at = dlg->pos();
     for (QPushButton* b : dlg->findChildren<QPushButton*>())
       if (b->text() == QStringLiteral("Stop")) b->click();
     waitUntilStopped(ed);
     QVERIFY(!w->form.previewDialog());
+    QCOMPARE(s.dialogpos[2], at.x());  // compressx, compressy
+    QCOMPARE(s.dialogpos[3], at.y());
+    QVERIFY(run(w->form, "Other Effects | Amplify/Compress Preview"));
+    QVERIFY(w->form.previewDialog());
+    QCOMPARE(w->form.previewDialog()->pos(), at);
+    QVERIFY(run(w->form, "Play/Record | Kill (Stop) Output"));
+    waitUntilStopped(ed);
   }
 
   void theChannelMixPreviewAppliesPresetsLiveAndStoresNewOnes() {

@@ -46,8 +46,12 @@ QToolButton* arrow(Qt::ArrowType type, QWidget* parent) {
 }  // namespace
 
 PreviewDialog::PreviewDialog(Editor& editor, const QString& caption, std::string helpTopic,
-                             QWidget* parent, DialogEnv env)
-    : QDialog(parent), ed_(editor), env_(std::move(env)), helpTopic_(std::move(helpTopic)) {
+                             QWidget* parent, DialogEnv env, int slot)
+    : QDialog(parent),
+      ed_(editor),
+      env_(std::move(env)),
+      helpTopic_(std::move(helpTopic)),
+      slot_(slot) {
   setWindowTitle(caption);
   setModal(false);
   setWindowFlag(Qt::WindowStaysOnTopHint);
@@ -94,6 +98,23 @@ PreviewDialog::PreviewDialog(Editor& editor, const QString& caption, std::string
     if (env_.showHelp) env_.showHelp(helpTopic_);
   });
   updateClip();
+}
+
+PreviewDialog::~PreviewDialog() {
+  if (slot_ < 0 || !placed_) return;
+  auto& at = ed_.ctx.settings.dialogpos;
+  at[static_cast<size_t>(2 * slot_)] = pos().x();
+  at[static_cast<size_t>(2 * slot_ + 1)] = pos().y();
+}
+
+void PreviewDialog::showEvent(QShowEvent* event) {
+  if (!placed_ && slot_ >= 0) {
+    const auto& at = ed_.ctx.settings.dialogpos;
+    const int x = at[static_cast<size_t>(2 * slot_)], y = at[static_cast<size_t>(2 * slot_ + 1)];
+    if (x != -1) move(x, y);
+  }
+  placed_ = true;
+  QDialog::showEvent(event);
 }
 
 QLineEdit* PreviewDialog::addStepper(const QString& label, double small, double large,
@@ -147,8 +168,8 @@ namespace {
 class TCompPreview : public PreviewDialog {
  public:
   TCompPreview(Editor& e, QWidget* parent, const DialogEnv& env)
-      : PreviewDialog(e, QStringLiteral("Amplify/Compress Preview"), "ampcomppreview", parent,
-                      env) {
+      : PreviewDialog(e, QStringLiteral("Amplify/Compress Preview"), "ampcomppreview", parent, env,
+                      1) {
     Settings& s = ed().ctx.settings;
     left_ = addStepper(QStringLiteral("Left Gain (dB):"), 0.1, 1.0, [this, &s](double by) {
       s.amplifyfactorl = stepped(s.amplifyfactorl, by, -50.0, 50.0);
@@ -268,7 +289,7 @@ class PresetBox {
 class TEqualisePreview : public PreviewDialog {
  public:
   TEqualisePreview(Editor& e, QWidget* parent, const DialogEnv& env)
-      : PreviewDialog(e, QStringLiteral("Equalise Preview"), "equalisepreview", parent, env),
+      : PreviewDialog(e, QStringLiteral("Equalise Preview"), "equalisepreview", parent, env, 2),
         presets_(
             *this, e, e.presets.eq, QStringLiteral("Name for new equalisation preset:"),
             [this](const EQPreset& p) { apply(p); },
@@ -357,7 +378,7 @@ double filterFrequencyStep(double f, bool up, double m) {
 class TFilterPreview : public PreviewDialog {
  public:
   TFilterPreview(Editor& e, QWidget* parent, const DialogEnv& env)
-      : PreviewDialog(e, QStringLiteral("Filter Preview"), "filterpreview", parent, env),
+      : PreviewDialog(e, QStringLiteral("Filter Preview"), "filterpreview", parent, env, 3),
         presets_(
             *this, e, e.presets.filter, QStringLiteral("Name for new filter preset:"),
             [this](const FilterPreset& p) { apply(p); },
@@ -469,7 +490,7 @@ class TDeclickPreview : public PreviewDialog {
  public:
   TDeclickPreview(Editor& e, QWidget* parent, const DialogEnv& env)
       : PreviewDialog(e, QStringLiteral("Declick Preview Parameters"), "declickpreviewdialog",
-                      parent, env) {
+                      parent, env, 0) {
     hideClip();
     DeclickParams& p = ed().params;
     auto* bars = new QWidget(this);
@@ -622,7 +643,8 @@ class TDeclickPreview : public PreviewDialog {
 class TChannelMixPreview : public PreviewDialog {
  public:
   TChannelMixPreview(Editor& e, QWidget* parent, const DialogEnv& env)
-      : PreviewDialog(e, QStringLiteral("Channel Mix Preview"), "channelmixpreview", parent, env),
+      : PreviewDialog(e, QStringLiteral("Channel Mix Preview"), "channelmixpreview", parent, env,
+                      4),
         presets_(
             *this, e, e.presets.chanmix, QStringLiteral("Name for new channel mixer preset:"),
             [this](const ChanmixPreset& p) { apply(p); },

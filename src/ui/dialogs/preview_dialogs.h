@@ -25,8 +25,12 @@ namespace tolmar::ui {
 
 class PreviewDialog : public QDialog {
  public:
+  // slot: the dialog's place in the remembered positions (declick, compress, equalise,
+  // filter, channel mix), -1 for none.
   PreviewDialog(Editor& editor, const QString& caption, std::string helpTopic, QWidget* parent,
-                DialogEnv env);
+                DialogEnv env, int slot = -1);
+  // The position is written back when the dialog goes.
+  ~PreviewDialog() override;
 
   // The window calls this with the play cursor's timer: the clip indicator follows the
   // playback.
@@ -39,6 +43,7 @@ class PreviewDialog : public QDialog {
   uint32_t clipColour() const { return clipShown_; }
 
  protected:
+  void showEvent(QShowEvent* event) override;
   Editor& ed() { return ed_; }
   // A value shown read-only with up-down buttons of a small and (unless 0) a large step; `step`
   // gets the signed step (0 for the first showing) and returns the text to show.
@@ -60,6 +65,8 @@ class PreviewDialog : public QDialog {
   QCheckBox* context_ = nullptr;
   QPushButton* clip_ = nullptr;
   uint32_t clipShown_ = kClipGreen;
+  int slot_ = -1;
+  bool placed_ = false;
 };
 
 // The dialog of a preview the playback opens ("CompressPreview", ...); none for a preview
