@@ -554,6 +554,48 @@ class PlaybackWindowTest : public QObject {
     waitUntilStopped(ed);
   }
 
+  void theDecracklePreviewDialogSetsTheCrackleValuesLive() {
+    auto w = open(true);
+    Editor& ed = w->ed();
+    ed.spectral.SetFFTSize(2048);
+    ed.ctx.silentMode = true;
+    ed.doc->selStart = 0;
+    ed.doc->selEnd = 2048 * 4;
+    ed.GetFingerprint1Click();
+    ed.ctx.silentMode = false;
+    QVERIFY(ed.fingerprint.present);
+    ed.ctx.settings.keepnoise = false;
+    const double factor = ed.ctx.settings.crackleFactor;
+    ed.doc->selStart = 44100;
+    ed.doc->selEnd = 44100 * 3;
+    ed.DecracklePreview1Click();
+    QVERIFY(ed.ctx.playing);
+    ui::PreviewDialog* dlg = w->form.previewDialog();
+    QVERIFY(dlg);
+    QCOMPARE(dlg->windowTitle(), QStringLiteral("Decrackle Preview"));
+    QVERIFY(!dlg->bypassBox()->isChecked());
+    QCOMPARE(ed.ctx.settings.crackleFactor, factor);  // opening changes nothing
+    QList<QSlider*> bars = dlg->findChildren<QSlider*>();
+    QCOMPARE(bars.size(), 2);
+    bars[0]->setValue(bars[0]->value() == 35 ? 1 : 35);
+    QVERIFY(ed.ctx.settings.crackleFactor != factor);
+    bars[1]->setValue(250);
+    QCOMPARE(ed.ctx.settings.noiseRelamp, 250);
+    // Keep Crackle Only: what plays is the crackle alone, far quieter than the tone.
+    for (QCheckBox* c : dlg->findChildren<QCheckBox*>())
+      if (c->text() == QStringLiteral("Keep Crackle Only")) c->click();
+    QVERIFY(ed.ctx.settings.keepnoise);
+    const size_t at = w->out->log->buffers.size();
+    QTRY_VERIFY(w->out->log->buffers.size() > at + 1);
+    const auto& b = w->out->log->buffers[at + 1].samples;
+    int loud = 0;
+    for (int16_t v : b) loud += std::abs(v) > 1000;
+    QVERIFY2(loud < static_cast<int>(b.size() / 100), qPrintable(QString::number(loud)));
+    ed.ctx.settings.keepnoise = false;
+    QVERIFY(run(w->form, "Play/Record | Kill (Stop) Output"));
+    waitUntilStopped(ed);
+  }
+
   void aDeviceThatFailsToOpenGivesItsMessageAndNothingElseChanges() {
     TMainForm form(true);
     auto backend = std::make_unique<MemoryOutputBackend>();

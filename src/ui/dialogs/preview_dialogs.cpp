@@ -21,6 +21,7 @@
 #include <cmath>
 
 #include "config/declick_params.h"
+#include "dsp/noise_reduction.h"
 #include "editor/editor.h"
 
 namespace tolmar::ui {
@@ -639,6 +640,56 @@ class TDeclickPreview : public PreviewDialog {
   bool syncing_ = false;
 };
 
+// Decrackle Preview: the crackle values of the Reduce Crackle dialog, live.
+class TDecracklePreview : public PreviewDialog {
+ public:
+  TDecracklePreview(Editor& e, QWidget* parent, const DialogEnv& env)
+      : PreviewDialog(e, QStringLiteral("Decrackle Preview"), kReduceCrackleHelpTopic, parent, env),
+        model_(ReduceNoiseModel::forCrackle(e.ctx.settings)) {
+    hideClip();
+    auto* bars = new QWidget(this);
+    auto* grid = new QGridLayout(bars);
+    auto* sensitivity = new QSlider(Qt::Horizontal, bars);
+    sensitivity->setRange(1, 35);
+    sensitivity->setMinimumWidth(200);
+    sensitivity->setValue(model_.sensitivityPosition);
+    auto* sensitivityText = new QLabel(QString::fromStdString(model_.sensitivityLabel()), bars);
+    grid->addWidget(new QLabel(QString::fromLatin1(kSensitivityLabel), bars), 0, 0);
+    grid->addWidget(sensitivity, 0, 1);
+    grid->addWidget(sensitivityText, 0, 2);
+    auto* threshold = new QSlider(Qt::Horizontal, bars);
+    threshold->setRange(ClickParamsDialog::kRelAmpMin, ClickParamsDialog::kRelAmpMax);
+    threshold->setValue(model_.relativeAmplitude);
+    auto* thresholdText =
+        new QLabel(QString::number(model_.relativeAmplitude / 100.0, 'f', 2), bars);
+    grid->addWidget(new QLabel(QString::fromLatin1(kThresholdLabel), bars), 1, 0);
+    grid->addWidget(threshold, 1, 1);
+    grid->addWidget(thresholdText, 1, 2);
+    addWide(bars);
+    auto* keep = new QCheckBox(QString::fromLatin1(kKeepCrackleLabel), this);
+    keep->setChecked(model_.keep);
+    addWide(keep);
+    // Written only when the user changes something: opening changes no setting.
+    connect(sensitivity, &QSlider::valueChanged, this, [this, sensitivityText](int v) {
+      model_.sensitivityPosition = v;
+      sensitivityText->setText(QString::fromStdString(model_.sensitivityLabel()));
+      model_.storeCrackle(ed().ctx.settings);
+    });
+    connect(threshold, &QSlider::valueChanged, this, [this, thresholdText](int v) {
+      model_.relativeAmplitude = v;
+      thresholdText->setText(QString::number(v / 100.0, 'f', 2));
+      model_.storeCrackle(ed().ctx.settings);
+    });
+    connect(keep, &QCheckBox::toggled, this, [this](bool on) {
+      model_.keep = on;
+      model_.storeCrackle(ed().ctx.settings);
+    });
+  }
+
+ private:
+  ReduceNoiseModel model_;
+};
+
 // Channel Mix Preview.
 class TChannelMixPreview : public PreviewDialog {
  public:
@@ -725,6 +776,7 @@ std::unique_ptr<PreviewDialog> createPreviewDialog(const std::string& id, Editor
                                                    QWidget* parent, const DialogEnv& env) {
   if (id == "CompressPreview") return std::make_unique<TCompPreview>(editor, parent, env);
   if (id == "DeclickPreview") return std::make_unique<TDeclickPreview>(editor, parent, env);
+  if (id == "DecracklePreview") return std::make_unique<TDecracklePreview>(editor, parent, env);
   if (id == "FilterPreview") return std::make_unique<TFilterPreview>(editor, parent, env);
   if (id == "EqualisePreview") return std::make_unique<TEqualisePreview>(editor, parent, env);
   if (id == "ChannelMixPreview") return std::make_unique<TChannelMixPreview>(editor, parent, env);
