@@ -21,6 +21,7 @@
 #include <cmath>
 
 #include "config/declick_params.h"
+#include "dsp/effect_controls.h"
 #include "dsp/noise_reduction.h"
 #include "editor/editor.h"
 
@@ -294,11 +295,7 @@ class TEqualisePreview : public PreviewDialog {
         presets_(
             *this, e, e.presets.eq, QStringLiteral("Name for new equalisation preset:"),
             [this](const EQPreset& p) { apply(p); },
-            [this] {
-              EQPreset p;
-              p.dbGain = ed().ctx.settings.equalise.dbgain;
-              return p;
-            }) {
+            [this] { return equaliser_controls::presetFrom(ed().ctx.settings.equalise, ""); }) {
     Settings::Equalise& eq = ed().ctx.settings.equalise;
     auto* bands = new QWidget(this);
     auto* row = new QGridLayout(bands);
@@ -357,24 +354,6 @@ class TEqualisePreview : public PreviewDialog {
   PresetBox<EQPresetList> presets_;
 };
 
-// The filter frequency's up-down step with multiplier m (1 small, 10 large).
-double filterFrequencyStep(double f, bool up, double m) {
-  if (up) {
-    if (f < 200) return f + m;
-    if (f < 500) return f + 5 * m;
-    if (f < 1000) return f + 10 * m;
-    if (f < 5000) return f + 50 * m;
-    if (f < 20000) return f + 100 * m;
-    return f;
-  }
-  if (f > 5000) return f - 100 * m;
-  if (f > 1000) return f - 50 * m;
-  if (f > 500) return f - 10 * m;
-  if (f > 200) return f - 5 * m;
-  if (f > 5) return f - m;
-  return f;
-}
-
 // Filter Preview.
 class TFilterPreview : public PreviewDialog {
  public:
@@ -383,14 +362,7 @@ class TFilterPreview : public PreviewDialog {
         presets_(
             *this, e, e.presets.filter, QStringLiteral("Name for new filter preset:"),
             [this](const FilterPreset& p) { apply(p); },
-            [this] {
-              const Settings::Filter& f = ed().ctx.settings.filter;
-              FilterPreset p;
-              p.type = f.type;
-              p.freq = f.freq;
-              p.q = f.q;
-              return p;
-            }) {
+            [this] { return filter_controls::presetFrom(ed().ctx.settings.filter, ""); }) {
     Settings::Filter& f = ed().ctx.settings.filter;
     for (size_t k = 0; k < 3; ++k) {
       auto* box = new QGroupBox(QStringLiteral("Filter #%1 ").arg(k + 1), this);
@@ -418,11 +390,11 @@ class TFilterPreview : public PreviewDialog {
         QToolButton* up = arrow(Qt::UpArrow, box);
         QToolButton* down = arrow(Qt::DownArrow, box);
         connect(up, &QToolButton::clicked, this, [&f, k, m, freq] {
-          f.freq[k] = filterFrequencyStep(f.freq[k], true, m);
+          f.freq[k] = filter_controls::stepFrequency(f.freq[k], true, m);
           freq->setText(QString::number(f.freq[k], 'g'));
         });
         connect(down, &QToolButton::clicked, this, [&f, k, m, freq] {
-          f.freq[k] = filterFrequencyStep(f.freq[k], false, m);
+          f.freq[k] = filter_controls::stepFrequency(f.freq[k], false, m);
           freq->setText(QString::number(f.freq[k], 'g'));
         });
         pair->addWidget(up);
@@ -699,17 +671,7 @@ class TChannelMixPreview : public PreviewDialog {
         presets_(
             *this, e, e.presets.chanmix, QStringLiteral("Name for new channel mixer preset:"),
             [this](const ChanmixPreset& p) { apply(p); },
-            [this] {
-              const Settings::Mixer& m = ed().ctx.settings.mixer;
-              ChanmixPreset p;
-              p.leftleft = m.leftleft;
-              p.leftright = m.leftright;
-              p.rightleft = m.rightleft;
-              p.rightright = m.rightright;
-              p.leftInvert = m.leftinvert;
-              p.rightInvert = m.rightinvert;
-              return p;
-            }) {
+            [this] { return mix_controls::presetFrom(ed().ctx.settings.mixer, ""); }) {
     Settings::Mixer& m = ed().ctx.settings.mixer;
     auto* newLeft = new QGroupBox(QStringLiteral("New Left "), this);
     auto* leftGrid = new QGridLayout(newLeft);
