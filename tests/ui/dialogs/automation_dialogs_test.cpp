@@ -24,12 +24,7 @@
 namespace tolmar::ui {
 namespace {
 
-template <class W>
-W* byText(QWidget* dialog, const QString& text) {
-  for (W* w : dialog->findChildren<W*>())
-    if (w->text() == text) return w;
-  return nullptr;
-}
+using test::byText;
 
 // The list or field a label names.
 template <class W>

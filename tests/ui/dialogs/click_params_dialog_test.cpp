@@ -29,12 +29,7 @@ QList<QScrollBar*> bars(QWidget* dialog) {
   return own;
 }
 
-template <class W>
-W* byText(QWidget* dialog, const QString& text) {
-  for (W* w : dialog->findChildren<W*>())
-    if (w->text() == text) return w;
-  return nullptr;
-}
+using test::byText;
 
 // The Set Declick Parameters command, with its dialog shown and driven by `drive`.
 struct ClickParamsCommandTest : ::testing::Test {

@@ -49,4 +49,12 @@ void typeAndTab(QWidget* dialog, const QString& text);
 // The widget that has the keyboard focus inside the dialog.
 QWidget* focused(QWidget* dialog);
 
+// The first child of kind W whose text is `text` (a button, a check box), or null.
+template <class W>
+W* byText(QWidget* dialog, const QString& text) {
+  for (W* w : dialog->findChildren<W*>())
+    if (w->text() == text) return w;
+  return nullptr;
+}
+
 }  // namespace tolmar::ui::test

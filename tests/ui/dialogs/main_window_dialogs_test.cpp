@@ -21,12 +21,7 @@
 namespace tolmar::ui {
 namespace {
 
-template <class W>
-W* byText(QWidget* dialog, const QString& text) {
-  for (W* w : dialog->findChildren<W*>())
-    if (w->text() == text) return w;
-  return nullptr;
-}
+using test::byText;
 
 TEST(MainWindowDialogs, TheOptionsCommandOpensTheDialogWhoseHelpAndShortcutsReachTheWindow) {
   tolmar::test::TempDir dir;

@@ -45,12 +45,7 @@ QLineEdit* typedField(QWidget& d, const QString& name) {
   return nullptr;
 }
 
-template <class W>
-W* byText(QWidget* dialog, const QString& text) {
-  for (W* w : dialog->findChildren<W*>())
-    if (w->text() == text) return w;
-  return nullptr;
-}
+using test::byText;
 
 // The Options command of an editor whose VESKOR.INI lives in a temporary directory; `drive`
 // works the dialog the command opens.

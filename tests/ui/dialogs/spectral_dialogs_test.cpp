@@ -30,12 +30,7 @@ namespace {
 
 using tolmar::test::Frame;
 
-template <class W>
-W* byText(QWidget* dialog, const QString& text) {
-  for (W* w : dialog->findChildren<W*>())
-    if (w->text() == text) return w;
-  return nullptr;
-}
+using test::byText;
 
 QGroupBox* groupTitled(QWidget* dialog, const QString& title) {
   for (QGroupBox* g : dialog->findChildren<QGroupBox*>())
