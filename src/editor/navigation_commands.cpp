@@ -338,6 +338,14 @@ void ViewCommands::PreviousRevolution1Click() {
   refresh();
 }
 
+std::optional<FieldProblem> ViewCommands::gotoTimeProblem(const GotoTimeModel& model) const {
+  const Editor& e = ed();
+  if (!e.doc) return std::nullopt;
+  if (!parseTime(model.time, e.ctx.sampleRate, e.ctx.settings.timeinframes, e.doc->cues))
+    return FieldProblem{kInvalidTimeText, 0};
+  return std::nullopt;
+}
+
 void ViewCommands::goToTime(const GotoTimeModel& model) {
   Editor& e = ed();
   if (!e.doc) return;
@@ -356,8 +364,12 @@ void ViewCommands::Goto1Click() {
   Editor& e = ed();
   if (!e.doc || e.ctx.batchRunning) return;
   GotoTimeModel model = gotoTime;
+  model.check = [this](const GotoTimeModel& m) { return gotoTimeProblem(m); };
   DialogRequest request{kGotoTimeDialogId, &model};
-  if (!e.ctx.host().runDialog(request)) return;
+  if (!e.ctx.host().runDialog(request)) {
+    e.ctx.abortFlag = true;
+    return;
+  }
   gotoTime = model;
   goToTime(model);
   refresh();
@@ -402,25 +414,78 @@ std::optional<int64_t> wholeNumber(const std::string& text) {
   if (r.ec != std::errc() || r.ptr != last) return std::nullopt;
   return v;
 }
+
+// The region a Mark Region model names: first and last frame, or the problem.
+struct Region {
+  int32_t first = 0, last = 0;
+  std::optional<FieldProblem> problem;
+};
+
+Region resolveRegion(const Editor& e, const MarkRegionModel& model) {
+  Region r;
+  const int32_t lastFrame = std::max(e.doc->lastFrame, 0);
+  const std::string* texts[2] = {&model.startTime, &model.endTime};
+  int32_t at[2] = {0, 0};
+  for (int i = 0; i < 2; ++i) {
+    if (model.markType == MarkRegionModel::BySample) {
+      const auto n = wholeNumber(*texts[i]);
+      if (!n) {
+        r.problem = FieldProblem{notWholeNumberText(*texts[i]), i};
+        return r;
+      }
+      // Sample numbers count from 1.
+      if (*n < 1 || *n > int64_t{lastFrame} + 1) {
+        r.problem = FieldProblem{std::string("\"") + (i == 0 ? "Start" : "End") +
+                                     "\" must be a whole number from 1 to " +
+                                     std::to_string(int64_t{lastFrame} + 1),
+                                 i};
+        return r;
+      }
+      at[i] = static_cast<int32_t>(*n - 1);
+    } else {
+      const auto f =
+          parseTime(*texts[i], e.ctx.sampleRate, e.ctx.settings.timeinframes, e.doc->cues);
+      if (!f) {
+        r.problem = FieldProblem{kInvalidTimeText, i};
+        return r;
+      }
+      at[i] = std::clamp(*f, 0, lastFrame);  // as Go to time holds a time at the file's ends
+    }
+  }
+  if (at[1] < at[0]) {
+    r.problem = FieldProblem{kRegionEndBeforeStartText, 1};
+    return r;
+  }
+  r.first = at[0];
+  r.last = at[1];
+  return r;
+}
 }  // namespace
+
+std::string notWholeNumberText(const std::string& text) {
+  return "'" + text + "' is not a valid whole number";
+}
+
+std::optional<FieldProblem> ViewCommands::markRegionProblem(const MarkRegionModel& model) const {
+  if (!ed().doc) return std::nullopt;
+  return resolveRegion(ed(), model).problem;
+}
 
 void ViewCommands::markRegionApply(const MarkRegionModel& model) {
   Editor& e = ed();
   if (!e.doc) return;
+  // Both ends are checked before either is set: a bad end leaves the whole selection.
+  const Region r = resolveRegion(e, model);
+  if (r.problem) {
+    e.ctx.error(r.problem->text);
+    return;
+  }
   if (model.markType == MarkRegionModel::BySample) {
-    const auto s = wholeNumber(model.startTime);
-    const auto t = wholeNumber(model.endTime);
-    if (!s || !t) {
-      e.ctx.error("'" + (s ? model.endTime : model.startTime) + "' is not a valid whole number");
-      return;
-    }
-    // Sample numbers count from 1; a number off the file is held at its ends.
-    const int64_t last = std::max(e.doc->lastFrame, 0);
-    e.doc->selStart = static_cast<int32_t>(std::clamp<int64_t>(*s - 1, 0, last));
-    e.doc->selEnd = static_cast<int32_t>(std::clamp<int64_t>(*t - 1, 0, last));
+    e.doc->selStart = r.first;
+    e.doc->selEnd = r.last;
   } else {
-    goToTime({model.startTime, GotoTimeModel::SetStart});
-    goToTime({model.endTime, GotoTimeModel::SetEnd});
+    goToTime({model.startTime, GotoTimeModel::SetStart, {}});
+    goToTime({model.endTime, GotoTimeModel::SetEnd, {}});
   }
   selectionChanged();
   showSelection(*e.doc, view, e.ctx.settings);
@@ -430,8 +495,12 @@ void ViewCommands::MarkRegion1Click() {
   Editor& e = ed();
   if (!e.doc || e.ctx.batchRunning) return;
   MarkRegionModel model = markRegion;
+  model.check = [this](const MarkRegionModel& m) { return markRegionProblem(m); };
   DialogRequest request{kMarkRegionDialogId, &model};
-  if (!e.ctx.host().runDialog(request)) return;
+  if (!e.ctx.host().runDialog(request)) {
+    e.ctx.abortFlag = true;
+    return;
+  }
   markRegion = model;
   markRegionApply(model);
   refresh();

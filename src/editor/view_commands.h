@@ -3,6 +3,8 @@
 // A part of the editor core: Editor inherits it, so these handlers are Editor's handlers.
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "document/marker_list.h"
@@ -13,12 +15,22 @@ namespace tolmar {
 
 class Editor;
 
+// What is wrong with a dialog's values: the message, and which of its edits it is about
+// (0 the first, 1 the second).
+struct FieldProblem {
+  std::string text;
+  int field = 0;
+};
+
 // ---- Goto Time dialog (id kGotoTimeDialogId, model GotoTimeModel, caption "Goto Time") ----
 inline constexpr char kGotoTimeDialogId[] = "GotoTime";
 struct GotoTimeModel {
   enum Mark { SetStart = 0, SetEnd = 1, NoMark = 2 };
   std::string time;  // "time", as typed
   int mark = SetStart;
+  // Filled by the core before the dialog opens: OK runs it and keeps the dialog open on a
+  // problem, so that a mistyped time changes nothing.
+  std::function<std::optional<FieldProblem>(const GotoTimeModel&)> check;
 };
 
 // ---- Mark Region dialog (id kMarkRegionDialogId, model MarkRegionModel, caption "Mark Region")
@@ -28,7 +40,13 @@ struct MarkRegionModel {
   std::string startTime;  // "Start:"
   std::string endTime;    // "End:"
   int markType = ByTime;
+  // As for GotoTimeModel.
+  std::function<std::optional<FieldProblem>(const MarkRegionModel&)> check;
 };
+
+// "'<text>' is not a valid whole number"
+std::string notWholeNumberText(const std::string& text);
+inline constexpr char kRegionEndBeforeStartText[] = "The end of the region lies before its start";
 
 inline constexpr char kNoSnapPointsText[] = "No suitable snap points found";
 
@@ -107,9 +125,13 @@ class ViewCommands {
   void snapselectionleft1Click();
   void snapselectionright1Click();
   void SelectionDetails1Click();
-  // Runs the dialogs' OK paths (also used by the window's dialogs).
+  // Runs the dialogs' OK paths (also used by the window's dialogs). A value the check refuses
+  // shows its message and changes nothing.
   void goToTime(const GotoTimeModel& model);
   void markRegionApply(const MarkRegionModel& model);
+  // What the dialogs' OK refuses, for the open document.
+  std::optional<FieldProblem> gotoTimeProblem(const GotoTimeModel& model) const;
+  std::optional<FieldProblem> markRegionProblem(const MarkRegionModel& model) const;
 
   MarkerList markers;
   int32_t audibleMarker = -1;  // heard as a click during playback; -1 for none

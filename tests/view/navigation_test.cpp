@@ -141,6 +141,42 @@ TEST_F(NavigationTest, SelectionCommandsAndTheirMessages) {
   EXPECT_EQ(d().selEnd, 19);
 }
 
+TEST_F(NavigationTest, MarkRegionChecksBothEndsBeforeChangingAnything) {
+  openFrames(44100 * 4);
+  d().selStart = 100;
+  d().selEnd = 200;
+  // A good start with a bad end used to move the start alone.
+  editor.markRegionApply({"00:01.000", "1:x", MarkRegionModel::ByTime, {}});
+  EXPECT_TRUE(host.said("Invalid time specification"));
+  EXPECT_EQ(d().selStart, 100);
+  EXPECT_EQ(d().selEnd, 200);
+
+  const MarkRegionModel reversed{"00:02.000", "00:01.000", MarkRegionModel::ByTime, {}};
+  ASSERT_TRUE(editor.markRegionProblem(reversed));
+  EXPECT_EQ(editor.markRegionProblem(reversed)->text, kRegionEndBeforeStartText);
+  EXPECT_EQ(editor.markRegionProblem(reversed)->field, 1);
+  editor.markRegionApply(reversed);
+  EXPECT_EQ(d().selStart, 100);
+
+  // Sample numbers run from 1 to the frame count; the start is named when it is outside.
+  const auto outside = editor.markRegionProblem({"0", "5", MarkRegionModel::BySample, {}});
+  ASSERT_TRUE(outside);
+  EXPECT_EQ(outside->text, "\"Start\" must be a whole number from 1 to 176400");
+  EXPECT_EQ(outside->field, 0);
+  EXPECT_FALSE(editor.markRegionProblem({"1", "176400", MarkRegionModel::BySample, {}}));
+  editor.markRegionApply({"1", "176400", MarkRegionModel::BySample, {}});
+  EXPECT_EQ(d().selStart, 0);
+  EXPECT_EQ(d().selEnd, 176399);
+
+  // A time past the end stands for the last frame, as Goto Time holds it.
+  editor.markRegionApply({"00:03.000", "09:00.000", MarkRegionModel::ByTime, {}});
+  EXPECT_EQ(d().selStart, 3 * 44100);
+  EXPECT_EQ(d().selEnd, 176399);
+  EXPECT_FALSE(editor.gotoTimeProblem({"00:01.500", GotoTimeModel::SetStart, {}}));
+  EXPECT_EQ(editor.gotoTimeProblem({"later", GotoTimeModel::SetStart, {}})->text,
+            "Invalid time specification");
+}
+
 TEST_F(NavigationTest, HistoryWrapsAfterTenAndRevisitingAddsNothing) {
   ViewHistory h;
   for (int i = 0; i < 12; ++i) h.record(i * 10, i * 10 + 5);

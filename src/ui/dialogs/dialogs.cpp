@@ -19,11 +19,13 @@
 #include "editor/effect_commands.h"
 #include "editor/macro_dialogs.h"
 #include "editor/replace.h"
+#include "editor/view_commands.h"
 #include "ui/dialogs/analysis_dialogs.h"
 #include "ui/dialogs/automation_dialogs.h"
 #include "ui/dialogs/click_params_dialog.h"
 #include "ui/dialogs/level_dialogs.h"
 #include "ui/dialogs/model_dialogs.h"
+#include "ui/dialogs/navigation_dialogs.h"
 #include "ui/dialogs/options_dialog.h"
 #include "ui/dialogs/spectral_dialogs.h"
 
@@ -50,6 +52,8 @@ const std::map<std::string, Factory>& factories() {
       {kSelectReplacementDataDialogId, factory(&makeSelectReplacementDataDialog)},
       {kFindClicksResultDialogId, factory(&makeFindClicksResultDialog)},
       {kGotoClickDialogId, factory(&makeGotoClickDialog)},
+      {kGotoTimeDialogId, factory(&makeGotoTimeDialog)},
+      {kMarkRegionDialogId, factory(&makeMarkRegionDialog)},
       {"AddCue", factory(&makeAddCueDialog)},
       {"AddRegularCues", factory(&makeRegularCuesDialog)},
       {"GotoCue", factory(&makeGotoCueDialog)},

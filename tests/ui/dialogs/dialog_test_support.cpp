@@ -61,6 +61,12 @@ void showAndWait(QWidget* dialog) {
   QApplication::processEvents();
 }
 
+void waitForFocus(QWidget* dialog) {
+  dialog->activateWindow();
+  (void)QTest::qWaitForWindowActive(dialog, 2000);
+  (void)QTest::qWaitFor([dialog] { return dialog->focusWidget() != nullptr; }, 2000);
+}
+
 void typeAndTab(QWidget* dialog, const QString& text) {
   QWidget* target = focused(dialog) ? focused(dialog) : dialog;
   QTest::keyClicks(target, text);

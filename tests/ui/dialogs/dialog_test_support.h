@@ -44,6 +44,9 @@ class ModalDriver {
 
 // Shows the dialog and waits until it is exposed, so keys and focus behave as for a user.
 void showAndWait(QWidget* dialog);
+// Activates a dialog that is already showing and waits until a field of it has the focus, as
+// it has when a user starts typing.
+void waitForFocus(QWidget* dialog);
 // Types text into the focused widget, then presses Tab.
 void typeAndTab(QWidget* dialog, const QString& text);
 // The widget that has the keyboard focus inside the dialog.
