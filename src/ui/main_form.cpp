@@ -21,10 +21,14 @@
 #include <map>
 
 #include "document/time_text.h"
+#include "dsp/frequency_analysis.h"
 #include "editor/command_table.h"
+#include "editor/declick_commands.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/help_window.h"
+#include "ui/dialogs/model_dialogs.h"
 #include "ui/dialogs/preview_dialogs.h"
+#include "ui/dialogs/spectral_dialogs.h"
 #include "ui/wave_area.h"
 
 namespace tolmar {
@@ -212,6 +216,11 @@ void TMainForm::idlePass() {
     if (table[i].handler == "Undo1Click" || table[i].handler == "Redo1Click")
       a->setText(QString::fromStdString(commandCaption(e, table[i])));
   }
+  if (clickResult_) {
+    const Command* remove = findHandler("RemoveAllClicks1Click");
+    clickResult_->setRemoveAvailable(remove && tolmar::isEnabled(*remove, state) &&
+                                     !progressShowing());
+  }
   // The time scroller follows the page.
   const bool scroller = e.ctx.settings.timescroller && e.doc;
   filesegbar_->setVisible(scroller);
@@ -381,7 +390,7 @@ void TMainForm::playCursorStopped() {
 }
 
 void TMainForm::previewOpened(const std::string& id) {
-  ui::DialogEnv env{[this](const std::string& topic) { showHelp(topic); }};
+  const ui::DialogEnv env = dialogEnv();
   preview_ = ui::createPreviewDialog(id, *editor_, this, env);
   if (preview_) preview_->show();
 }
@@ -505,9 +514,40 @@ std::optional<std::string> TMainForm::saveFileDialog(const FileDialogSpec& spec)
   return f.toStdString();
 }
 
+ui::DialogEnv TMainForm::dialogEnv() {
+  ui::DialogEnv env;
+  env.showHelp = [this](const std::string& topic) { showHelp(topic); };
+  return env;
+}
+
+bool TMainForm::removeFoundClicks() {
+  const Command* remove = findHandler("RemoveAllClicks1Click");
+  return remove && routeCommand(*remove);
+}
+
+bool TMainForm::openLiveWindow(DialogRequest& request, const ui::DialogEnv& env) {
+  ui::FormDialog* window = nullptr;
+  if (request.id == kFindClicksResultDialogId) {
+    const auto& m = *static_cast<FindClicksResultModel*>(request.model);
+    clickResult_ = std::make_unique<ui::FindClicksResultWindow>(
+        m.count, [this] { return removeFoundClicks(); }, this, env);
+    window = clickResult_.get();
+  } else if (request.id == kFrequencyAnalysisDialogId) {
+    spectrum_ =
+        ui::makeFrequencyAnalysisWindow(*static_cast<SpectrumModel*>(request.model), this, env);
+    window = spectrum_.get();
+  }
+  if (!window) return false;
+  window->show();
+  window->raise();
+  scheduleIdle();
+  return true;
+}
+
 bool TMainForm::runDialog(DialogRequest& request) {
   if (interactive_) {
-    ui::DialogEnv env{[this](const std::string& topic) { showHelp(topic); }};
+    const ui::DialogEnv env = dialogEnv();
+    if (request.model && openLiveWindow(request, env)) return true;
     if (ui::createDialog(request, this, env)) return ui::runDialog(request, this, env);
   }
   message(MsgKind::Information, "The \"" + request.id + "\" dialog is not built yet.");

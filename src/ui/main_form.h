@@ -19,12 +19,13 @@ class QTimer;
 namespace tolmar {
 
 namespace ui {
-class PreviewDialog;
-}
-class WaveArea;
-namespace ui {
+class FindClicksResultWindow;
+class FormDialog;
 class HelpWindow;
-}
+class PreviewDialog;
+struct DialogEnv;
+}  // namespace ui
+class WaveArea;
 
 class TMainForm : public QMainWindow, public Host {
   Q_OBJECT
@@ -80,6 +81,13 @@ class TMainForm : public QMainWindow, public Host {
   void playCursorStopped() override;
   void previewOpened(const std::string& id) override;
   void previewClosed(const std::string& id) override;
+  // The windows that stay open beside the editor: the last Find All Clicks result and the last
+  // Frequency Analysis, if any (they may be hidden after Close).
+  ui::FindClicksResultWindow* clickResultWindow() { return clickResult_.get(); }
+  ui::FormDialog* spectrumWindow() { return spectrum_.get(); }
+  // The result window's Remove: Remove All Clicks through the command routing, so that it is
+  // refused while an operation runs and acts on the click list as it is now.
+  bool removeFoundClicks();
   // The preview dialog showing, if any.
   ui::PreviewDialog* previewDialog() { return preview_.get(); }
   // The play cursor's timer (PlaybackTimer), for tests that step it.
@@ -91,6 +99,9 @@ class TMainForm : public QMainWindow, public Host {
 
  private:
   void buildMenus();
+  ui::DialogEnv dialogEnv();
+  // Opens a window that stays open (true), or none for a dialog that is modal.
+  bool openLiveWindow(DialogRequest& request, const ui::DialogEnv& env);
   void cancelbtnClick();
   void scheduleIdle();
   void PlaybackTimerTimer();
@@ -111,6 +122,9 @@ class TMainForm : public QMainWindow, public Host {
   QTimer* pollTimer_ = nullptr;
   QTimer* PlaybackTimer_ = nullptr;
   std::unique_ptr<ui::PreviewDialog> preview_;
+  // After editor_: they go before the core they call.
+  std::unique_ptr<ui::FindClicksResultWindow> clickResult_;
+  std::unique_ptr<ui::FormDialog> spectrum_;
   std::vector<QAction*> actions_;  // parallel to commandTable()
   bool idleScheduled_ = false;
   int busyDepth_ = 0;

@@ -159,20 +159,33 @@ DialogPtr makeSelectReplacementDataDialog(SelectReplacementDataModel& m, QWidget
 
 // ---- Clicks ----
 
+FindClicksResultWindow::FindClicksResultWindow(int32_t count, std::function<bool()> remove,
+                                               QWidget* parent, const DialogEnv& env)
+    : FormDialog("Find Clicks Result", parent, env), count_(count), remove_(std::move(remove)) {
+  addNote(q(findClicksResultText(count)));
+  addButtons("OK", "");
+  removeButton_ = new QPushButton("Remove");
+  removeButton_->setToolTip("Remove All Clicks");
+  removeButton_->setEnabled(count >= 1);
+  addExtraButton(removeButton_);
+  QObject::connect(removeButton_, &QPushButton::clicked, this, [this] {
+    if (count_ >= 1 && remove_ && remove_()) accept();
+  });
+}
+
+void FindClicksResultWindow::setRemoveAvailable(bool available) {
+  removeButton_->setEnabled(available && count_ >= 1);
+}
+
 DialogPtr makeFindClicksResultDialog(FindClicksResultModel& m, QWidget* parent,
                                      const DialogEnv& env) {
-  auto d = std::make_unique<FormDialog>("Find Clicks Result", parent, env);
-  d->addNote(q(findClicksResultText(m.count)));
-  d->addButtons("OK", "");
-  auto* remove = new QPushButton("Remove");
-  remove->setEnabled(m.count >= 1);
-  d->addExtraButton(remove);
-  FormDialog* dialog = d.get();
-  QObject::connect(remove, &QPushButton::clicked, dialog, [dialog, &m] {
-    m.removeRequested = true;
-    dialog->accept();
-  });
-  return d;
+  return std::make_unique<FindClicksResultWindow>(
+      m.count,
+      [&m] {
+        m.removeRequested = true;
+        return true;
+      },
+      parent, env);
 }
 
 DialogPtr makeGotoClickDialog(GotoClickModel& m, QWidget* parent, const DialogEnv& env) {

@@ -168,7 +168,9 @@ class ReduceNoiseForm : public FormDialog {
 class PlotArea : public QWidget {
  public:
   using Painter = void (*)(QPainter&, const void*, int, int);
-  PlotArea(const void* model, Painter paint, QSize size) : model_(model), paint_(paint) {
+  // `keep` holds the model when the plot owns it.
+  PlotArea(const void* model, Painter paint, QSize size, std::shared_ptr<const void> keep = {})
+      : model_(model), paint_(paint), keep_(std::move(keep)) {
     setMinimumSize(size);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   }
@@ -182,6 +184,7 @@ class PlotArea : public QWidget {
  private:
   const void* model_;
   Painter paint_;
+  std::shared_ptr<const void> keep_;
 };
 
 class GraphForm : public FormDialog {
@@ -285,6 +288,18 @@ std::unique_ptr<FormDialog> makeFrequencyAnalysisDialog(SpectrumModel& m, QWidge
         paintSpectrum(p, *static_cast<const SpectrumModel*>(model), w, h);
       },
       QSize(740, 560));
+  return std::make_unique<GraphForm>(kFrequencyAnalysisCaption, plot, parent, env);
+}
+
+std::unique_ptr<FormDialog> makeFrequencyAnalysisWindow(SpectrumModel model, QWidget* parent,
+                                                        const DialogEnv& env) {
+  auto owned = std::make_shared<const SpectrumModel>(std::move(model));
+  auto* plot = new PlotArea(
+      owned.get(),
+      [](QPainter& p, const void* m, int w, int h) {
+        paintSpectrum(p, *static_cast<const SpectrumModel*>(m), w, h);
+      },
+      QSize(740, 560), owned);
   return std::make_unique<GraphForm>(kFrequencyAnalysisCaption, plot, parent, env);
 }
 

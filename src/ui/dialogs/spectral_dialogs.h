@@ -23,6 +23,10 @@ std::unique_ptr<FormDialog> makeReduceNoiseDialog(ReduceNoiseModel& m, QWidget* 
 std::unique_ptr<FormDialog> makeFrequencyAnalysisDialog(SpectrumModel& m, QWidget* parent,
                                                         const DialogEnv& env);
 
+// The same window over its own copy of the spectra, to stay open while the user goes on.
+std::unique_ptr<FormDialog> makeFrequencyAnalysisWindow(SpectrumModel model, QWidget* parent,
+                                                        const DialogEnv& env);
+
 // "Clipping Analysis": the histogram of clip widths. One "Close" button.
 std::unique_ptr<FormDialog> makeClippingDialog(ClippingHistogramModel& m, QWidget* parent,
                                                const DialogEnv& env);
