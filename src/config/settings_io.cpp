@@ -445,6 +445,44 @@ void writeDialogPositions(IniFile& ini, const Settings& settings) {
   visitDialogPositions(copy, writer);
 }
 
+namespace {
+
+bool isPreviewDialogKey(std::string_view stem) {
+  return stem == "declick" || stem == "compress" || stem == "equalise" || stem == "filter" ||
+         stem == "chanmix";
+}
+
+bool isDialogKey(std::string_view stem) {
+  if (stem.empty() || stem.size() > 40) return false;
+  for (char c : stem)
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+  return true;
+}
+
+}  // namespace
+
+DialogPositions readOtherDialogPositions(const IniFile& ini) {
+  DialogPositions out;
+  for (std::string key : ini.keyNames(kDialogpos)) {
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (key.size() < 2 || key.back() != 'x') continue;
+    const std::string stem = key.substr(0, key.size() - 1);
+    if (!isDialogKey(stem) || isPreviewDialogKey(stem)) continue;
+    const auto x = parseInteger(ini.readString(kDialogpos, stem + "x", ""));
+    const auto y = parseInteger(ini.readString(kDialogpos, stem + "y", ""));
+    if (x && y) out[stem] = {*x, *y};
+  }
+  return out;
+}
+
+void writeOtherDialogPositions(IniFile& ini, const DialogPositions& positions) {
+  for (const auto& [stem, at] : positions) {
+    if (!isDialogKey(stem) || isPreviewDialogKey(stem) || at.x == -1 || at.y == -1) continue;
+    ini.writeInteger(kDialogpos, stem + "x", at.x);
+    ini.writeInteger(kDialogpos, stem + "y", at.y);
+  }
+}
+
 WindowPosition readWindowPosition(const IniFile& ini) {
   WindowPosition pos;
   const int top = ini.readInteger("Startpos", "top", -1);

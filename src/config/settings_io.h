@@ -4,6 +4,7 @@
 // and saves it.
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,6 +43,20 @@ void storeDeclick(const DeclickParams& params, Settings& settings);
 void readDialogPositions(const IniFile& ini, Settings& settings);
 // Erases [Dialogpos] and writes its ten values.
 void writeDialogPositions(IniFile& ini, const Settings& settings);
+
+// [Dialogpos] of every other dialog, by its key (lower-case letters and digits): "<key>x" and
+// "<key>y". -1 = default position.
+struct DialogPosition {
+  int x = -1;
+  int y = -1;
+};
+using DialogPositions = std::map<std::string, DialogPosition>;
+// Pairs whose two values are numbers; a half pair is left out (that dialog opens at its default
+// place), and so are the five preview dialogs' keys, which Settings holds.
+DialogPositions readOtherDialogPositions(const IniFile& ini);
+// Adds the pairs to [Dialogpos] (after writeDialogPositions, which erases the section); a pair
+// that is -1 or whose key is not a dialog key is not written.
+void writeOtherDialogPositions(IniFile& ini, const DialogPositions& positions);
 
 // [Startpos]: the main window. A missing `top` means the window was closed maximised.
 struct WindowPosition {

@@ -78,6 +78,8 @@ class Editor : public EditorCore,
   // Close: window and dialog positions, every setting, the shortcut table when it changed.
   // False (with a message) when the file cannot be written.
   bool writeSettingsAtClose(const WindowPosition& window);
+  // Where each dialog other than the five previews was last closed ([Dialogpos]).
+  DialogPositions dialogPositions;
   std::string titleText() const;
   void refreshTitle();
   void TruncateExtraData1Click();

@@ -9,6 +9,7 @@ StartupResult Editor::readSettingsAtStartup(const IniFile* overrides) {
   if (iniFile.path().empty()) iniFile.setPath(configFilePath());
   StartupResult result = readConfigurationAtStartup(ctx, iniFile, presets, macros, overrides);
   shortcuts.read(iniFile);
+  dialogPositions = readOtherDialogPositions(iniFile);
   applyStoredDeclick(ctx.settings, params);
   applyStartupFFTSize();
   return result;
@@ -23,6 +24,7 @@ bool Editor::writeSettingsAtClose(const WindowPosition& window) {
   }
   storeDeclick(params, ctx.settings);
   writeConfigurationAtClose(iniFile, ctx.settings, window);
+  writeOtherDialogPositions(iniFile, dialogPositions);
   shortcuts.write(iniFile, ctx.settings.debugDcp);
   std::string error;
   if (!iniFile.save(&error)) {

@@ -251,8 +251,9 @@ void TMainForm::FormCreate(bool restorePosition) {
     if (r.window.maximised) {
       setWindowState(Qt::WindowMaximized);
     } else {
-      move(r.window.left, r.window.top);
       resize(r.window.width, r.window.height);
+      // A screen that is gone since the last run must not leave the window out of reach.
+      move(ui::keepOnScreen(QRect(r.window.left, r.window.top, r.window.width, r.window.height)));
     }
   }
   idlePass();
@@ -276,6 +277,9 @@ void TMainForm::openCommandLine(const std::string& path) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* e) {
+  // Windows still open are written where they stand.
+  if (clickResult_ && clickResult_->isVisible()) clickResult_->storePosition();
+  if (spectrum_ && spectrum_->isVisible()) spectrum_->storePosition();
   WindowPosition w;
   w.maximised = isMaximized();
   w.top = geometry().top();
@@ -517,6 +521,7 @@ std::optional<std::string> TMainForm::saveFileDialog(const FileDialogSpec& spec)
 ui::DialogEnv TMainForm::dialogEnv() {
   ui::DialogEnv env;
   env.showHelp = [this](const std::string& topic) { showHelp(topic); };
+  env.positions = &editor_->dialogPositions;
   return env;
 }
 
@@ -527,6 +532,9 @@ bool TMainForm::removeFoundClicks() {
 
 bool TMainForm::openLiveWindow(DialogRequest& request, const ui::DialogEnv& env) {
   ui::FormDialog* window = nullptr;
+  // A new result takes the place of the old one, where the user put it.
+  for (ui::FormDialog* old : {static_cast<ui::FormDialog*>(clickResult_.get()), spectrum_.get()})
+    if (old && old->isVisible()) old->storePosition();
   if (request.id == kFindClicksResultDialogId) {
     const auto& m = *static_cast<FindClicksResultModel*>(request.model);
     clickResult_ = std::make_unique<ui::FindClicksResultWindow>(
@@ -538,6 +546,7 @@ bool TMainForm::openLiveWindow(DialogRequest& request, const ui::DialogEnv& env)
     window = spectrum_.get();
   }
   if (!window) return false;
+  window->rememberPosition(*env.positions, ui::dialogPositionKey(request.id));
   window->show();
   window->raise();
   scheduleIdle();

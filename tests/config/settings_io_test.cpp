@@ -300,6 +300,35 @@ TEST_F(SettingsIo, WindowAndDialogPositions) {
   EXPECT_EQ(back.dialogpos, s.dialogpos);
 }
 
+TEST_F(SettingsIo, EveryOtherDialogKeepsItsPairBesideThePreviewPositions) {
+  IniFile ini;
+  ini.parse(
+      "[Dialogpos]\nGotoTimeX=40\ngototimey=-12\nmarkrgndlgx=7\n"  // a half pair
+      "optionsx=abc\noptionsy=3\n"                                 // not a number
+      "declickx=5\ndeclicky=6\n");                                 // the preview's own slot
+  DialogPositions read = readOtherDialogPositions(ini);
+  ASSERT_EQ(read.size(), 1u);
+  EXPECT_EQ(read["gototime"].x, 40);
+  EXPECT_EQ(read["gototime"].y, -12);
+
+  read["frequencyanalysis"] = {300, 200};
+  read["findclicksresult"] = {-1, -1};  // never moved: not written
+  read["Bad Key"] = {1, 1};
+  Settings s;
+  s.dialogpos[0] = 9;
+  writeDialogPositions(ini, s);
+  writeOtherDialogPositions(ini, read);
+  EXPECT_EQ(ini.keyNames("Dialogpos").size(), 14u);
+  EXPECT_EQ(ini.readInteger("Dialogpos", "declickx", 0), 9) << "the preview slots stay first";
+  EXPECT_EQ(ini.keyNames("Dialogpos").front(), "declickx");
+  EXPECT_EQ(ini.readInteger("Dialogpos", "frequencyanalysisx", 0), 300);
+  EXPECT_EQ(ini.readInteger("Dialogpos", "gototimey", 0), -12);
+  EXPECT_FALSE(ini.hasKey("Dialogpos", "findclicksresultx"));
+  const DialogPositions back = readOtherDialogPositions(ini);
+  EXPECT_EQ(back.size(), 2u);
+  EXPECT_EQ(back.at("frequencyanalysis").y, 200);
+}
+
 TEST_F(SettingsIo, LegacyFileIsRenamedAndOldMenuPathsRewritten) {
   dir.write("VESKOR.DAT",
             "[Shortcut]\nsc1=File | Play Left Channel~Ctrl+L\nsc2=File | Open WAV File...~\n"

@@ -1,5 +1,6 @@
 #include "ui/dialogs/dialogs.h"
 
+#include <cctype>
 #include <functional>
 #include <map>
 #include <string>
@@ -83,13 +84,24 @@ const std::map<std::string, Factory>& factories() {
 
 }  // namespace
 
+std::string dialogPositionKey(const std::string& id) {
+  std::string key;
+  for (char c : id)
+    if (std::isalnum(static_cast<unsigned char>(c)))
+      key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return key;
+}
+
 std::unique_ptr<FormDialog> createDialog(DialogRequest& request, QWidget* parent,
                                          const DialogEnv& env) {
   if (!request.model) return nullptr;
   const auto& table = factories();
   const auto it = table.find(request.id);
   if (it == table.end()) return nullptr;
-  return it->second(request.model, parent, env);
+  auto dialog = it->second(request.model, parent, env);
+  if (dialog && env.positions && !dialog->remembersPosition())
+    dialog->rememberPosition(*env.positions, dialogPositionKey(request.id));
+  return dialog;
 }
 
 bool runDialog(DialogRequest& request, QWidget* parent, const DialogEnv& env) {

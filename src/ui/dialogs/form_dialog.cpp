@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -252,9 +254,32 @@ void FormDialog::openHelp(const std::string& topic) {
   if (env_.showHelp) env_.showHelp(topic);
 }
 
-void FormDialog::rememberPosition(int& x, int& y) {
-  posX_ = &x;
-  posY_ = &y;
+void FormDialog::rememberPosition(DialogPositions& positions, std::string key) {
+  positions_ = &positions;
+  positionKey_ = std::move(key);
+}
+
+void FormDialog::storePosition() {
+  if (!positions_ || !placed_) return;
+  (*positions_)[positionKey_] = {pos().x(), pos().y()};
+}
+
+QPoint keepOnScreen(const QRect& frame) {
+  // The strip a user grabs to move the window.
+  const QRect grip(frame.topLeft(), QSize(frame.width(), std::min(frame.height(), 24)));
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect seen = screen->availableGeometry().intersected(grip);
+    if (seen.width() >= std::min(grip.width(), 48) && seen.height() >= std::min(grip.height(), 8))
+      return frame.topLeft();
+  }
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  if (!primary) return frame.topLeft();
+  const QRect area = primary->availableGeometry();
+  const int x = std::clamp(frame.left(), area.left(),
+                           std::max(area.left(), area.right() + 1 - frame.width()));
+  const int y =
+      std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height()));
+  return {x, y};
 }
 
 void FormDialog::addCheckOnOk(std::function<std::optional<QString>()> check) {
@@ -295,16 +320,17 @@ void FormDialog::accept() {
 }
 
 void FormDialog::showEvent(QShowEvent* event) {
-  if (!placed_ && posX_ && posY_ && *posX_ != -1 && *posY_ != -1) move(*posX_, *posY_);
+  if (!placed_ && positions_) {
+    const auto it = positions_->find(positionKey_);
+    if (it != positions_->end() && it->second.x != -1 && it->second.y != -1)
+      move(keepOnScreen(QRect(QPoint(it->second.x, it->second.y), frameGeometry().size())));
+  }
   placed_ = true;
   QDialog::showEvent(event);
 }
 
 void FormDialog::done(int result) {
-  if (posX_ && posY_) {
-    *posX_ = pos().x();
-    *posY_ = pos().y();
-  }
+  storePosition();
   QDialog::done(result);
 }
 

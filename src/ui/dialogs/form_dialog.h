@@ -5,13 +5,18 @@
 // into the model in place. Cancel and Escape write nothing.
 
 #include <QDialog>
+#include <QPoint>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "config/settings_io.h"
 
 class QAbstractButton;
 class QBoxLayout;
@@ -32,7 +37,14 @@ namespace tolmar::ui {
 struct DialogEnv {
   // Opens a help topic ("clickparams"); none: Help buttons do nothing.
   std::function<void(const std::string& topic)> showHelp;
+  // Where each dialog was last closed, by its key; none: dialogs open at their default place.
+  DialogPositions* positions = nullptr;
 };
+
+// The top-left corner at which a window with this frame shows enough of itself (its title bar)
+// on some screen to be dragged: the frame's own corner when it does, else the corner that
+// brings it just inside the primary screen.
+QPoint keepOnScreen(const QRect& frame);
 
 // How an edit field treats a number outside its range: refuse it with a message, or bring it
 // to the nearest bound (where the setting is documented to be clamped).
@@ -79,8 +91,12 @@ class FormDialog : public QDialog {
   const std::string& helpTopic() const { return helpTopic_; }
   void openHelp(const std::string& topic);
 
-  // The position is taken from x and y when both are not -1, and written back on closing.
-  void rememberPosition(int& x, int& y);
+  // The dialog opens where positions[key] says (unless that is -1, -1) and writes its place
+  // back there when it closes. The map is looked up each time, so it may be reassigned.
+  void rememberPosition(DialogPositions& positions, std::string key);
+  bool remembersPosition() const { return positions_ != nullptr; }
+  // Writes the current place now (a window still open when the program closes).
+  void storePosition();
 
   // A check that runs on OK after every field passed its own; a message means refuse (an
   // empty message refuses without showing anything).
@@ -121,8 +137,8 @@ class FormDialog : public QDialog {
   std::string helpTopic_;
   std::vector<Binding> bindings_;
   std::vector<std::function<std::optional<QString>()>> okChecks_;
-  int* posX_ = nullptr;
-  int* posY_ = nullptr;
+  DialogPositions* positions_ = nullptr;
+  std::string positionKey_;
   bool placed_ = false;
 };
 

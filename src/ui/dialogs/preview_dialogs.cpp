@@ -113,7 +113,7 @@ void PreviewDialog::showEvent(QShowEvent* event) {
   if (!placed_ && slot_ >= 0) {
     const auto& at = ed_.ctx.settings.dialogpos;
     const int x = at[static_cast<size_t>(2 * slot_)], y = at[static_cast<size_t>(2 * slot_ + 1)];
-    if (x != -1) move(x, y);
+    if (x != -1 && y != -1) move(keepOnScreen(QRect(QPoint(x, y), frameGeometry().size())));
   }
   placed_ = true;
   QDialog::showEvent(event);

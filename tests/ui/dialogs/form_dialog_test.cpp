@@ -166,22 +166,29 @@ TEST(FormDialog, HelpOpensTheNamedTopic) {
 }
 
 TEST(FormDialog, RemembersItsPosition) {
-  int x = -1, y = -1;
+  DialogPositions places;
   {
     FormDialog dialog("Pos", nullptr);
     dialog.addButtons();
-    dialog.rememberPosition(x, y);
+    dialog.rememberPosition(places, "pos");
     test::showAndWait(&dialog);
     dialog.move(123, 77);
     dialog.reject();
   }
-  EXPECT_EQ(x, 123);
-  EXPECT_EQ(y, 77);
+  EXPECT_EQ(places["pos"].x, 123);
+  EXPECT_EQ(places["pos"].y, 77);
+  // The map may be replaced meanwhile (the settings are read back after Options).
+  places = DialogPositions{{"pos", {123, 77}}};
   FormDialog again("Pos", nullptr);
   again.addButtons();
-  again.rememberPosition(x, y);
+  again.rememberPosition(places, "pos");
   test::showAndWait(&again);
   EXPECT_EQ(again.pos(), QPoint(123, 77));
+  FormDialog other("Other", nullptr);
+  other.addButtons();
+  other.rememberPosition(places, "other");
+  test::showAndWait(&other);
+  EXPECT_NE(other.pos(), QPoint(123, 77)) << "each dialog has its own place";
 }
 
 TEST(FormDialog, DrawsWithARealFont) {
