@@ -50,6 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   macros.read(ini);
   (void)readWindowPosition(ini);
   (void)recentFiles(ini);
+  const DialogPositions places = readOtherDialogPositions(ini);
   renameLegacyMenuPaths(ini);
 
   presets.click.setDefault(ctx, ini);
@@ -59,6 +60,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   macros.write(ini);
   addToRecentFiles(ini, "/tmp/x.wav");
   writeConfigurationAtClose(ini, ctx.settings, WindowPosition{});
+  writeOtherDialogPositions(ini, places);
+  // Every pair read is written back and reads the same.
+  const DialogPositions back = readOtherDialogPositions(ini);
+  for (const auto& [key, at] : places) {
+    if (at.x == -1 || at.y == -1) continue;
+    const auto it = back.find(key);
+    if (it == back.end() || it->second.x != at.x || it->second.y != at.y) __builtin_trap();
+  }
 
   const std::string text = ini.serialise();
   IniFile again;
