@@ -6,6 +6,8 @@
 //   BM_SaveWholeSide      an Amplify/Compress With Undo over the whole side, then Save; against
 //                         one raw write of a file of the same size (write() in 128 KiB blocks,
 //                         then fsync, as Save commits too).
+//   BM_SaveStackedEffects 20 Amplify/Compress steps over the same minute, then Save; against
+//                         the Save of one such step over that minute (x_one_effect).
 //
 // Both save a copy of the bench file (benchWav(), see bench_support.h) kept beside it, so the
 // shared file is never changed. TOLMAR_SAVE_BENCH_SECONDS shortens the copy (default 3600).
@@ -179,6 +181,46 @@ void BM_SaveWholeSide(benchmark::State& state) {
   state.counters["x_raw_write"] = median(vsRawWrite);
 }
 
+// Amplify/Compress over one minute from ten minutes in, `times` times, each its own step.
+void compressMinute(EditorOn& s, int times) {
+  s.e.doc->selStart = 600 * kRate;
+  s.e.doc->selEnd = std::min(s.e.doc->lastFrame, 660 * kRate - 1);
+  for (int k = 0; k < times; ++k) {
+    s.e.ctx.settings.amplifyfactorl = 1 + k % 3;
+    s.e.ctx.settings.amplifyfactorr = -1 - k % 2;
+    s.e.Compress1Click();
+  }
+}
+
+void BM_SaveStackedEffects(benchmark::State& state) {
+  const int stacked = static_cast<int>(state.range(0));
+  const std::string& wav = saveCopy();
+  std::vector<double> vsOne, ms;
+  for (auto _ : state) {
+    double took[2] = {0, 0};
+    for (int k = 0; k < 2; ++k) {
+      EditorOn s(wav);
+      const int times = k == 0 ? 1 : stacked;
+      compressMinute(s, times);
+      if (s.e.doc->undoSteps.size() != static_cast<size_t>(times)) {
+        state.SkipWithError("an effect stored nothing");
+        return;
+      }
+      bool ok = false;
+      took[k] = timed([&] { ok = s.e.Save1Click(); }).wall;
+      if (!ok) {
+        state.SkipWithError("the save did not complete");
+        return;
+      }
+    }
+    state.SetIterationTime(took[1]);
+    vsOne.push_back(took[1] / took[0]);
+    ms.push_back(took[1] * 1e3);
+  }
+  state.counters["x_one_effect"] = median(vsOne);
+  state.counters["ms_stacked"] = median(ms);
+}
+
 BENCHMARK(BM_SaveClickRepairs)
     ->Arg(10000)
     ->UseManualTime()
@@ -191,6 +233,11 @@ BENCHMARK(BM_SaveWholeSide)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
+BENCHMARK(BM_SaveStackedEffects)
+    ->Arg(20)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 }  // namespace
 
