@@ -30,8 +30,7 @@ class Interpolation {
   int64_t storePos = 0;
   int64_t byteSize = 0;
   Interpolation* partner = nullptr;  // right-channel twin of a left sample block
-  bool written = false;
-  std::vector<uint16_t> peaks;  // one entry per peak block firstBlock..lastBlock
+  std::vector<uint16_t> peaks;       // one entry per peak block firstBlock..lastBlock
   int32_t firstBlock = 0;
   int32_t lastBlock = 0;
   bool active = true;

@@ -9,40 +9,135 @@
 
 namespace tolmar {
 
-namespace {
-
-bool isZeroLine(const Interpolation& r, int channel) {
-  return r.kind == Interpolation::Line && r.channel == channel && r.startValue == 0 &&
-         r.endValue == 0;
-}
-}  // namespace
-
-std::vector<JournalRegion> WaveFile::regionsToOverwrite() const {
-  std::vector<std::pair<int32_t, int32_t>> spans;
-  for (const auto& r : interps) {
-    if (!r->active) continue;
-    const int32_t first = std::max(r->start, 0);
-    const int32_t last = std::min(r->end, frameCount - 1);
-    if (first <= last) spans.emplace_back(first, last);
+// Cancel can only stop a save where the file then holds exactly the oldest steps and nothing
+// of the others, since undo cannot take back what is in the file. That is a step boundary that
+// no run of overlapping records crosses; the steps between two such boundaries form a unit,
+// and every frame of a unit is written once, from the view through the whole edit list.
+WaveFile::SavePlan WaveFile::planSave() const {
+  SavePlan plan;
+  // Where each undo step's records begin, oldest step first; records before the first step
+  // belong to none and go with it.
+  std::vector<size_t> stepStart(undoSteps.size());
+  size_t at = interps.size();
+  for (size_t k = undoSteps.size(); k-- > 0;) {
+    at -= std::min(at, static_cast<size_t>(std::max(undoSteps[k]->recordCount, 0)));
+    stepStart[k] = at;
   }
-  std::sort(spans.begin(), spans.end());
-  std::vector<JournalRegion> regions;
-  int32_t first = 0, last = -2;
-  const auto flush = [&] {
-    if (last >= first)
-      regions.push_back({dataOffset + int64_t{first} * 4, (int64_t{last} - first + 1) * 4, 0});
+  plan.stepStart = stepStart;
+  const size_t groups = stepStart.size() + 1;
+  const auto groupOf = [&](size_t record) {
+    return static_cast<size_t>(std::upper_bound(stepStart.begin(), stepStart.end(), record) -
+                               stepStart.begin());
   };
-  for (const auto& [a, b] : spans) {
-    if (a > last + 1) {
-      flush();
-      first = a;
-      last = b;
+
+  struct Run {
+    int32_t first, last;
+    size_t minGroup, maxGroup;
+  };
+  std::vector<Run> runs;
+  runs.reserve(interps.size());
+  for (size_t i = 0; i < interps.size(); ++i) {
+    const Interpolation& r = *interps[i];
+    // Records never reach past the data, whatever they claim. A hidden record still ties its
+    // step to the one hiding it.
+    const int32_t first = std::max(r.start, 0);
+    const int32_t last = std::min(r.end, frameCount - 1);
+    if (first > last) continue;
+    const size_t g = groupOf(i);
+    runs.push_back({first, last, g, g});
+  }
+  std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.first < b.first; });
+  // Overlapping records join: both channels of a frame are written together.
+  std::vector<Run> joined;
+  for (const Run& r : runs) {
+    if (!joined.empty() && r.first <= joined.back().last) {
+      Run& j = joined.back();
+      j.last = std::max(j.last, r.last);
+      j.minGroup = std::min(j.minGroup, r.minGroup);
+      j.maxGroup = std::max(j.maxGroup, r.maxGroup);
     } else {
-      last = std::max(last, b);
+      joined.push_back(r);
     }
   }
-  flush();
-  return regions;
+
+  // crossing[g] > 0: some run spans the boundary just before group g.
+  std::vector<int> crossing(groups + 1, 0);
+  for (const Run& j : joined) {
+    if (j.minGroup == j.maxGroup) continue;
+    ++crossing[j.minGroup + 1];
+    --crossing[j.maxGroup + 1];
+  }
+  std::vector<size_t> unitOf(groups);
+  int open = 0;
+  size_t unit = 0;
+  for (size_t g = 0; g < groups; ++g) {
+    open += crossing[g];
+    if (g > 0 && open == 0) {
+      plan.unitStart.push_back(stepStart[g - 1]);
+      ++unit;
+    }
+    if (g == 0) plan.unitStart.push_back(0);
+    unitOf[g] = unit;
+  }
+
+  plan.spans.reserve(joined.size());
+  for (const Run& j : joined) plan.spans.push_back({j.first, j.last, unitOf[j.minGroup]});
+  // The journal holds the same bytes, ascending, with touching runs as one region.
+  for (const Run& j : joined) {
+    const int64_t offset = dataOffset + int64_t{j.first} * 4;
+    const int64_t bytes = (int64_t{j.last} - j.first + 1) * 4;
+    if (!plan.regions.empty() && plan.regions.back().offset + plan.regions.back().bytes == offset) {
+      plan.regions.back().bytes += bytes;
+    } else {
+      plan.regions.push_back({offset, bytes, 0});
+    }
+  }
+  std::stable_sort(
+      plan.spans.begin(), plan.spans.end(),
+      [](const SavePlan::Span& a, const SavePlan::Span& b) { return a.unit < b.unit; });
+  return plan;
+}
+
+std::vector<JournalRegion> WaveFile::regionsToOverwrite() const {
+  return planSave().regions;
+}
+
+bool WaveFile::finalFrames(BinaryFile& f, int16_t* buf, int32_t first, int32_t last,
+                           std::string& unreadable) {
+  index_.query(interps, first, last, hits_);
+  // Where the records replace both channels of every frame, the file's bytes are not needed.
+  bool covered[2] = {false, false};
+  for (int channel = 0; channel < 2; ++channel) {
+    coverage_.clear();
+    for (size_t pos : hits_) {
+      const Interpolation& r = *interps[pos];
+      if (r.active && r.channel == channel)
+        coverage_.emplace_back(std::max(r.start, first), std::min(r.end, last));
+    }
+    std::sort(coverage_.begin(), coverage_.end());
+    int64_t reached = int64_t{first} - 1;
+    for (const auto& [a, b] : coverage_) {
+      if (a > reached + 1) break;
+      reached = std::max<int64_t>(reached, b);
+    }
+    covered[channel] = reached >= last;
+  }
+  const size_t frames = static_cast<size_t>(last - first + 1);
+  if (!covered[0] || !covered[1]) {
+    if (!f.seek(dataOffset + static_cast<int64_t>(first) * 4) || !f.readExact(buf, frames * 4)) {
+      unreadable = path;
+      return false;
+    }
+    samplesFromLittleEndian(buf, frames * 2);
+  }
+  for (size_t pos : hits_) {
+    const Interpolation& r = *interps[pos];
+    if (r.active && !applyRecord(r, buf, first, last)) {
+      unreadable = store.path();
+      return false;
+    }
+  }
+  return true;
 }
 
 bool WaveFile::WriteEditsToFile(BinaryFile& f) {
@@ -52,121 +147,57 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
   invalidateReadStream();
 
   Progress progress(ctx_, " Updating:");
+  const SavePlan plan = planSave();
   // The original bytes of everything about to be overwritten go to storage first: a save cut
   // short anywhere from here on is undone at the next open.
   const std::string journal = journalPathFor(path);
   bool journaled = false;
   BinaryFile held;
-  if (journalSaves) {
-    const std::vector<JournalRegion> regions = regionsToOverwrite();
-    if (!regions.empty()) {
-      switch (writeJournal(journal, held, f, f.size(), dataOffset, regions)) {
-        case JournalWriteError::None:
-          journaled = true;
-          break;
-        case JournalWriteError::Taken:
-          ctx_.error("Cannot save " + path + ": the save journal " + journal +
-                     " of an earlier save is in the way");
-          return false;
-        case JournalWriteError::Write:
-          ctx_.error("Failed to write to " + journal);
-          return false;
-        case JournalWriteError::ReadWav:
-          ctx_.error("Failed to read from " + path);
-          return false;
-      }
+  if (journalSaves && !plan.regions.empty()) {
+    switch (writeJournal(journal, held, f, f.size(), dataOffset, plan.regions)) {
+      case JournalWriteError::None:
+        journaled = true;
+        break;
+      case JournalWriteError::Taken:
+        ctx_.error("Cannot save " + path + ": the save journal " + journal +
+                   " of an earlier save is in the way");
+        return false;
+      case JournalWriteError::Write:
+        ctx_.error("Failed to write to " + journal);
+        return false;
+      case JournalWriteError::ReadWav:
+        ctx_.error("Failed to read from " + path);
+        return false;
     }
   }
   int64_t total = 0;
-  for (const auto& r : interps)
-    if (r->active) total += r->end - r->start;
-  if (total == 0) total = 1;
+  for (const SavePlan::Span& s : plan.spans) total += int64_t{s.last} - s.first + 1;
 
-  for (auto& r : interps) r->written = false;
   std::vector<int16_t> buf(static_cast<size_t>(kChunkFrames) * 2);
   int64_t done = 0;
   bool ok = true;
   // What could not be read is never written: the buffer would hold silence or stale samples.
   std::string unreadable;
-
-  // Where each undo step's records begin, oldest step first. A cancel is honoured only there:
-  // undo cannot take back what is in the file, so every step goes in whole or not at all.
-  std::vector<size_t> stepStart(undoSteps.size());
-  size_t at = interps.size();
-  for (size_t k = undoSteps.size(); k-- > 0;) {
-    at -= std::min(at, static_cast<size_t>(std::max(undoSteps[k]->recordCount, 0)));
-    stepStart[k] = at;
-  }
-
-  // A record skipped as hidden is in the file only once the records hiding it are: no cancel
-  // before the last of them.
-  size_t hiddenUntil = 0;
-  // The last step boundary reached with every earlier record in the file.
-  size_t safeStop = 0;
-  size_t i = 0;
-  for (; i < interps.size() && ok; ++i) {
-    if (i >= hiddenUntil && (i == 0 || std::binary_search(stepStart.begin(), stepStart.end(), i))) {
-      if (!ctx_.continueFlag) break;
-      safeStop = i;
-    }
-    Interpolation& r = *interps[i];
-    if (!r.active) {
-      for (size_t k = interps.size(); k-- > i + 1;) {
-        const Interpolation& l = *interps[k];
-        if (l.channel == r.channel && l.start <= r.end && r.start <= l.end) {
-          hiddenUntil = std::max(hiddenUntil, k + 1);
+  const size_t units = plan.unitStart.size();
+  size_t unit = 0;
+  auto span = plan.spans.begin();
+  for (; unit < units; ++unit) {
+    if (!ctx_.continueFlag) break;
+    for (; span != plan.spans.end() && span->unit == unit && ok; ++span) {
+      for (int32_t a = span->first; a <= span->last && ok; a += kChunkFrames) {
+        const int32_t b = std::min(span->last, a + kChunkFrames - 1);
+        if (!finalFrames(f, buf.data(), a, b, unreadable)) {
+          ok = false;
           break;
         }
+        ok = WriteFramesDirectRaw(f, a, b, buf.data());
+        saveBoundary();
+        done += int64_t{b} - a + 1;
+        progress.step(percentOf(done, total));
       }
     }
-    if (!r.active || r.written) continue;
-    // Records never reach past the data, whatever they claim.
-    const int32_t first = std::max(r.start, 0);
-    const int32_t last = std::min(r.end, frameCount - 1);
-
-    const bool silencePair = i + 1 < interps.size() && isZeroLine(r, 0) &&
-                             isZeroLine(*interps[i + 1], 1) && interps[i + 1]->active &&
-                             interps[i + 1]->start == r.start && interps[i + 1]->end == r.end;
-    Interpolation* partner = r.partner;
-    if (partner && (partner->start != r.start || partner->end != r.end)) partner = nullptr;
-
-    for (int32_t a = first; a <= last && ok; a += kChunkFrames) {
-      const int32_t b = std::min(last, a + kChunkFrames - 1);
-      const size_t frames = static_cast<size_t>(b - a + 1);
-      if (silencePair) {
-        std::fill(buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(frames * 2), 0);
-      } else {
-        if (!partner) {
-          if (!f.seek(dataOffset + static_cast<int64_t>(a) * 4) ||
-              !f.readExact(buf.data(), frames * 4)) {
-            unreadable = path;
-            break;
-          }
-          samplesFromLittleEndian(buf.data(), frames * 2);
-        }
-        if (!applyRecord(r, buf.data(), a, b) ||
-            (partner && !applyRecord(*partner, buf.data(), a, b))) {
-          unreadable = store.path();
-          break;
-        }
-      }
-      ok = WriteFramesDirectRaw(f, a, b, buf.data());
-      saveBoundary();
-    }
-    if (!unreadable.empty()) {
-      ok = false;
-      break;
-    }
-    if (silencePair) {
-      interps[i + 1]->written = true;
-      ++i;
-    }
-    if (partner) partner->written = true;
-    done += r.end - r.start;
-    progress.step(percentOf(done, total));
+    if (!ok) break;
   }
-  // Every record up to i went into the file, unless a read or write failed on the way.
-  bool walked = ok;
   // A save that has not reached the disk is not reported as done.
   if (!f.sync()) ok = false;
   saveBoundary();
@@ -174,6 +205,9 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
     ctx_.error(unreadable.empty() ? "Failed to write to " + path
                                   : "Failed to read from " + unreadable);
   }
+  // The units before this one are in the file. After a failure the journal takes them back,
+  // unless there is none.
+  size_t savedUnits = ok || !journaled ? unit : 0;
   bool keepJournal = false;
   if (!ok && journaled) {
     // A failure can come in the middle of a step: the whole save is taken back instead, so
@@ -183,8 +217,6 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
     FileByteSource src(check);
     const JournalCheck written = checkJournal(src, f.size(), dataOffset);
     check.close();
-    walked = false;
-    safeStop = 0;
     if (written.state != JournalState::Complete || !copyJournalBack(journal, written, f)) {
       keepJournal = true;
       ctx_.error("The previous contents of " + path + " will be put back from " + journal +
@@ -195,14 +227,14 @@ bool WaveFile::WriteEditsToFile(BinaryFile& f) {
     // Left beside the file, it would take this save back at the next open.
     ctx_.error("Failed to remove " + journal);
     ok = false;
-    walked = false;
-    safeStop = 0;
+    savedUnits = 0;
   }
-  if (!ok || i < interps.size()) {
+  if (!ok || savedUnits < units) {
     // Cancelled or failed: the steps already written are saved, so they leave the history.
-    const size_t savedRecords = walked ? i : safeStop;
+    const size_t savedRecords = savedUnits < units ? plan.unitStart[savedUnits] : interps.size();
     const auto savedSteps =
-        std::lower_bound(stepStart.begin(), stepStart.end(), savedRecords) - stepStart.begin();
+        std::lower_bound(plan.stepStart.begin(), plan.stepStart.end(), savedRecords) -
+        plan.stepStart.begin();
     interps.erase(interps.begin(), interps.begin() + static_cast<std::ptrdiff_t>(savedRecords));
     undoSteps.erase(undoSteps.begin(), undoSteps.begin() + savedSteps);
     index_.invalidate();

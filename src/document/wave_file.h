@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/session.h"
@@ -92,11 +93,12 @@ class WaveFile {
   bool canRedo() const { return !redoSteps.empty(); }
 
   // ---- Saving (save.cpp) ----
-  // Writes every active record into the file, oldest first, behind a rollback journal; on
-  // completion the edit list is emptied. False when cancelled (the steps written leave the
-  // history) or when a read or write failed (the file is put back as it was, nothing leaves).
+  // Writes every frame the records change into the file once, with its final value, behind a
+  // rollback journal; on completion the edit list is emptied. False when cancelled (the steps
+  // written leave the history) or when a read or write failed (the file is put back as it was,
+  // nothing leaves).
   bool WriteEditsToFile(BinaryFile& f);
-  // The byte ranges of the file a save would overwrite: the union of the active records.
+  // The byte ranges of the file a save would overwrite: the union of the records.
   std::vector<JournalRegion> regionsToOverwrite() const;
   // Off only to measure what the journal costs.
   bool journalSaves = true;
@@ -189,6 +191,24 @@ class WaveFile {
   // After records join or leave the list every record is whole again, until OrganiseEdits
   // trims the overlaps anew.
   void reorganiseAll();
+
+  struct SavePlan {
+    std::vector<size_t> stepStart;  // where each undo step's records begin
+    std::vector<size_t> unitStart;  // where each unit a cancel may stop after begins
+    struct Span {
+      int32_t first;
+      int32_t last;
+      size_t unit;
+    };
+    std::vector<Span> spans;  // disjoint, unit by unit
+    std::vector<JournalRegion> regions;
+  };
+  SavePlan planSave() const;
+  // The frames first..last as the whole edit list makes them; false (naming what could not
+  // be read in `unreadable`) when a read failed.
+  bool finalFrames(BinaryFile& f, int16_t* buf, int32_t first, int32_t last,
+                   std::string& unreadable);
+  std::vector<std::pair<int32_t, int32_t>> coverage_;
 };
 
 // Marks a direct write for its duration. Scopes nest (a command that holds one commits its
