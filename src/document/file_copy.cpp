@@ -147,7 +147,8 @@ bool copyFileInto(Session& ctx, const std::string& source, BinaryFile& out,
 }
 
 std::error_code moveFileWithProgress(Session& ctx, const std::string& source,
-                                     const std::string& destination, const std::string& caption) {
+                                     const std::string& destination, const std::string& caption,
+                                     BinaryFile* placed) {
   std::error_code ec;
   fs::rename(source, destination, ec);
   if (ec != std::errc::cross_device_link) return ec;
@@ -168,7 +169,11 @@ std::error_code moveFileWithProgress(Session& ctx, const std::string& source,
     out.close();
     return ec;
   }
-  out.close();
+  out.renamed(destination);
+  if (placed)
+    *placed = std::move(out);
+  else
+    out.close();
   saveBoundary();
   syncDirectoryOf(destination);
   fs::remove(source, ec);

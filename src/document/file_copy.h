@@ -39,8 +39,11 @@ bool copyFileInto(Session& ctx, const std::string& source, BinaryFile& out,
 // Moves source to destination: a rename when both lie on one filesystem (an existing
 // destination is replaced in one step), else a copy with progress followed by deleting the
 // source. Returns the platform's error (empty on success) and shows none itself beyond the
-// copy's own messages; the source stays in place whenever the move fails.
+// copy's own messages; the source stays in place whenever the move fails. When the move was a
+// copy and `placed` is given, it receives the copy, still open and locked under the
+// destination's name, so that the caller can hold the file without a moment's gap.
 std::error_code moveFileWithProgress(Session& ctx, const std::string& source,
-                                     const std::string& destination, const std::string& caption);
+                                     const std::string& destination, const std::string& caption,
+                                     BinaryFile* placed = nullptr);
 
 }  // namespace tolmar

@@ -69,12 +69,26 @@ bool WaveFile::Open(const std::string& filePath, bool strict, int initialDisplay
 }
 
 LockResult WaveFile::relock() {
-  lock_.close();
   // A file the user may not write needs no lock: nothing will write it.
-  if (!fileWritable(path) || !lock_.open(path, BinaryFile::Mode::Read))
+  if (!fileWritable(path)) {
+    lock_.close();
     return LockResult::Unsupported;
-  const LockResult r = lock_.lock();
-  if (r != LockResult::Taken) lock_.close();
+  }
+  if (lock_.isOpen() && lock_.isNamed(path)) {
+    // The same open again: flock on it converts the lock in place, so it is never released.
+    const LockResult r = lock_.lock();
+    if (r != LockResult::Taken) lock_.close();
+    return r;
+  }
+  // The new lock comes before the old one goes, for when both name one file.
+  BinaryFile next;
+  if (!next.open(path, BinaryFile::Mode::Read)) {
+    lock_.close();
+    return LockResult::Unsupported;
+  }
+  const LockResult r = next.lock();
+  lock_.close();
+  if (r == LockResult::Taken) lock_ = std::move(next);
   return r;
 }
 

@@ -51,8 +51,12 @@ class WaveFile {
   // Open found the lock held by another process: the file is that process's to write, and
   // this document must write nothing into it nor beside it.
   bool lockedElsewhere() const { return lockedElsewhere_; }
-  // After Save As has moved the document to another file: the lock moves with it.
+  // After Save As has moved the document to another file: the lock moves with it. A lock
+  // already held on the file named by `path` is kept, never let go of and taken again.
   LockResult relock();
+  // Takes over a lock held on the file that is (or will be, at Open) under `path`: a file
+  // rebuilt and renamed over the document stays locked from its creation on.
+  void adoptLock(BinaryFile held) { lock_ = std::move(held); }
 
   // ---- Edit overlay (edit_overlay.cpp) ----
   bool BeginBlock(Interpolation& rec, int32_t first, int32_t last, int channel);

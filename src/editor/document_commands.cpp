@@ -120,9 +120,9 @@ void DocumentCommands::SaveAs1Click() {
   // holds them takes the new name all the same, as the document now shows it.
   fs::rename(scratch, target, ec);
   const bool renamed = !ec;
-  if (!renamed) fs::remove(scratch, ec);
-  copy.close();
   if (!renamed) {
+    fs::remove(scratch, ec);
+    copy.close();
     doc.path = original;
     doc.invalidateReadStream();
     e.ctx.error("Failed to write file " + target);
@@ -132,6 +132,9 @@ void DocumentCommands::SaveAs1Click() {
   syncDirectoryOf(target);
   doc.path = target;
   doc.invalidateReadStream();
+  // The scratch file's lock is the new file's: held from its creation on, never let go of.
+  copy.renamed(target);
+  doc.adoptLock(std::move(copy));
   doc.relock();
   if (saved) e.ctx.wrote(target);
   e.ctx.readOnly = false;
@@ -353,13 +356,19 @@ void DocumentCommands::ExecuteDeletions1Click() {
   // The rebuilt file replaces the original with the permissions the user gave it.
   fs::permissions(tempPath, fs::status(doc.path, ec).permissions(), ec);
 
-  // Held open (and locked) until it has its name.
-  const bool replaced = replaceWithRebuilt(tempPath);
-  dst.close();
+  // Held open (and locked) until it has its name, and from then on by the reopened document:
+  // this process goes on writing it (cue points, later saves).
+  BinaryFile placed;
+  const bool replaced = replaceWithRebuilt(tempPath, placed);
   if (!replaced) {
+    dst.close();
     ctx.warning("Failed to replace old " + doc.path + ", new file can be found in " + tempPath);
     return;
   }
+  if (placed.isOpen())
+    dst.close();
+  else
+    placed = std::move(dst);
 
   const std::string path = doc.path;
   const std::string discPerformer = doc.discPerformer;
@@ -368,7 +377,7 @@ void DocumentCommands::ExecuteDeletions1Click() {
   const std::string track1Title = doc.track1Title;
   // Clears the summary too, so that closing the old document writes no stale cache.
   doc.DeletePeakCache();
-  if (!e.OpenDocument(path, true)) return;
+  if (!e.OpenDocument(path, true, &placed)) return;
   e.doc->discPerformer = discPerformer;
   e.doc->discTitle = discTitle;
   e.doc->track1Performer = track1Performer;
@@ -386,7 +395,7 @@ void DocumentCommands::ExecuteDeletions1Click() {
   ctx.host().refreshCommands();
 }
 
-bool DocumentCommands::replaceWithRebuilt(const std::string& tempPath) {
+bool DocumentCommands::replaceWithRebuilt(const std::string& tempPath, BinaryFile& placed) {
   Editor& e = ed();
   Context& ctx = e.ctx;
   const std::string path = e.doc->path;
@@ -395,7 +404,8 @@ bool DocumentCommands::replaceWithRebuilt(const std::string& tempPath) {
   // On one filesystem the rename replaces the original in a single step. From another one the
   // file is first copied beside the original and committed, and only that copy is renamed over
   // it: the original stays in place until its replacement is whole.
-  const std::error_code ec = moveFileWithProgress(ctx, tempPath, path, " Moving temp file:");
+  const std::error_code ec =
+      moveFileWithProgress(ctx, tempPath, path, " Moving temp file:", &placed);
   ctx.host().setBusyCursor(false);
   if (ec) {
     ctx.error("Failed to move new file, code = " + std::to_string(ec.value()));

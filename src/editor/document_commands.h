@@ -6,6 +6,7 @@
 
 namespace tolmar {
 
+class BinaryFile;
 class Editor;
 
 // Set Insertion Length dialog (id kSetInsertionLengthDialogId, model SetInsertionLengthModel).
@@ -81,8 +82,9 @@ class DocumentCommands {
 
  private:
   // Moves the rebuilt file over the document's file; false (with the messages shown) when the
-  // document's file could not be replaced.
-  bool replaceWithRebuilt(const std::string& tempPath);
+  // document's file could not be replaced. A copy from another filesystem comes back in
+  // `placed`, open and locked under the document's name.
+  bool replaceWithRebuilt(const std::string& tempPath, BinaryFile& placed);
 };
 
 }  // namespace tolmar

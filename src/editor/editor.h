@@ -59,8 +59,9 @@ class Editor : public EditorCore,
 
   // ---- Documents (editor_file.cpp) ----
   // Opens `path` as the document; with replace, the old document is destroyed first, else the
-  // existing document object is reopened in place. Shows every message itself.
-  bool OpenDocument(const std::string& path, bool replace = true);
+  // existing document object is reopened in place. Shows every message itself. `heldLock`, when
+  // open, is a lock on the file under `path` that the document takes over.
+  bool OpenDocument(const std::string& path, bool replace = true, BinaryFile* heldLock = nullptr);
   // Whether the current document may be closed (asks about unsaved work).
   bool QueryClose();
   void OpenWAVFile1Click();
@@ -98,7 +99,7 @@ class Editor : public EditorCore,
   void EditRightClick();
 
  private:
-  bool openOnce(const std::string& path, bool replace, bool& retry);
+  bool openOnce(const std::string& path, bool replace, bool& retry, BinaryFile* heldLock);
 };
 
 }  // namespace tolmar

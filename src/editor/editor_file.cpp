@@ -34,19 +34,19 @@ void Editor::refreshTitle() {
   ctx.host().setTitle(titleText());
 }
 
-bool Editor::OpenDocument(const std::string& path, bool replace) {
+bool Editor::OpenDocument(const std::string& path, bool replace, BinaryFile* heldLock) {
   // A repaired header sends the open round again, as often as the user repairs.
   bool retry = true;
   bool ok = false;
   while (retry) {
     retry = false;
-    ok = openOnce(path, replace, retry);
+    ok = openOnce(path, replace, retry, heldLock);
   }
   ctx.host().refreshCommands();
   return ok;
 }
 
-bool Editor::openOnce(const std::string& path, bool replace, bool& retry) {
+bool Editor::openOnce(const std::string& path, bool replace, bool& retry, BinaryFile* heldLock) {
   ctx.readOnly = fileExists(path) && !fileWritable(path);
   if (ctx.readOnly)
     ctx.warning("File being opened is read only.\rEdits cannot be saved back to this file");
@@ -57,6 +57,8 @@ bool Editor::openOnce(const std::string& path, bool replace, bool& retry) {
     doc.reset();
     doc = std::make_unique<WaveFile>(ctx);
   }
+  // Before the pump: another process must never find the file unlocked in between.
+  if (heldLock && heldLock->isOpen()) doc->adoptLock(std::move(*heldLock));
   ctx.host().pump();
 
   bool opened = false;

@@ -3,11 +3,16 @@
 // under its final name, and the next open clears away what the dead run left.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
+#include <memory>
 
 #include "document/file_names.h"
 #include "support/editor_fixture.h"
@@ -216,6 +221,112 @@ TEST_F(KilledWrites, SaveAsLeavesNoHalfFileUnderTheNewName) {
   EXPECT_GT(old, 0);
   EXPECT_GT(fresh, 0);
   EXPECT_GT(torn, 0);
+}
+
+// A directory on a filesystem other than the test directory's, or none to be had.
+std::unique_ptr<TempDir> otherFilesystemDir(const fs::path& than) {
+  struct stat here {};
+  struct stat there {};
+  const fs::path shm = "/dev/shm";
+  if (::stat(than.c_str(), &here) != 0 || ::stat(shm.c_str(), &there) != 0 ||
+      here.st_dev == there.st_dev || ::access(shm.c_str(), W_OK) != 0)
+    return nullptr;
+  return std::make_unique<TempDir>(shm);
+}
+
+// Whether another process that opens the file for processing is refused.
+bool refusedToAnotherProcess(const std::string& path) {
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    saveBoundaryHook = nullptr;
+    ScriptedHost host;
+    Context ctx{host};
+    host.ctx = &ctx;
+    WaveFile doc(ctx);
+    doc.lockForWriting = true;
+    bool refused = false;
+    try {
+      refused = doc.Open(path, false, 0) && doc.lockedElsewhere();
+    } catch (const FileError&) {
+    }
+    ::_exit(refused ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::function<void()> boundaryProbe;
+void probeAtBoundary() {
+  if (boundaryProbe) boundaryProbe();
+}
+
+ino_t inodeOf(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// From the moment a new file takes the name until the command is done, and after it, this
+// process holds it: at every write boundary and every message pass in between, another process
+// is refused.
+struct HeldAfterRename {
+  std::string path;
+  ino_t before = inodeOf(path);
+  int probes = 0;
+  int refused = 0;
+  explicit HeldAfterRename(std::string p) : path(std::move(p)) {}
+  void probe() {
+    if (inodeOf(path) == before) return;
+    ++probes;
+    refused += refusedToAnotherProcess(path);
+  }
+};
+
+TEST_F(KilledWrites, TheRebuiltFileIsNeverUnlockedOnceItHasTheName) {
+  const auto elsewhere = otherFilesystemDir(dir.path());
+  for (const bool acrossFilesystems : {false, true}) {
+    SCOPED_TRACE(acrossFilesystems ? "temporary directory elsewhere" : "beside the side");
+    if (acrossFilesystems && !elsewhere) continue;
+    openSide(false);
+    editor.ctx.settings.tmpdir = acrossFilesystems ? elsewhere->path().string() : "";
+    editor.doc->insertions = {{20000, 12000}};
+    HeldAfterRename held(wav);
+    boundaryProbe = [&] { held.probe(); };
+    saveBoundaryHook = probeAtBoundary;
+    host.onPump = [&](int) { held.probe(); };
+    editor.ExecuteDeletions1Click();
+    saveBoundaryHook = nullptr;
+    host.onPump = nullptr;
+    boundaryProbe = nullptr;
+    ASSERT_EQ(editor.doc->frameCount, 42000);
+    EXPECT_GT(held.probes, 2);
+    EXPECT_EQ(held.refused, held.probes);
+    EXPECT_TRUE(refusedToAnotherProcess(wav));
+    editor.doc.reset();
+    EXPECT_FALSE(refusedToAnotherProcess(wav));
+  }
+}
+
+TEST_F(KilledWrites, SaveAsHoldsTheNewFileFromTheMomentItHasTheName) {
+  const fs::path target = dir / "side copy.wav";
+  spit(target, asText(WavBuilder().staircase(500).bytes()));
+  openSide(true);
+  host.saveAnswers = {target.string()};
+  HeldAfterRename held(target.string());
+  boundaryProbe = [&] { held.probe(); };
+  saveBoundaryHook = probeAtBoundary;
+  host.onPump = [&](int) { held.probe(); };
+  editor.SaveAs1Click();
+  saveBoundaryHook = nullptr;
+  host.onPump = nullptr;
+  boundaryProbe = nullptr;
+  ASSERT_EQ(editor.doc->path, target.string());
+  EXPECT_GT(held.probes, 0);
+  EXPECT_EQ(held.refused, held.probes);
+  EXPECT_TRUE(refusedToAnotherProcess(target.string()));
+  // The side it came from is let go of.
+  EXPECT_FALSE(refusedToAnotherProcess(wav));
 }
 
 // A disk that fills during the rebuild leaves the original as it was, and no partial file.

@@ -14,14 +14,15 @@ namespace tolmar::test {
 
 class TempDir {
  public:
-  TempDir() {
+  TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
+  // Under another directory (another filesystem, say).
+  explicit TempDir(const std::filesystem::path& base) {
     // Tests run in parallel processes: the pid and a counter keep names apart, the random part
     // keeps them apart from a crashed run's leftovers.
     static std::atomic<int> serial{0};
     std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() /
-            ("tolmar-test-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + "-" +
-             std::to_string(rd()));
+    path_ = base / ("tolmar-test-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) +
+                    "-" + std::to_string(rd()));
     std::filesystem::create_directories(path_);
   }
   ~TempDir() {
