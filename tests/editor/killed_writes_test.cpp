@@ -234,6 +234,52 @@ std::unique_ptr<TempDir> otherFilesystemDir(const fs::path& than) {
   return std::make_unique<TempDir>(shm);
 }
 
+// The temporary directory on another filesystem: the rebuilt file is copied beside the
+// original and renamed over it, so a kill anywhere leaves the original or the whole new file
+// under its name, never no file at all, and the next open clears both directories.
+TEST_F(KilledWrites, ExecuteDeletionsWithTheTemporaryDirectoryElsewhereNeverLosesTheFile) {
+  const auto elsewhere = otherFilesystemDir(dir.path());
+  if (!elsewhere) GTEST_SKIP() << "no second filesystem to put the temporary directory on";
+  auto setup = [&] {
+    for (const auto& [name, bytes] : folder(elsewhere->path())) fs::remove(*elsewhere / name);
+    openSide(false);
+    editor.ctx.settings.tmpdir = elsewhere->path().string();
+    editor.doc->deletions = {{1000, 4999}};
+    editor.doc->insertions = {{20000, 12000}};
+  };
+  auto run = [&] { editor.ExecuteDeletions1Click(); };
+  setup();
+  ASSERT_GE(inChild(-1, countFile, run), 0);
+  const Bytes rebuilt = slurp(wav);
+  ASSERT_EQ(rebuilt.size(), original.size() + 4 * (12000 - 4000));
+  EXPECT_TRUE(folder(elsewhere->path()).empty());
+
+  int old = 0, fresh = 0, copying = 0;
+  everyBoundary(setup, run, [&](int) {
+    editor.doc.reset();
+    ASSERT_TRUE(fs::exists(wav)) << "the side is gone from its folder";
+    const Bytes now = slurp(wav);
+    ASSERT_TRUE(now == original || now == rebuilt);
+    old += now == original;
+    fresh += now == rebuilt;
+    // A scratch copy beside the side while the temporary file elsewhere is whole: the copy
+    // across was under way.
+    for (const auto& [name, bytes] : folder(dir.path()))
+      copying += name.starts_with("TQ") && !folder(elsewhere->path()).empty();
+    reopen();
+    for (const fs::path& d : {dir.path(), elsewhere->path()}) {
+      for (const auto& [name, bytes] : folder(d)) {
+        if (d == dir.path() && name == "side.wav") continue;
+        EXPECT_TRUE(name.starts_with("TQ") && bytes == rebuilt) << name << " was left behind";
+        fs::remove(d / name);
+      }
+    }
+  });
+  EXPECT_GT(old, 0);
+  EXPECT_GT(fresh, 0);
+  EXPECT_GT(copying, 3);
+}
+
 // Whether another process that opens the file for processing is refused.
 bool refusedToAnotherProcess(const std::string& path) {
   std::fflush(nullptr);
