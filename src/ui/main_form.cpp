@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -161,6 +162,77 @@ void TMainForm::buildMenus() {
     menu->addAction(a);
     actions_[i] = a;
   }
+  fileMenu_ = menus["&File"];
+  viewMenu_ = menus["&View"];
+}
+
+namespace {
+// A path shown in a menu caption: "&" would otherwise underline the next letter.
+QString menuText(const std::string& caption, size_t prefix) {
+  return QString::fromStdString(caption.substr(0, prefix)) +
+         QString::fromStdString(caption.substr(prefix)).replace('&', "&&");
+}
+}  // namespace
+
+void TMainForm::rebuildListMenus() {
+  Editor& e = *editor_;
+  std::vector<std::string> recent;
+  const auto items = recentFileMenu(e.iniFile);
+  for (const RecentFileItem& item : items) recent.push_back(item.caption);
+  if (fileMenu_ && recent != recentShown_) {
+    for (QAction* a : recentActions_) delete a;
+    recentActions_.clear();
+    for (const RecentFileItem& item : items) {
+      // "&n: " stays a mnemonic; the path is shown as it is.
+      auto* a = new QAction(menuText(item.caption, item.caption.find(": ") + 2), this);
+      connect(a, &QAction::triggered, this, [this, path = item.path] {
+        const Command* open = findHandler("OpenWAVFile1Click");
+        if (progressShowing() || !open ||
+            !tolmar::isEnabled(*open, computeCommandState(*editor_))) {
+          ++refusedCommands;
+          beep();
+          return;
+        }
+        // Opening closes the document first: a file removed since the menu was built must
+        // not cost the user the side that is open.
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(path, ec)) {
+          message(MsgKind::Error, "\"" + path + "\" no longer exists");
+          scheduleIdle();
+          return;
+        }
+        if (editor_->QueryClose()) editor_->OpenDocument(path, true);
+        wave_->update();
+        scheduleIdle();
+      });
+      fileMenu_->addAction(a);
+      recentActions_.push_back(a);
+    }
+    recentShown_ = std::move(recent);
+  }
+  std::vector<std::string> history = e.viewHistoryCaptions();
+  if (viewMenu_ && history != historyShown_) {
+    for (QAction* a : historyActions_) delete a;
+    historyActions_.clear();
+    int k = 1;
+    for (const std::string& caption : history) {
+      auto* a = new QAction(QString::fromStdString(caption), this);
+      connect(a, &QAction::triggered, this, [this, k] {
+        if (progressShowing()) {
+          ++refusedCommands;
+          beep();
+          return;
+        }
+        editor_->goBackViews(k);
+        wave_->update();
+        scheduleIdle();
+      });
+      viewMenu_->addAction(a);
+      historyActions_.push_back(a);
+      ++k;
+    }
+    historyShown_ = std::move(history);
+  }
 }
 
 QAction* TMainForm::actionFor(const Command& c) {
@@ -221,6 +293,7 @@ void TMainForm::idlePass() {
     clickResult_->setRemoveAvailable(remove && tolmar::isEnabled(*remove, state) &&
                                      !progressShowing());
   }
+  rebuildListMenus();
   // The time scroller follows the page.
   const bool scroller = e.ctx.settings.timescroller && e.doc;
   filesegbar_->setVisible(scroller);

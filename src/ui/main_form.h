@@ -11,6 +11,7 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QScrollBar;
@@ -48,6 +49,9 @@ class TMainForm : public QMainWindow, public Host {
   // The enabling pass, run whenever the event queue empties.
   void idlePass();
   bool progressShowing() const;
+  // The recent-file and view-history items, in menu order (for tests).
+  const std::vector<QAction*>& recentFileActions() const { return recentActions_; }
+  const std::vector<QAction*>& viewHistoryActions() const { return historyActions_; }
   // How many commands the routing refused (for tests).
   int refusedCommands = 0;
 
@@ -102,6 +106,9 @@ class TMainForm : public QMainWindow, public Host {
   ui::DialogEnv dialogEnv();
   // Opens a window that stays open (true), or none for a dialog that is modal.
   bool openLiveWindow(DialogRequest& request, const ui::DialogEnv& env);
+  // The recent files after the File menu's fixed items and the view history after the View
+  // menu's, rebuilt when what they list has changed.
+  void rebuildListMenus();
   void cancelbtnClick();
   void scheduleIdle();
   void PlaybackTimerTimer();
@@ -126,6 +133,12 @@ class TMainForm : public QMainWindow, public Host {
   std::unique_ptr<ui::FindClicksResultWindow> clickResult_;
   std::unique_ptr<ui::FormDialog> spectrum_;
   std::vector<QAction*> actions_;  // parallel to commandTable()
+  QMenu* fileMenu_ = nullptr;
+  QMenu* viewMenu_ = nullptr;
+  std::vector<QAction*> recentActions_;
+  std::vector<QAction*> historyActions_;
+  std::vector<std::string> recentShown_;
+  std::vector<std::string> historyShown_;
   bool idleScheduled_ = false;
   int busyDepth_ = 0;
 };
