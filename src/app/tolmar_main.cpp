@@ -12,6 +12,7 @@
 
 #include "document/time_text.h"
 #ifdef TOLMAR_HAVE_PORTAUDIO
+#include "audio/portaudio/portaudio_input.h"
 #include "audio/portaudio/portaudio_output.h"
 #endif
 #include "ui/main_form.h"
@@ -82,7 +83,14 @@ int main(int argc, char** argv) {
   tolmar::TMainForm form(!shot);
 #ifdef TOLMAR_HAVE_PORTAUDIO
   // The sound cards are looked for at start-up; a picture needs none.
-  if (!shot) form.editor().setOutputBackend(std::make_unique<tolmar::PortAudioBackend>());
+  std::unique_ptr<tolmar::PortAudioInputFactory> inputs;
+  if (!shot) {
+    form.editor().setOutputBackend(std::make_unique<tolmar::PortAudioBackend>());
+    inputs = std::make_unique<tolmar::PortAudioInputFactory>();
+    form.editor().inputDevices = inputs.get();
+    for (const tolmar::InputDeviceInfo& d : inputs->inputDevices())
+      if (d.cdFormat) form.editor().recordDeviceFound = true;
+  }
 #endif
   form.FormCreate(!shot);
   if (shot) form.resize(o.width, o.height);

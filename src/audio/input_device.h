@@ -74,12 +74,20 @@ class InputDevice {
   virtual std::string errorText(int code) const { return "error " + std::to_string(code); }
 };
 
+struct InputDeviceInfo {
+  int number = 0;  // what `recdevno` holds
+  std::string name;
+  bool cdFormat = false;  // 44.1 kHz stereo 16-bit supported
+};
+
 // Opens the recording device the settings name (device number, or -1 for the default). The
 // front end that knows the sound cards provides it.
 class InputDeviceFactory {
  public:
   virtual ~InputDeviceFactory() = default;
   virtual std::unique_ptr<InputDevice> create(int deviceNo) = 0;
+  // The recording devices there are, for the start-up check and the sound-card dialog.
+  virtual std::vector<InputDeviceInfo> inputDevices() { return {}; }
 };
 
 }  // namespace tolmar

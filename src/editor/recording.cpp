@@ -1,5 +1,6 @@
 #include "editor/recording.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -181,7 +182,9 @@ void TRecording::startbtnClick() {
 }
 
 void TRecording::computeLimit() {
-  limitSeconds_ = maxLimit ? kMaxLimitFrames / rate() : limitMinutes * 60;
+  limitSeconds_ = limitSecondsExact > 0 ? std::min(limitSecondsExact, kMaxLimitFrames / rate())
+                  : maxLimit            ? kMaxLimitFrames / rate()
+                                        : limitMinutes * 60;
   bufferLimit_ = static_cast<int64_t>(limitSeconds_) * ctx_.settings.recplaybps + firstRecorded_;
 }
 

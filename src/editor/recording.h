@@ -131,6 +131,8 @@ class TRecording {
   int rateIndex = 0;  // 0: 44.1 kHz, 1: 48.0 kHz
   bool maxLimit = true;
   int limitMinutes = 5;
+  // A limit in seconds instead of the window's minutes (the batch front's --limit); 0 for none.
+  int limitSecondsExact = 0;
   bool metersOff = false;
   bool counterOff = false;
   bool narrowLayout = false;

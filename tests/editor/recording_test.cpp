@@ -21,44 +21,6 @@
 namespace tolmar::test {
 namespace {
 
-struct WavContents {
-  bool accepted = false;
-  int rate = 0;
-  uint32_t dataBytes = 0;
-  int64_t fileBytes = 0;
-  std::vector<int16_t> samples;
-};
-
-WavContents readWav(const std::string& path) {
-  WavContents w;
-  BinaryFile f;
-  if (!f.open(path, BinaryFile::Mode::Read)) return w;
-  FileByteSource src(f);
-  HeaderCopy copy;
-  const WavParseResult r = parseWavHeader(src, false, 44100, copy);
-  w.accepted = r.accepted;
-  w.rate = r.sampleRate;
-  w.dataBytes = r.dataBytes;
-  w.fileBytes = f.size();
-  w.samples.resize(static_cast<size_t>(r.frameCount) * 2);
-  f.seek(r.dataOffset);
-  f.read(w.samples.data(), w.samples.size() * 2);
-  return w;
-}
-
-// Whether samples hold generator frames [from, from + count) at file frame `at`.
-::testing::AssertionResult holdsFrames(const WavContents& w, int64_t at, int64_t from,
-                                       int64_t count) {
-  for (int64_t i = 0; i < count; ++i) {
-    int16_t l, r;
-    staircase(from + i, l, r);
-    const size_t k = static_cast<size_t>(at + i) * 2;
-    if (k + 1 >= w.samples.size() + 1 || w.samples[k] != l || w.samples[k + 1] != r)
-      return ::testing::AssertionFailure() << "file frame " << at + i << " differs";
-  }
-  return ::testing::AssertionSuccess();
-}
-
 struct RecordingTest : ::testing::Test {
   TempDir dir;
   ScriptedHost host;

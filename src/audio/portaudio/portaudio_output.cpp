@@ -1,70 +1,22 @@
 #include "audio/portaudio/portaudio_output.h"
 
-#include <fcntl.h>
 #include <portaudio.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <cstring>
+
+#include "audio/portaudio/portaudio_common.h"
 
 namespace tolmar {
 
 namespace {
 
-// While PortAudio probes every host API and ALSA device it may not open, ALSA and JACK print
-// a screenful of complaints about absent cards and servers. None of it is ours to report:
-// what matters reaches the user as a device that is listed or not, opens or not.
-class QuietStderr {
- public:
-  QuietStderr() {
-    std::fflush(stderr);
-    saved_ = dup(STDERR_FILENO);
-    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (saved_ >= 0 && null >= 0) dup2(null, STDERR_FILENO);
-    if (null >= 0) ::close(null);
-  }
-  ~QuietStderr() {
-    std::fflush(stderr);
-    if (saved_ < 0) return;
-    dup2(saved_, STDERR_FILENO);
-    ::close(saved_);
-  }
-  QuietStderr(const QuietStderr&) = delete;
-  QuietStderr& operator=(const QuietStderr&) = delete;
-
- private:
-  int saved_ = -1;
-};
-
-DeviceStatus statusOf(PaError err) {
-  switch (err) {
-    case paNoError:
-      return {};
-    case paInvalidDevice:
-      return DeviceStatus::failure(kBadDeviceId);
-    case paDeviceUnavailable:
-      return DeviceStatus::failure(kAllocated);
-    case paInsufficientMemory:
-      return DeviceStatus::failure(kNoMemory);
-    case paSampleFormatNotSupported:
-    case paInvalidSampleRate:
-    case paInvalidChannelCount:
-      return DeviceStatus::failure(kBadFormat);
-    default:
-      return DeviceStatus::backendFailure(Pa_GetErrorText(err));
-  }
-}
+using pa::QuietStderr;
+using pa::statusOf;
 
 PaStreamParameters stereo16(PaDeviceIndex device) {
-  PaStreamParameters p{};
-  p.device = device;
-  p.channelCount = 2;
-  p.sampleFormat = paInt16;
-  const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
-  p.suggestedLatency = info ? info->defaultHighOutputLatency : 0.1;
-  p.hostApiSpecificStreamInfo = nullptr;
-  return p;
+  return pa::stereo16(device, false);
 }
 
 // The callback takes queued slots in order and flips each one's done flag once it has played
