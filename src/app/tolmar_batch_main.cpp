@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +17,7 @@
 
 #include "app/batch_host.h"
 #include "app/batch_plan.h"
+#include "app/batch_record.h"
 #include "app/process_pool.h"
 #include "audio/deferred_output.h"
 #include "config/settings_io.h"
@@ -26,6 +28,7 @@
 #include "editor/editor.h"
 #include "editor/macro_runner.h"
 #ifdef TOLMAR_HAVE_PORTAUDIO
+#include "audio/portaudio/portaudio_input.h"
 #include "audio/portaudio/portaudio_output.h"
 #endif
 
@@ -39,6 +42,8 @@ const char kUsage[] =
     "  tolmar-batch [--config-dir DIR] --list-commands [FILE]\n"
     "  tolmar-batch [--config-dir DIR] --list-presets\n"
     "  tolmar-batch --info FILE...\n"
+    "  tolmar-batch [--config-dir DIR] [--set SECTION.KEY=VALUE]... --record OUT.wav\n"
+    "               --limit TIME [--rate 44100|48000] [--input FILE.wav]\n"
     "  tolmar-batch --help | --version\n"
     "\n"
     "Runs a macro over WAV files as a batch run: each file is opened in turn (with the whole\n"
@@ -83,6 +88,20 @@ const char kUsage[] =
     "                       summary of the header of a file that is not a 44.1 or 48 kHz\n"
     "                       16-bit stereo WAV file.\n"
     "  --list-presets       Every preset of every family, with its values.\n"
+    "  --record OUT.wav     Record a new WAV file from the sound card's input: the device the\n"
+    "                       settings name (Options.recdevno; -1, the default, is the system's\n"
+    "                       default input), with the window's clip detection (Options.\n"
+    "                       clippingsamples, clippingvalue, flattopsonly, ftvariance). The clip\n"
+    "                       markers go to OUT.mkr. On a terminal the elapsed time and the meters\n"
+    "                       (15 LEDs, the clip light and the peak per channel) are shown while it\n"
+    "                       records; a line at the end sums up. The file is committed to storage\n"
+    "                       every second, so even a crash keeps all but the last second. An\n"
+    "                       existing OUT.wav is never overwritten.\n"
+    "  --limit TIME         Stop the recording after TIME (minutes:seconds, such as 25:00, or\n"
+    "                       seconds); Ctrl+C stops it earlier and keeps everything recorded.\n"
+    "  --rate 44100|48000   The recording's sample rate (default: Options.recordrate).\n"
+    "  --input FILE.wav     Record from FILE.wav, delivered in real time, instead of the sound\n"
+    "                       card: to try the clip settings or the limit on a known transfer.\n"
     "  --version            The program's version.\n"
     "  --help               This text.\n"
     "\n"
@@ -104,7 +123,8 @@ const char kUsage[] =
     "run left beside a file are removed when the file is next opened.\n"
     "\n"
     "Exit status: 0 when every file opened and no step failed or logged an error, 1 otherwise,\n"
-    "2 for a usage error.\n"
+    "2 for a usage error. A recording exits 0 when its file was written whole, 1 when there was\n"
+    "no device, it could not start or the disk filled (what was recorded is kept).\n"
     "\n"
     "Examples:\n"
     "  Run macro 3 (the one on F3) over two sides:\n"
@@ -131,7 +151,10 @@ const char kUsage[] =
     "    tolmar-batch --step \"File | Truncate Extra Data\" *.wav\n"
     "\n"
     "  What a macro could run on a file right after opening it:\n"
-    "    tolmar-batch --list-commands side_a.wav\n";
+    "    tolmar-batch --list-commands side_a.wav\n"
+    "\n"
+    "  Record a side of at most 30 minutes at 48 kHz:\n"
+    "    tolmar-batch --record side_a.wav --limit 30:00 --rate 48000\n";
 
 // The child option: one file, only its part of the log, no progress line.
 const char kChildOption[] = "--batch-child";
@@ -152,6 +175,9 @@ struct Options {
   tolmar::IniFile overrides;  // --set, never saved
   std::vector<std::string> setArgs;
   std::vector<std::string> files;
+  bool record = false;
+  tolmar::RecordOptions recording;
+  std::string limitText;
 };
 
 int usageError(const std::string& what) {
@@ -232,6 +258,26 @@ std::optional<int> parseArgs(const std::vector<std::string>& args, Options& o) {
       o.overrides.writeString(section, key, text);
       o.setArgs.push_back("--set");
       o.setArgs.push_back(*v);
+    } else if (a == "--record") {
+      auto v = value();
+      if (!v || v->empty()) return usageError("--record needs the name of the new WAV file");
+      o.record = true;
+      o.recording.out = *v;
+    } else if (a == "--limit") {
+      auto v = value();
+      const auto seconds = v ? tolmar::parseRecordLimit(*v) : std::nullopt;
+      if (!seconds)
+        return usageError("--limit needs a time of at least a second, such as 25:00 or 90");
+      o.recording.limitSeconds = *seconds;
+      o.limitText = *v;
+    } else if (a == "--rate") {
+      auto v = value();
+      if (!v || (*v != "44100" && *v != "48000")) return usageError("--rate needs 44100 or 48000");
+      o.recording.rate = std::stoi(*v);
+    } else if (a == "--input") {
+      auto v = value();
+      if (!v || v->empty()) return usageError("--input needs a WAV file");
+      o.recording.input = *v;
     } else if (a == "--list-presets") {
       o.listPresets = true;
     } else if (a == "--version") {
@@ -257,7 +303,20 @@ std::optional<int> parseArgs(const std::vector<std::string>& args, Options& o) {
   }
   if (macros != 1 || o.plan.size() != 1) o.onlyMacro = 0;
   const int modes = (o.info ? 1 : 0) + (o.listCommands ? 1 : 0) + (o.listPresets ? 1 : 0) +
-                    (o.plan.empty() ? 0 : 1);
+                    (o.plan.empty() ? 0 : 1) + (o.record ? 1 : 0);
+  const bool recordOption =
+      o.recording.limitSeconds != 0 || o.recording.rate != 0 || !o.recording.input.empty();
+  if (recordOption && !o.record) return usageError("--limit, --rate and --input need --record");
+  if (o.record) {
+    if (modes > 1) return usageError("--record does not mix with other modes");
+    if (!o.files.empty()) return usageError("--record takes no other files");
+    if (o.recording.limitSeconds == 0) return usageError("--record needs a --limit");
+    std::error_code ec;
+    if (std::filesystem::exists(o.recording.out, ec) || ec)
+      return usageError(o.recording.out +
+                        " already exists: a recording never overwrites a file; choose a new name");
+    return std::nullopt;
+  }
   if (modes == 0) return usageError(args.empty() ? "nothing to do" : "no --macro or --step given");
   if (modes > 1)
     return usageError("--info, --list-commands, --list-presets and --macro/--step do not mix");
@@ -315,6 +374,53 @@ void plugSound(tolmar::Editor& editor) {
 #else
   (void)editor;
 #endif
+}
+
+volatile std::sig_atomic_t stopRecording = 0;
+
+extern "C" void onStopSignal(int) {
+  stopRecording = 1;
+}
+
+int runRecordMode(Options& o) {
+  tolmar::BatchHost host(false);
+  tolmar::Editor editor(host);
+  readConfiguration(editor, &o.overrides);
+  tolmar::RecordOptions& r = o.recording;
+
+  std::unique_ptr<tolmar::InputDeviceFactory> devices;
+  if (!r.input.empty()) {
+    auto wav = std::make_unique<tolmar::WavInputFactory>();
+    const std::string why = wav->open(r.input);
+    if (!why.empty()) return usageError("--input " + why);
+    if (r.rate != 0 && r.rate != wav->rate())
+      return usageError("--rate " + std::to_string(r.rate) + " is not the rate of " + r.input +
+                        " (" + std::to_string(wav->rate()) + " Hz)");
+    r.rate = wav->rate();
+    devices = std::move(wav);
+  } else {
+#ifdef TOLMAR_HAVE_PORTAUDIO
+    devices = std::make_unique<tolmar::PortAudioInputFactory>();
+#endif
+    if (!devices || devices->inputDevices().empty()) {
+      std::cerr << "tolmar-batch: no recording device found (this build "
+                << (devices ? "found no sound card input" : "has no sound card support") << ")\n";
+      return 1;
+    }
+  }
+  const int rate = r.rate != 0 ? r.rate : (editor.ctx.settings.recordrate == 1 ? 48000 : 44100);
+  if (r.limitSeconds > tolmar::maxRecordSeconds(rate))
+    return usageError("--limit " + o.limitText + " is longer than a WAV file at " +
+                      std::to_string(rate) + " Hz can hold (" +
+                      std::to_string(tolmar::maxRecordSeconds(rate) / 60) + " minutes)");
+
+  struct sigaction action {};
+  action.sa_handler = onStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  return tolmar::runRecord(editor, *devices, r, std::cout, isatty(STDOUT_FILENO) != 0,
+                           stopRecording);
 }
 
 // Every preset of every family with its values, as a macro step names them.
@@ -522,6 +628,7 @@ int main(int argc, char** argv) {
     std::cerr << "tolmar-batch: cannot use " << *o.configDir << "\n";
     return 2;
   }
+  if (o.record) return runRecordMode(o);
   if (o.info) return runInfo(o.files);
   if (o.listCommands) return runListCommands(o.files);
   if (o.listPresets) return runListPresets();
