@@ -28,6 +28,7 @@
 #include "ui/dialogs/model_dialogs.h"
 #include "ui/dialogs/navigation_dialogs.h"
 #include "ui/dialogs/options_dialog.h"
+#include "ui/dialogs/recording_window.h"
 #include "ui/dialogs/spectral_dialogs.h"
 
 namespace tolmar::ui {
@@ -74,6 +75,7 @@ const std::map<std::string, Factory>& factories() {
       {kReduceNoiseDialogId, factory(&makeReduceNoiseDialog)},
       {kFrequencyAnalysisDialogId, factory(&makeFrequencyAnalysisDialog)},
       {kClippingDialogId, factory(&makeClippingDialog)},
+      {"Recording", factory(&makeRecordingWindow)},
       {kOptionsDialogId,
        [](void* m, QWidget* parent, const DialogEnv& env) {
          return makeOptionsDialog(*static_cast<OptionsModel*>(m), parent, env);

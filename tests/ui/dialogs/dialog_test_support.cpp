@@ -38,12 +38,14 @@ void MessageCatcher::poll() {
   if (button) button->click();
 }
 
-ModalDriver::ModalDriver(std::function<void(QWidget*)> drive) : drive_(std::move(drive)) {
+ModalDriver::ModalDriver(std::function<void(QWidget*)> drive, std::function<bool(QWidget*)> accepts)
+    : drive_(std::move(drive)), accepts_(std::move(accepts)) {
   timer_ = new QTimer;
   timer_->setInterval(5);
   QObject::connect(timer_, &QTimer::timeout, [this] {
     QWidget* w = QApplication::activeModalWidget();
     if (ran_ || !w || !w->isVisible() || qobject_cast<QMessageBox*>(w)) return;
+    if (accepts_ && !accepts_(w)) return;
     ran_ = true;
     drive_(w);
   });

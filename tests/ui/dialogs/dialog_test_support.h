@@ -29,15 +29,18 @@ class MessageCatcher {
 };
 
 // Runs `drive` once on the first modal dialog (other than a message box) that opens while this
-// object lives: how a test answers a dialog the code under test opens with exec().
+// object lives: how a test answers a dialog the code under test opens with exec(). With
+// `accepts`, only on the first such dialog it accepts (one driver per dialog of a sequence).
 class ModalDriver {
  public:
-  explicit ModalDriver(std::function<void(QWidget*)> drive);
+  explicit ModalDriver(std::function<void(QWidget*)> drive,
+                       std::function<bool(QWidget*)> accepts = {});
   ~ModalDriver();
   bool ran() const { return ran_; }
 
  private:
   std::function<void(QWidget*)> drive_;
+  std::function<bool(QWidget*)> accepts_;
   bool ran_ = false;
   class QTimer* timer_;
 };
