@@ -93,6 +93,13 @@ TEST_F(BatchRecordTest, BadArgumentsAreRefusedWithAReasonAndTouchNothing) {
             std::string::npos)
       << tooLong.err;
 
+  // A file that cannot be created: the reason, and nothing recorded.
+  const std::string nowhere = dir.file("no such dir/side.wav");
+  const BatchRun cannot =
+      runBatch("--record " + shellQuoted(nowhere) + " --limit 5 --input " + shellQuoted(input), 60);
+  EXPECT_EQ(cannot.status, 1);
+  EXPECT_NE(cannot.err.find("Failed to create file " + nowhere), std::string::npos) << cannot.err;
+
   // An existing file is somebody's recording: never overwritten.
   writeInput(out, 100, 0);
   const BatchRun exists = runBatch(rec + " --limit 5 --input " + shellQuoted(input));
