@@ -493,8 +493,11 @@ TEST_F(RecordingTest, AnHourLongPacedRecordingHoldsMemoryFlat) {
 }
 
 // The device's own thread paces delivery in real time (twice over): the recorder, ticking
-// as a window's timer would, keeps up and drops nothing.
+// as a window's timer would, keeps up and drops nothing. What is tested is the hand-over
+// between the threads, not the real-time margin (that is the benchmarks' business), so the
+// queue holds as many buffers as it can: seconds of slack for a loaded test machine.
 TEST_F(RecordingTest, ThreadPacedDeviceDropsNothing) {
+  ctx.settings.recplaybuffs = static_cast<int>(InputQueue::kCapacity);
   devices.pacing = MemoryInputDevice::Pacing::Thread;
   devices.configure = [](MemoryInputDevice& d) { d.speed = 2; };
   SystemRecordingClock sys;
