@@ -1,4 +1,5 @@
 #include "config/ini_file.h"
+#include "base/whole_number.h"
 
 #include <algorithm>
 #include <array>
@@ -164,21 +165,7 @@ std::optional<double> parseFloat(std::string_view text, std::string_view separat
 }
 
 std::optional<int32_t> parseInteger(std::string_view text) {
-  text = trim(text);
-  bool negative = false;
-  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  if (text.empty() || text.size() > 12) return std::nullopt;
-  int64_t v = 0;
-  for (char c : text) {
-    if (!isDigit(c)) return std::nullopt;
-    v = v * 10 + (c - '0');
-  }
-  if (negative) v = -v;
-  if (v < INT32_MIN || v > INT32_MAX) return std::nullopt;
-  return static_cast<int32_t>(v);
+  return parseWholeNumber<int32_t>(text);
 }
 
 // ---- IniFile ----

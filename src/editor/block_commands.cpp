@@ -1,4 +1,5 @@
 #include "editor/block_commands.h"
+#include "base/whole_number.h"
 
 #include <algorithm>
 #include <charconv>
@@ -17,24 +18,6 @@ Editor& BlockCommands::ed() {
 const Editor& BlockCommands::ed() const {
   return static_cast<const Editor&>(*this);
 }
-
-namespace {
-
-// A whole number as typed: blanks around it and an optional sign.
-std::optional<int> parseWholeNumber(const std::string& text) {
-  const size_t a = text.find_first_not_of(" \t");
-  const size_t b = text.find_last_not_of(" \t");
-  if (a == std::string::npos) return std::nullopt;
-  const char* first = text.data() + a;
-  const char* last = text.data() + b + 1;
-  if (*first == '+') ++first;
-  int v = 0;
-  const auto [end, ec] = std::from_chars(first, last, v);
-  if (ec != std::errc() || end != last) return std::nullopt;
-  return v;
-}
-
-}  // namespace
 
 void BlockCommands::forgetBlocks() {
   compatible.reset();
@@ -113,7 +96,7 @@ void BlockCommands::SetCompatibleBlockParams1Click() {
     e.ctx.abortFlag = true;
     return;
   }
-  const auto tolerance = parseWholeNumber(model.relativeSampleSize);
+  const auto tolerance = parseWholeNumber<int>(model.relativeSampleSize);
   if (!tolerance) {
     e.ctx.error("\"" + model.relativeSampleSize + "\" is not a whole number");
     return;

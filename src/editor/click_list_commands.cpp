@@ -6,6 +6,7 @@
 #include <charconv>
 #include <filesystem>
 
+#include "base/whole_number.h"
 #include "declick/click_file.h"
 #include "document/binary_file.h"
 #include "editor/editor.h"
@@ -16,19 +17,6 @@ namespace {
 
 constexpr char kNoMoreClicksText[] = "No more potential clicks";
 constexpr char kClickFileFilter[] = "Click Files (*.clk)|*.clk|All Files (*.*)|*.*";
-
-// A whole number as typed in an entry: blanks around it, an optional sign, decimal digits.
-bool parseWholeNumber(const std::string& text, int32_t& value) {
-  size_t first = 0, last = text.size();
-  while (first < last && std::isspace(static_cast<unsigned char>(text[first]))) ++first;
-  while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1]))) --last;
-  if (first < last && text[first] == '+') ++first;
-  if (first == last) return false;
-  const char* begin = text.data() + first;
-  const char* end = text.data() + last;
-  const auto [ptr, ec] = std::from_chars(begin, end, value);
-  return ec == std::errc() && ptr == end;
-}
 
 }  // namespace
 
@@ -116,12 +104,12 @@ void DeclickCommands::GotoSpecificClick1Click() {
     e.ctx.abortFlag = true;
     return;
   }
-  int32_t number = 0;
-  if (!parseWholeNumber(entry.number, number)) {
+  const std::optional<int32_t> number = parseWholeNumber<int32_t>(entry.number);
+  if (!number) {
     e.ctx.error("\"" + entry.number + "\" is not a whole number");
     return;
   }
-  const int64_t index = static_cast<int64_t>(number) - 1;
+  const int64_t index = static_cast<int64_t>(*number) - 1;
   if (index < 0 || index >= clicks.storedCount()) {
     clicks.current = -1;
     e.ctx.error("Invalid Click Number");

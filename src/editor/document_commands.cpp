@@ -1,4 +1,5 @@
 #include "editor/document_commands.h"
+#include "base/whole_number.h"
 
 #include <algorithm>
 #include <array>
@@ -20,22 +21,6 @@
 namespace fs = std::filesystem;
 
 namespace tolmar {
-
-namespace {
-
-std::optional<int64_t> parseWholeNumber(const std::string& text) {
-  size_t a = text.find_first_not_of(" \t");
-  size_t b = text.find_last_not_of(" \t");
-  if (a == std::string::npos) return std::nullopt;
-  int64_t v = 0;
-  const char* first = text.data() + a;
-  const char* last = text.data() + b + 1;
-  auto [end, ec] = std::from_chars(first, last, v);
-  if (ec != std::errc() || end != last) return std::nullopt;
-  return v;
-}
-
-}  // namespace
 
 Editor& DocumentCommands::ed() {
   return static_cast<Editor&>(*this);
@@ -170,7 +155,7 @@ void DocumentCommands::InsertSilence1Click() {
   insertionLength = model;
   int64_t length = 0;
   if (model.exactSamples) {
-    const auto n = parseWholeNumber(model.length);
+    const auto n = parseWholeNumber<int64_t>(model.length);
     if (!n) {
       e.ctx.error("\"" + model.length + "\" is not a whole number");
       return;
