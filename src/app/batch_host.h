@@ -1,6 +1,8 @@
 #pragma once
 // The host of tolmar-batch: no window. Messages go to standard error, questions take the
-// cautious answer, dialogs keep their defaults, and progress is a line on a terminal.
+// cautious answer, and progress is a line on a terminal. Steps run silent, so parameter
+// dialogs are skipped and their settings used as they stand; a dialog that still reaches this
+// host (one that only a person can answer) is answered Cancel.
 
 #include <cstdio>
 #include <string>

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "base/session.h"
@@ -20,15 +22,80 @@ struct FileDialogSpec {
   std::string defaultExt;
 };
 
+// The name a save dialog answers with, given the spec's extension when the name typed has
+// none ("side b" becomes "side b.wav"; "side.b" and a spec without one are left alone).
+inline std::string withDefaultExt(const FileDialogSpec& spec, const std::string& chosen) {
+  const size_t slash = chosen.find_last_of('/');
+  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  if (spec.defaultExt.empty() || nameStart >= chosen.size() ||
+      chosen.find('.', nameStart) != std::string::npos)
+    return chosen;
+  return chosen + "." + spec.defaultExt;
+}
+
 // Every dialog that opens or saves a WAV file offers the same choice.
 inline constexpr char kWavFileFilter[] = "WAV Files (*.wav)|*.wav|All Files (*.*)|*.*";
 
-// A parameter dialog edits a plain settings struct. The host recognises the dialog by its id
-// and casts `model` to the struct the dialog's owner documents; the batch host and the tests
-// accept the model as it stands unless told otherwise.
+// Every model a dialog can be asked to edit. A host that shows dialogs visits the variant
+// without a catch-all, so a new model fails to compile until each such host handles it.
+struct UnsupportedFormatModel;
+struct ConfirmTruncationModel;
+struct RewriteHeaderModel;
+struct SetInsertionLengthModel;
+struct AddSurroundingSilenceModel;
+struct SelectReplacementDataModel;
+struct FindClicksResultModel;
+struct GotoClickModel;
+class ClickParamsDialog;
+struct CompatParamsModel;
+struct NormaliseModel;
+struct FadeFactorModel;
+struct SelectionStatsModel;
+struct ClippingHistogramModel;
+struct SetPrecisionModel;
+struct SpectrumModel;
+struct ReduceNoiseModel;
+struct GotoTimeModel;
+struct MarkRegionModel;
+struct AddCueModel;
+struct RegularCuesModel;
+struct GotoCueModel;
+struct DisplayTrackModel;
+struct CdTextModel;
+struct ExistingCueFileModel;
+struct PresetPickerModel;
+struct MacroPickerModel;
+class MacroSetupModel;
+class BatchModeModel;
+struct OptionsModel;
+class TRecording;
+using DialogModel =
+    std::variant<std::monostate, UnsupportedFormatModel*, ConfirmTruncationModel*,
+                 RewriteHeaderModel*, SetInsertionLengthModel*, AddSurroundingSilenceModel*,
+                 SelectReplacementDataModel*, FindClicksResultModel*, GotoClickModel*,
+                 ClickParamsDialog*, CompatParamsModel*, NormaliseModel*, FadeFactorModel*,
+                 SelectionStatsModel*, ClippingHistogramModel*, SetPrecisionModel*, SpectrumModel*,
+                 ReduceNoiseModel*, GotoTimeModel*, MarkRegionModel*, AddCueModel*,
+                 RegularCuesModel*, GotoCueModel*, DisplayTrackModel*, CdTextModel*,
+                 ExistingCueFileModel*, PresetPickerModel*, MacroPickerModel*, MacroSetupModel*,
+                 BatchModeModel*, OptionsModel*, TRecording*>;
+
+inline bool hasModel(const DialogModel& model) {
+  return std::visit(
+      [](auto p) {
+        if constexpr (std::is_same_v<decltype(p), std::monostate>)
+          return false;
+        else
+          return p != nullptr;
+      },
+      model);
+}
+
+// A parameter dialog edits its model in place; the id names the dialog for its help topic,
+// its remembered position and the tests.
 struct DialogRequest {
   std::string id;  // e.g. "RewriteHeader", "SetInsertionLength"
-  void* model = nullptr;
+  DialogModel model;
 };
 
 class Host {

@@ -588,7 +588,7 @@ std::optional<std::string> TMainForm::saveFileDialog(const FileDialogSpec& spec)
   const QString f = QFileDialog::getSaveFileName(this, QString::fromStdString(spec.title), start,
                                                  qtFilter(spec.filter));
   if (f.isEmpty()) return std::nullopt;
-  return f.toStdString();
+  return withDefaultExt(spec, f.toStdString());
 }
 
 ui::DialogEnv TMainForm::dialogEnv() {
@@ -608,14 +608,15 @@ bool TMainForm::openLiveWindow(DialogRequest& request, const ui::DialogEnv& env)
   // A new result takes the place of the old one, where the user put it.
   for (ui::FormDialog* old : {static_cast<ui::FormDialog*>(clickResult_.get()), spectrum_.get()})
     if (old && old->isVisible()) old->storePosition();
-  if (request.id == kFindClicksResultDialogId) {
-    const auto& m = *static_cast<FindClicksResultModel*>(request.model);
+  auto* const* result = std::get_if<FindClicksResultModel*>(&request.model);
+  auto* const* spectrum = std::get_if<SpectrumModel*>(&request.model);
+  if (request.id == kFindClicksResultDialogId && result && *result) {
+    const auto& m = **result;
     clickResult_ = std::make_unique<ui::FindClicksResultWindow>(
         m.count, [this] { return removeFoundClicks(); }, this, env);
     window = clickResult_.get();
-  } else if (request.id == kFrequencyAnalysisDialogId) {
-    spectrum_ =
-        ui::makeFrequencyAnalysisWindow(*static_cast<SpectrumModel*>(request.model), this, env);
+  } else if (request.id == kFrequencyAnalysisDialogId && spectrum && *spectrum) {
+    spectrum_ = ui::makeFrequencyAnalysisWindow(**spectrum, this, env);
     window = spectrum_.get();
   }
   if (!window) return false;
@@ -629,7 +630,7 @@ bool TMainForm::openLiveWindow(DialogRequest& request, const ui::DialogEnv& env)
 bool TMainForm::runDialog(DialogRequest& request) {
   if (interactive_) {
     const ui::DialogEnv env = dialogEnv();
-    if (request.model && openLiveWindow(request, env)) return true;
+    if (openLiveWindow(request, env)) return true;
     if (ui::createDialog(request, this, env)) return ui::runDialog(request, this, env);
   }
   message(MsgKind::Information, "The \"" + request.id + "\" dialog is not built yet.");

@@ -220,7 +220,7 @@ struct SetClickCommandTest : ::testing::Test {
 };
 
 TEST_F(SetClickCommandTest, OkCancelAndFind) {
-  host.dialogs[ClickParamsDialog::kDialogId] = [](void* m) {
+  host.dialogs[ClickParamsDialog::kDialogId] = [](tolmar::test::ModelRef m) {
     auto& d = *static_cast<ClickParamsDialog*>(m);
     EXPECT_FALSE(d.findEnabled);  // no document
     d.presetClicked(0);           // "Larger Clicks"
@@ -231,7 +231,7 @@ TEST_F(SetClickCommandTest, OkCancelAndFind) {
   EXPECT_EQ(editor.params.relAmplitude, 2500);
   EXPECT_EQ(editor.params.repairWidth, 30);
 
-  host.dialogs[ClickParamsDialog::kDialogId] = [](void* m) {
+  host.dialogs[ClickParamsDialog::kDialogId] = [](tolmar::test::ModelRef m) {
     static_cast<ClickParamsDialog*>(m)->setRelAmplitude(100);
     return false;
   };
@@ -248,7 +248,7 @@ TEST_F(SetClickCommandTest, OkCancelAndFind) {
               })
       .write(wav);
   ASSERT_TRUE(editor.OpenDocument(wav));
-  host.dialogs[ClickParamsDialog::kDialogId] = [](void* m) {
+  host.dialogs[ClickParamsDialog::kDialogId] = [](tolmar::test::ModelRef m) {
     auto& d = *static_cast<ClickParamsDialog*>(m);
     EXPECT_TRUE(d.findEnabled);
     d.choice = ClickParamsDialog::Choice::Find;

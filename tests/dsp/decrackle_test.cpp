@@ -61,7 +61,7 @@ struct Decrackle : EffectFixture, ::testing::Test {
     editor.GetFingerprint1Click();
     ctx.silentMode = false;
     select(kNoiseFrames, kFrames - 1);
-    host.dialogs[kReduceNoiseDialogId] = [](void*) { return true; };
+    host.dialogs[kReduceNoiseDialogId] = [](tolmar::test::ModelRef) { return true; };
   }
   std::vector<int16_t> whole(bool edits = true) { return frames(0, kFrames - 1, edits); }
   // Runs the command; Direct Overwrite says Yes to the overwrite question.
@@ -229,7 +229,7 @@ TEST_F(Decrackle, EditLeftOffChangesOnlyTheRightChannel) {
 TEST_F(Decrackle, DialogInCrackleModeStoresItsValues) {
   openCrackly();
   ReduceNoiseModel seen;
-  host.dialogs[kReduceNoiseDialogId] = [&](void* m) {
+  host.dialogs[kReduceNoiseDialogId] = [&](tolmar::test::ModelRef m) {
     auto* model = static_cast<ReduceNoiseModel*>(m);
     seen = *model;
     model->sensitivityPosition = 11;
@@ -253,7 +253,7 @@ TEST_F(Decrackle, DialogInCrackleModeStoresItsValues) {
   EXPECT_EQ(ctx.settings.noiseRepair, 0);
   // Cancel ends the command without a change.
   doc().Undo();
-  host.dialogs[kReduceNoiseDialogId] = [](void*) { return false; };
+  host.dialogs[kReduceNoiseDialogId] = [](tolmar::test::ModelRef) { return false; };
   run(false);
   EXPECT_TRUE(ctx.abortFlag);
   EXPECT_EQ(whole(), sig.withClicks);

@@ -51,7 +51,7 @@ TEST_F(Statistics, CommandShowsTheDialogWithTimesAndNothingInSilentMode) {
   doc().viewStart = 0;
   doc().viewWidth = 441;
   SelectionStatsModel seen;
-  host.dialogs[kSelectionStatsDialogId] = [&](void* model) {
+  host.dialogs[kSelectionStatsDialogId] = [&](tolmar::test::ModelRef model) {
     seen = *static_cast<SelectionStatsModel*>(model);
     return true;
   };
@@ -151,7 +151,7 @@ TEST_F(Statistics, OptionsFirstAndTheHistogramInsteadOfTheCount) {
   openLeft(l);
   ctx.settings.showonclipdetect = true;
   ctx.settings.showcliphistogram = true;
-  host.dialogs[kOptionsDialogId] = [](void* m) {
+  host.dialogs[kOptionsDialogId] = [](tolmar::test::ModelRef m) {
     EXPECT_EQ(static_cast<OptionsModel*>(m)->first, OptionsTab::Operations);
     return false;
   };
@@ -159,8 +159,8 @@ TEST_F(Statistics, OptionsFirstAndTheHistogramInsteadOfTheCount) {
   EXPECT_TRUE(editor.markers.empty()) << "Cancel in the Options dialog ends the command";
 
   ClippingHistogramModel shown;
-  host.dialogs[kOptionsDialogId] = [](void*) { return true; };
-  host.dialogs[kClippingDialogId] = [&](void* model) {
+  host.dialogs[kOptionsDialogId] = [](tolmar::test::ModelRef) { return true; };
+  host.dialogs[kClippingDialogId] = [&](tolmar::test::ModelRef model) {
     shown = *static_cast<ClippingHistogramModel*>(model);
     return true;
   };

@@ -31,7 +31,7 @@ TEST_F(AutomationFixture, MacroCommandsDoNothingInSilentModeAndKeysNeedAnOpenFil
   editor.BatchMode1Click();
   EXPECT_TRUE(host.dialogIds.empty());
   editor.ctx.silentMode = false;
-  host.dialogs[kMacroSetupDialogId] = [](void* p) {
+  host.dialogs[kMacroSetupDialogId] = [](tolmar::test::ModelRef p) {
     auto* setup = static_cast<MacroSetupModel*>(p);
     // The operations are the eligible menu paths.
     EXPECT_EQ(setup->operations(), eligibleMenuPaths(false));

@@ -214,7 +214,7 @@ TEST_F(BlockCommandsTest, SpectralReplacementCommandsRestoreTheTransformLength) 
 TEST_F(BlockCommandsTest, TheParametersDialogStoresAllThreeOrRaisesTheAbortFlag) {
   openStaircase();
   CompatParamsModel seen;
-  host.dialogs[kCompatParamsDialogId] = [&](void* m) {
+  host.dialogs[kCompatParamsDialogId] = [&](tolmar::test::ModelRef m) {
     auto& model = *static_cast<CompatParamsModel*>(m);
     seen = model;
     model.relativeSampleSize = " 20 ";
@@ -230,7 +230,7 @@ TEST_F(BlockCommandsTest, TheParametersDialogStoresAllThreeOrRaisesTheAbortFlag)
   EXPECT_EQ(ctx.compatibleSearchSpan, 66150);
   EXPECT_TRUE(editor.compatForwards);
 
-  host.dialogs[kCompatParamsDialogId] = [](void* m) {
+  host.dialogs[kCompatParamsDialogId] = [](tolmar::test::ModelRef m) {
     static_cast<CompatParamsModel*>(m)->relativeSampleSize = "2x";
     return true;
   };
@@ -238,7 +238,7 @@ TEST_F(BlockCommandsTest, TheParametersDialogStoresAllThreeOrRaisesTheAbortFlag)
   EXPECT_TRUE(host.said("\"2x\" is not a whole number"));
   EXPECT_EQ(editor.compatTolerance, 20);
 
-  host.dialogs[kCompatParamsDialogId] = [](void*) { return false; };
+  host.dialogs[kCompatParamsDialogId] = [](tolmar::test::ModelRef) { return false; };
   editor.SetCompatibleBlockParams1Click();
   EXPECT_TRUE(ctx.abortFlag);
 

@@ -52,7 +52,7 @@ struct ClickListTest : EditorTest {
 TEST_F(ClickListTest, FindAllClicksShowsTheResultDialogWithTheCount) {
   editor.clicks.current = 5;
   int32_t shown = -1;
-  host.dialogs[kFindClicksResultDialogId] = [&](void* model) {
+  host.dialogs[kFindClicksResultDialogId] = [&](tolmar::test::ModelRef model) {
     shown = static_cast<FindClicksResultModel*>(model)->count;
     return true;
   };
@@ -79,7 +79,7 @@ TEST_F(ClickListTest, FindAllClicksInSilentModeLogsTheCount) {
 }
 
 TEST_F(ClickListTest, TheResultDialogsRemoveButtonRemovesAllClicks) {
-  host.dialogs[kFindClicksResultDialogId] = [](void* model) {
+  host.dialogs[kFindClicksResultDialogId] = [](tolmar::test::ModelRef model) {
     static_cast<FindClicksResultModel*>(model)->removeRequested = true;
     return true;
   };
@@ -215,7 +215,7 @@ TEST_F(ClickListTest, TheSelectionAroundAClickStaysInsideTheFile) {
 TEST_F(ClickListTest, GotoSpecificClickTakesANumberFromOne) {
   setStored({{1000, 1, 0}, {5000, 0, 0}, {9000, 0, 1}});
   std::string typed;
-  host.dialogs[kGotoClickDialogId] = [&](void* model) {
+  host.dialogs[kGotoClickDialogId] = [&](tolmar::test::ModelRef model) {
     static_cast<GotoClickModel*>(model)->number = typed;
     return true;
   };
@@ -240,7 +240,7 @@ TEST_F(ClickListTest, GotoSpecificClickTakesANumberFromOne) {
   EXPECT_EQ(host.messages.back().text, "\"two\" is not a whole number");
   EXPECT_EQ(editor.clicks.current, 2);
 
-  host.dialogs[kGotoClickDialogId] = [](void*) { return false; };
+  host.dialogs[kGotoClickDialogId] = [](tolmar::test::ModelRef) { return false; };
   editor.GotoSpecificClick1Click();
   EXPECT_TRUE(editor.ctx.abortFlag);
 }

@@ -46,7 +46,7 @@ struct CueCommandsTest : ::testing::Test {
   }
   void addCue(int32_t selStart, AddCueModel::Type type, int marginMs = 200, bool mark = true) {
     editor.doc->selStart = selStart;
-    host.dialogs["AddCue"] = [=](void* m) {
+    host.dialogs["AddCue"] = [=](tolmar::test::ModelRef m) {
       auto& model = *static_cast<AddCueModel*>(m);
       model.type = type;
       model.marginMs = marginMs;
@@ -78,7 +78,7 @@ TEST_F(CueCommandsTest, AddCuePointSnapsToCdFramesAndWarnsOnAnOccupiedFrame) {
   EXPECT_EQ(editor.ctx.settings.safetymargin, 1000);
   EXPECT_EQ(positions().back(), snapUpToCdFrame(200000 - 44100, 44100));
   // Cancel adds nothing.
-  host.dialogs["AddCue"] = [](void*) { return false; };
+  host.dialogs["AddCue"] = [](tolmar::test::ModelRef) { return false; };
   editor.doc->selStart = 250000;
   editor.AddCue1Click();
   EXPECT_EQ(positions().size(), 4u);
@@ -131,7 +131,7 @@ TEST_F(CueCommandsTest, RegularCuePointsAndRemoval) {
   editor.doc->selEnd = 200 * 44100;
   editor.AddRegularCuePoints1Click();  // the dialog's defaults: every 60 s, tracks
   EXPECT_EQ(positions(), (std::vector<int32_t>{60 * 44100, 120 * 44100, 180 * 44100}));
-  host.dialogs["AddRegularCues"] = [](void* m) {
+  host.dialogs["AddRegularCues"] = [](tolmar::test::ModelRef m) {
     auto& model = *static_cast<RegularCuesModel*>(m);
     model.seconds = 30;
     model.indexes = true;
@@ -141,7 +141,7 @@ TEST_F(CueCommandsTest, RegularCuePointsAndRemoval) {
   ASSERT_EQ(positions().size(), 6u);  // 30, 90, 150 added; 60, 120, 180 kept
   EXPECT_FALSE(editor.doc->cues[0].track);
   EXPECT_TRUE(editor.doc->cues[1].track);
-  host.dialogs["AddRegularCues"] = [](void* m) {
+  host.dialogs["AddRegularCues"] = [](tolmar::test::ModelRef m) {
     static_cast<RegularCuesModel*>(m)->seconds = 0;
     return true;
   };
@@ -178,7 +178,7 @@ TEST_F(CueCommandsTest, GotoListTextsAndStepping) {
                                       "track 03 (02:00.000)"}));
 
   editor.ctx.settings.gocuesetstart = false;
-  host.dialogs["GotoCue"] = [](void* m) {
+  host.dialogs["GotoCue"] = [](tolmar::test::ModelRef m) {
     auto& model = *static_cast<GotoCueModel*>(m);
     EXPECT_FALSE(model.setStartMark);
     model.chosen = 1;
@@ -199,7 +199,7 @@ TEST_F(CueCommandsTest, GotoListTextsAndStepping) {
   EXPECT_EQ(editor.doc->viewStart, 0);
   EXPECT_EQ(editor.doc->selStart, 588);
 
-  host.dialogs["DisplayTrack"] = [](void* m) {
+  host.dialogs["DisplayTrack"] = [](tolmar::test::ModelRef m) {
     static_cast<DisplayTrackModel*>(m)->chosen = 1;
     return true;
   };
@@ -208,7 +208,7 @@ TEST_F(CueCommandsTest, GotoListTextsAndStepping) {
   EXPECT_EQ(editor.doc->selEnd, 120 * 44100);
   EXPECT_EQ(editor.doc->viewStart, 60 * 44100);
   EXPECT_EQ(editor.doc->viewWidth, 60 * 44100);
-  host.dialogs["DisplayTrack"] = [](void* m) {
+  host.dialogs["DisplayTrack"] = [](tolmar::test::ModelRef m) {
     static_cast<DisplayTrackModel*>(m)->chosen = 2;
     return true;
   };
@@ -219,7 +219,7 @@ TEST_F(CueCommandsTest, GotoListTextsAndStepping) {
 TEST_F(CueCommandsTest, WriteNewOverwriteAppendAndReadBack) {
   const std::string sheet = dir.file("side.cue");
   editor.AddTrackCue(180 * 44100, false, false);
-  host.dialogs["CDTextSetup"] = [](void* m) {
+  host.dialogs["CDTextSetup"] = [](tolmar::test::ModelRef m) {
     auto& model = *static_cast<CdTextModel*>(m);
     EXPECT_EQ(model.rows.size(), 2u);
     model.discTitle = "My Record";
@@ -241,7 +241,7 @@ TEST_F(CueCommandsTest, WriteNewOverwriteAppendAndReadBack) {
 
   // Overwrite, then append: the appended tracks continue the numbering.
   host.saveAnswers = {sheet};
-  host.dialogs["ExistingCueFile"] = [](void* m) {
+  host.dialogs["ExistingCueFile"] = [](tolmar::test::ModelRef m) {
     auto& model = *static_cast<ExistingCueFileModel*>(m);
     EXPECT_EQ(model.text, "side.cue already exists");
     model.choice = ExistingCueFileModel::Overwrite;
@@ -250,7 +250,7 @@ TEST_F(CueCommandsTest, WriteNewOverwriteAppendAndReadBack) {
   editor.CreateDAOCueSheet1Click();
   EXPECT_EQ(slurp(sheet), first);
   host.saveAnswers = {sheet};
-  host.dialogs["ExistingCueFile"] = [](void*) { return true; };  // Append as offered
+  host.dialogs["ExistingCueFile"] = [](tolmar::test::ModelRef) { return true; };  // Append as offered
   editor.CreateDAOCueSheet1Click();
   EXPECT_TRUE(host.said("Cue Sheet updated"));
   const std::string both = slurp(sheet);
@@ -260,7 +260,7 @@ TEST_F(CueCommandsTest, WriteNewOverwriteAppendAndReadBack) {
   EXPECT_NE(both.find("  TRACK 04 AUDIO\n"), std::string::npos);
   // Cancel in the question writes nothing.
   host.saveAnswers = {sheet};
-  host.dialogs["ExistingCueFile"] = [](void*) { return false; };
+  host.dialogs["ExistingCueFile"] = [](tolmar::test::ModelRef) { return false; };
   editor.CreateDAOCueSheet1Click();
   EXPECT_EQ(slurp(sheet), both);
 
@@ -297,7 +297,7 @@ TEST_F(CueCommandsTest, AppendingLeavesTheExistingSheetWhole) {
   const std::string side = slurp(wav);
   for (auto choice : {ExistingCueFileModel::Overwrite, ExistingCueFileModel::Append}) {
     host.saveAnswers = {wav};
-    host.dialogs["ExistingCueFile"] = [=](void* m) {
+    host.dialogs["ExistingCueFile"] = [=](tolmar::test::ModelRef m) {
       static_cast<ExistingCueFileModel*>(m)->choice = choice;
       return true;
     };
@@ -317,7 +317,7 @@ TEST_F(CueCommandsTest, AFailedWriteLeavesThePreviousSheetWhole) {
     const FileSizeLimit limit(200);
     for (auto choice : {ExistingCueFileModel::Overwrite, ExistingCueFileModel::Append}) {
       host.saveAnswers = {sheet};
-      host.dialogs["ExistingCueFile"] = [=](void* m) {
+      host.dialogs["ExistingCueFile"] = [=](tolmar::test::ModelRef m) {
         static_cast<ExistingCueFileModel*>(m)->choice = choice;
         return true;
       };

@@ -50,7 +50,7 @@ struct DecracklePreviewTest : EditorTest {
     editor.GetFingerprint1Click();
     editor.ctx.silentMode = false;
     EXPECT_TRUE(editor.fingerprint.present);
-    host.dialogs[kReduceNoiseDialogId] = [](void*) { return true; };
+    host.dialogs[kReduceNoiseDialogId] = [](tolmar::test::ModelRef) { return true; };
     // No dialog can stop a batch run's preview, so it plays its selection once.
     editor.ctx.batchRunning = true;
   }

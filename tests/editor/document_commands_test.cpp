@@ -162,13 +162,13 @@ TEST_F(DocCommandsTest, MarksAreAddedClearedAndRemovedBySelection) {
   editor.ClearDeletionMarks1Click();
   EXPECT_TRUE(editor.doc->deletions.empty());
 
-  host.dialogs[kSetInsertionLengthDialogId] = [](void* m) {
+  host.dialogs[kSetInsertionLengthDialogId] = [](tolmar::test::ModelRef m) {
     static_cast<SetInsertionLengthModel*>(m)->length = "0:01.5";
     return true;
   };
   select(400, 500);
   editor.InsertSilence1Click();
-  host.dialogs[kSetInsertionLengthDialogId] = [](void* m) {
+  host.dialogs[kSetInsertionLengthDialogId] = [](tolmar::test::ModelRef m) {
     auto* model = static_cast<SetInsertionLengthModel*>(m);
     EXPECT_EQ(model->length, "0:01.5");  // the dialog starts with the last length
     model->length = " 250 ";
@@ -182,14 +182,14 @@ TEST_F(DocCommandsTest, MarksAreAddedClearedAndRemovedBySelection) {
   EXPECT_EQ(editor.doc->insertions[0].length, 250);
   EXPECT_EQ(editor.doc->insertions[1].length, 66150);
 
-  host.dialogs[kSetInsertionLengthDialogId] = [](void* m) {
+  host.dialogs[kSetInsertionLengthDialogId] = [](tolmar::test::ModelRef m) {
     static_cast<SetInsertionLengthModel*>(m)->length = "25O";
     return true;
   };
   editor.InsertSilence1Click();
   EXPECT_EQ(editor.doc->insertions.size(), 2u);
   EXPECT_EQ(host.messages.back().kind, MsgKind::Error);
-  host.dialogs[kSetInsertionLengthDialogId] = [](void* m) {
+  host.dialogs[kSetInsertionLengthDialogId] = [](tolmar::test::ModelRef m) {
     static_cast<SetInsertionLengthModel*>(m)->length = "-5";
     return true;
   };
@@ -218,7 +218,7 @@ TEST_F(DocCommandsTest, SurroundingSilenceAsksAndConvertsMilliseconds) {
   EXPECT_TRUE(editor.doc->insertions.empty());
 
   host.answers = {Answer::Yes};
-  host.dialogs[kAddSurroundingSilenceDialogId] = [](void* m) {
+  host.dialogs[kAddSurroundingSilenceDialogId] = [](tolmar::test::ModelRef m) {
     auto* model = static_cast<AddSurroundingSilenceModel*>(m);
     EXPECT_EQ(model->startMs, 100);
     EXPECT_EQ(model->endMs, 3000);

@@ -120,7 +120,7 @@ TEST_F(EditorFixture, UnsupportedFileOffersRewriteAndOpensAfterIt) {
   WavBuilder().channels(1).staircase(1000).write(wav);
   const auto size = fs::file_size(wav);
   int shown = 0;
-  host.dialogs[kUnsupportedFormatDialogId] = [&](void* m) {
+  host.dialogs[kUnsupportedFormatDialogId] = [&](tolmar::test::ModelRef m) {
     auto* model = static_cast<UnsupportedFormatModel*>(m);
     EXPECT_EQ(model->path, wav);
     EXPECT_EQ(model->lines.size(), 11u);
@@ -137,7 +137,7 @@ TEST_F(EditorFixture, UnsupportedFileOffersRewriteAndOpensAfterIt) {
 
 TEST_F(EditorFixture, UnsupportedFileClosedLeavesNoDocumentAndSilentModeLogsIt) {
   WavBuilder().bits(8).staircase(10).write(wav);
-  host.dialogs[kUnsupportedFormatDialogId] = [](void*) { return false; };
+  host.dialogs[kUnsupportedFormatDialogId] = [](tolmar::test::ModelRef) { return false; };
   EXPECT_FALSE(editor.OpenDocument(wav));
   EXPECT_EQ(editor.doc, nullptr);
   EXPECT_EQ(host.dialogIds, std::vector<std::string>{kUnsupportedFormatDialogId});
@@ -155,7 +155,7 @@ TEST_F(EditorFixture, TruncateExtraDataRemovesTrailingBytesAfterConfirmation) {
   // Stray bytes, not a chunk (a well-formed chunk there would be kept).
   WavBuilder().staircase(100).trailing({0xAB, 'L', 'I', 'S', 'T', 1, 0, 0, 0}).write(wav);
   ASSERT_TRUE(editor.OpenDocument(wav));
-  host.dialogs[kConfirmTruncationDialogId] = [](void* m) {
+  host.dialogs[kConfirmTruncationDialogId] = [](tolmar::test::ModelRef m) {
     auto* model = static_cast<ConfirmTruncationModel*>(m);
     EXPECT_EQ(model->intro, "There are 9 spurious bytes in the file, starting with: ");
     EXPECT_EQ(model->hex, "AB 4C 49 53 54 01 00 00 00 ");

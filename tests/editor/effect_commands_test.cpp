@@ -151,7 +151,7 @@ TEST_F(EffectCommandsTest, DirectOverwriteAsksFirstAndIsRefusedOverUnsavedEdits)
 
 TEST_F(EffectCommandsTest, NormaliseAndPartialFadeDialogsEditTheSettings) {
   openConstant(1001, 16000, -8000);
-  host.dialogs[kNormaliseDialogId] = [](void* m) {
+  host.dialogs[kNormaliseDialogId] = [](tolmar::test::ModelRef m) {
     auto* model = static_cast<NormaliseModel*>(m);
     model->removedc = false;
     model->step(-0.1);
@@ -163,14 +163,14 @@ TEST_F(EffectCommandsTest, NormaliseAndPartialFadeDialogsEditTheSettings) {
   EXPECT_DOUBLE_EQ(ctx.settings.normaliseto, -1.1);
   EXPECT_EQ(left(0), DbToLevel(-1.1));
 
-  host.dialogs[kNormaliseDialogId] = [](void*) { return false; };
+  host.dialogs[kNormaliseDialogId] = [](tolmar::test::ModelRef) { return false; };
   ctx.abortFlag = false;
   editor.Normalize1Click();
   EXPECT_TRUE(ctx.abortFlag) << "Cancel stops a running macro";
   EXPECT_EQ(doc().undoSteps.size(), 1u);
 
   openConstant(1001, 3200, 3200);
-  host.dialogs[kFadeFactorDialogId] = [](void* m) {
+  host.dialogs[kFadeFactorDialogId] = [](tolmar::test::ModelRef m) {
     static_cast<FadeFactorModel*>(m)->fadefactor = 6;
     return true;
   };

@@ -112,7 +112,7 @@ TEST_F(SetupFixture, AddOffersPresetsForPresetCommandsAndPrefixesSilentSteps) {
   EXPECT_EQ(m.name(), "One");
 
   std::vector<std::string> offered;
-  host.dialogs[kPresetPickerDialogId] = [&](void* p) {
+  host.dialogs[kPresetPickerDialogId] = [&](tolmar::test::ModelRef p) {
     auto* picker = static_cast<PresetPickerModel*>(p);
     EXPECT_EQ(picker->kind, PresetKind::Filter);
     offered = picker->names;
@@ -126,7 +126,7 @@ TEST_F(SetupFixture, AddOffersPresetsForPresetCommandsAndPrefixesSilentSteps) {
   EXPECT_EQ(m.steps().back(), "<Silent> Other Effects | Filter (With Undo) [Rumble]");
 
   // Cancelled picker: the command without a preset.
-  host.dialogs[kPresetPickerDialogId] = [](void*) { return false; };
+  host.dialogs[kPresetPickerDialogId] = [](tolmar::test::ModelRef) { return false; };
   m.setSilent(false);
   EXPECT_TRUE(m.add(1));
   EXPECT_EQ(m.steps().back(), "Other Effects | Filter (With Undo)");
@@ -138,7 +138,7 @@ TEST_F(SetupFixture, AddOffersPresetsForPresetCommandsAndPrefixesSilentSteps) {
 
   m.addRefresh();
   EXPECT_EQ(m.steps().back(), "[Refresh Display]");
-  host.dialogs[kMacroPickerDialogId] = [](void* p) {
+  host.dialogs[kMacroPickerDialogId] = [](tolmar::test::ModelRef p) {
     auto* picker = static_cast<MacroPickerModel*>(p);
     EXPECT_EQ(picker->lines, std::vector<std::string>{"Macro #1 [One]"});
     picker->chosen = 0;
@@ -254,7 +254,7 @@ TEST_F(BatchDialogFixture, PagesCollectFilesAndMacroThenRunTheBatch) {
   m.chooseMacro(0);
 
   // "Define Macro..." renames the chosen macro; the choice follows it.
-  host.dialogs[kMacroSetupDialogId] = [&](void* p) {
+  host.dialogs[kMacroSetupDialogId] = [&](tolmar::test::ModelRef p) {
     auto* setup = static_cast<MacroSetupModel*>(p);
     setup->selectSlot(4);
     setup->setName("Trim Ends");

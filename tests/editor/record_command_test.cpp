@@ -29,7 +29,7 @@ TEST_F(RecordCommandTest, TheNewFileOpensWithItsClipMarkersAndTrackCues) {
   editor.ctx.settings.recordrate = 1;
   editor.markers.Add(0, 5, 0);
   host.saveAnswers.push_back(recorded);
-  host.dialogs["Recording"] = [&](void* model) {
+  host.dialogs["Recording"] = [&](tolmar::test::ModelRef model) {
     auto& rec = *static_cast<TRecording*>(model);
     EXPECT_TRUE(editor.ctx.recording);
     rec.startbtnClick();
@@ -61,7 +61,7 @@ TEST_F(RecordCommandTest, TheNewFileOpensWithItsClipMarkersAndTrackCues) {
 
 TEST_F(RecordCommandTest, CancelFromMonitoringOpensNothingAndTheMenuNeedsADevice) {
   host.saveAnswers.push_back(recorded);
-  host.dialogs["Recording"] = [&](void* model) {
+  host.dialogs["Recording"] = [&](tolmar::test::ModelRef model) {
     auto& rec = *static_cast<TRecording*>(model);
     rec.startbtnClick();
     rec.tick();

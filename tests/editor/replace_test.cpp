@@ -52,7 +52,7 @@ struct ReplaceTest : EditorTest {
   // Answers the open dialog with `path` and the Select Replacement Data dialog with the values.
   void chooseSource(const std::string& path, int64_t startSample, std::optional<int64_t> count) {
     host.openAnswers = {path};
-    host.dialogs[kSelectReplacementDataDialogId] = [=, this](void* m) {
+    host.dialogs[kSelectReplacementDataDialogId] = [=, this](tolmar::test::ModelRef m) {
       auto& model = *static_cast<SelectReplacementDataModel*>(m);
       prefilledStart = model.startSample;
       model.startSample = startSample;
@@ -334,7 +334,7 @@ TEST_F(ReplaceTest, FileAtAnotherRateIsRefusedAndCancelDoesNothing) {
 
   host.messages.clear();
   chooseSource(writeSource(500), 1, std::nullopt);
-  host.dialogs[kSelectReplacementDataDialogId] = [](void*) { return false; };
+  host.dialogs[kSelectReplacementDataDialogId] = [](tolmar::test::ModelRef) { return false; };
   editor.ReplaceFromFile1Click();
   EXPECT_FALSE(editor.doc->canUndo());
   EXPECT_TRUE(host.messages.empty());

@@ -34,7 +34,7 @@ struct Spectral : ::testing::Test, EffectFixture {
     return channel == 0 ? l : r;
   }
   void choosePrecision(int entry) {
-    host.dialogs[kSetPrecisionDialogId] = [entry](void* m) {
+    host.dialogs[kSetPrecisionDialogId] = [entry](tolmar::test::ModelRef m) {
       static_cast<SetPrecisionModel*>(m)->selected = entry;
       return true;
     };
@@ -111,7 +111,7 @@ TEST_F(Spectral, FailedGetFingerprintChangesNothing) {
   EXPECT_TRUE(host.progressCaptions.empty()) << "no scan started";
 
   // Cancel in the precision dialog raises the macro abort flag and does nothing else.
-  host.dialogs[kSetPrecisionDialogId] = [](void*) { return false; };
+  host.dialogs[kSetPrecisionDialogId] = [](tolmar::test::ModelRef) { return false; };
   editor.GetFingerprint1Click();
   EXPECT_TRUE(ctx.abortFlag);
   EXPECT_EQ(host.messages.size(), 1u);
@@ -172,7 +172,7 @@ TEST_F(Spectral, ReduceNoiseAsksItsDialogAndStoresItsSettings) {
   editor.GetFingerprint1Click();
   ctx.silentMode = false;
   ReduceNoiseModel seen;
-  host.dialogs[kReduceNoiseDialogId] = [&](void* m) {
+  host.dialogs[kReduceNoiseDialogId] = [&](tolmar::test::ModelRef m) {
     auto* model = static_cast<ReduceNoiseModel*>(m);
     seen = *model;
     model->sensitivityPosition = 11;  // 1.0
@@ -191,7 +191,7 @@ TEST_F(Spectral, ReduceNoiseAsksItsDialogAndStoresItsSettings) {
 
   // Cancel ends the command and raises the abort flag.
   doc().Undo();
-  host.dialogs[kReduceNoiseDialogId] = [](void*) { return false; };
+  host.dialogs[kReduceNoiseDialogId] = [](tolmar::test::ModelRef) { return false; };
   editor.RemoveNoise1Click();
   EXPECT_TRUE(ctx.abortFlag);
   EXPECT_EQ(frames(0, doc().lastFrame), original);
@@ -384,7 +384,7 @@ TEST_F(Spectral, FrequencyAnalysisShowsTheMeanWindowedMagnitudesAndRestoresN) {
   editor.spectral.SetFFTSize(8192);
   SpectrumModel shown;
   int shows = 0;
-  host.dialogs[kFrequencyAnalysisDialogId] = [&](void* m) {
+  host.dialogs[kFrequencyAnalysisDialogId] = [&](tolmar::test::ModelRef m) {
     shown = *static_cast<SpectrumModel*>(m);
     ++shows;
     return true;
@@ -439,7 +439,7 @@ TEST_F(Spectral, StopDuringFrequencyAnalysisStillShowsTheMeanSoFar) {
   openFrames(realisticFrames(4096 * 3, 14));
   select(0, doc().lastFrame);
   SpectrumModel shown;
-  host.dialogs[kFrequencyAnalysisDialogId] = [&](void* m) {
+  host.dialogs[kFrequencyAnalysisDialogId] = [&](tolmar::test::ModelRef m) {
     shown = *static_cast<SpectrumModel*>(m);
     return true;
   };

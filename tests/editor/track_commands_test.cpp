@@ -124,7 +124,7 @@ TEST_F(TrackCommandsTest, FindTracksAsksForTheOptionsFirstWhenSetAndStaysQuietIn
   editor.doc->selStart = 0;
   editor.doc->selEnd = editor.doc->lastFrame;
   editor.ctx.settings.showonfindtracks = true;
-  host.dialogs[kOptionsDialogId] = [](void* m) {
+  host.dialogs[kOptionsDialogId] = [](tolmar::test::ModelRef m) {
     EXPECT_EQ(static_cast<OptionsModel*>(m)->first, OptionsTab::TrackSplitting);
     return false;
   };
@@ -132,7 +132,7 @@ TEST_F(TrackCommandsTest, FindTracksAsksForTheOptionsFirstWhenSetAndStaysQuietIn
   EXPECT_TRUE(editor.doc->cues.empty());
   EXPECT_TRUE(host.messages.empty());
   // The page's changes count: a gap of 3 s is not long enough for 4 s of silence.
-  host.dialogs[kOptionsDialogId] = [](void* m) {
+  host.dialogs[kOptionsDialogId] = [](tolmar::test::ModelRef m) {
     static_cast<OptionsModel*>(m)->settings.silencelength = 4000;
     return true;
   };

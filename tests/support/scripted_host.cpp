@@ -45,7 +45,7 @@ bool ScriptedHost::runDialog(DialogRequest& request) {
   dialogIds.push_back(request.id);
   auto it = dialogs.find(request.id);
   if (it == dialogs.end()) return true;
-  return it->second(request.model);
+  return it->second(ModelRef(request.model));
 }
 
 std::optional<std::vector<uint8_t>> ScriptedHost::clipboardWave() {

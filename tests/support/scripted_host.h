@@ -14,6 +14,22 @@
 
 namespace tolmar::test {
 
+// What a scripted dialog handler is given: converts to the model's own pointer type and
+// throws if the request holds another model, so a test cannot edit the wrong struct.
+class ModelRef {
+ public:
+  explicit ModelRef(DialogModel& model) : model_(&model) {}
+  template <class T>
+  operator T*() const {
+    return std::get<T*>(*model_);
+  }
+  // For a handler that shows the real dialog over the same request.
+  const DialogModel& variant() const { return *model_; }
+
+ private:
+  DialogModel* model_;
+};
+
 class ScriptedHost : public Host {
  public:
   struct Said {
@@ -38,7 +54,7 @@ class ScriptedHost : public Host {
   std::vector<FileDialogSpec> fileDialogs;
 
   // Dialog handlers by id; a missing handler accepts the model as it stands (OK).
-  std::map<std::string, std::function<bool(void*)>> dialogs;
+  std::map<std::string, std::function<bool(ModelRef)>> dialogs;
   std::vector<std::string> dialogIds;
 
   std::string title;

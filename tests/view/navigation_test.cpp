@@ -108,7 +108,7 @@ TEST_F(NavigationTest, SelectionCommandsAndTheirMessages) {
   EXPECT_EQ(d().viewStart, 1000);
 
   // Goto Time: the dialog's time sets the end mark and brings it on the page.
-  host.dialogs[kGotoTimeDialogId] = [](void* m) {
+  host.dialogs[kGotoTimeDialogId] = [](tolmar::test::ModelRef m) {
     auto* g = static_cast<GotoTimeModel*>(m);
     g->time = "00:02.000";
     g->mark = GotoTimeModel::SetEnd;
@@ -119,7 +119,7 @@ TEST_F(NavigationTest, SelectionCommandsAndTheirMessages) {
   EXPECT_EQ(d().viewStart, 88200 - 5000 / 4);
 
   // Mark Region by sample number; a number that is not one leaves the selection.
-  host.dialogs[kMarkRegionDialogId] = [](void* m) {
+  host.dialogs[kMarkRegionDialogId] = [](tolmar::test::ModelRef m) {
     auto* r = static_cast<MarkRegionModel*>(m);
     r->startTime = "11";
     r->endTime = "x20";
@@ -129,7 +129,7 @@ TEST_F(NavigationTest, SelectionCommandsAndTheirMessages) {
   run("Selection | Mark Region...");
   EXPECT_EQ(d().selStart, 1000);
   EXPECT_TRUE(host.said("'x20' is not a valid whole number"));
-  host.dialogs[kMarkRegionDialogId] = [](void* m) {
+  host.dialogs[kMarkRegionDialogId] = [](tolmar::test::ModelRef m) {
     auto* r = static_cast<MarkRegionModel*>(m);
     r->startTime = "11";
     r->endTime = "20";

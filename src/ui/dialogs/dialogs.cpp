@@ -1,9 +1,8 @@
 #include "ui/dialogs/dialogs.h"
 
 #include <cctype>
-#include <functional>
-#include <map>
 #include <string>
+#include <variant>
 
 #include "base/settings.h"
 #include "config/declick_params.h"
@@ -35,54 +34,113 @@ namespace tolmar::ui {
 
 namespace {
 
-using Factory = std::function<std::unique_ptr<FormDialog>(void*, QWidget*, const DialogEnv&)>;
-
-template <class Model>
-Factory factory(DialogPtr (*make)(Model&, QWidget*, const DialogEnv&)) {
-  return [make](void* model, QWidget* parent, const DialogEnv& env) {
-    return make(*static_cast<Model*>(model), parent, env);
-  };
-}
-
-const std::map<std::string, Factory>& factories() {
-  static const std::map<std::string, Factory> table{
-      {kUnsupportedFormatDialogId, factory(&makeUnsupportedFormatDialog)},
-      {kRewriteHeaderDialogId, factory(&makeRewriteHeaderDialog)},
-      {kConfirmTruncationDialogId, factory(&makeConfirmTruncationDialog)},
-      {kSetInsertionLengthDialogId, factory(&makeSetInsertionLengthDialog)},
-      {kAddSurroundingSilenceDialogId, factory(&makeAddSurroundingSilenceDialog)},
-      {kSelectReplacementDataDialogId, factory(&makeSelectReplacementDataDialog)},
-      {kFindClicksResultDialogId, factory(&makeFindClicksResultDialog)},
-      {kGotoClickDialogId, factory(&makeGotoClickDialog)},
-      {kGotoTimeDialogId, factory(&makeGotoTimeDialog)},
-      {kMarkRegionDialogId, factory(&makeMarkRegionDialog)},
-      {"AddCue", factory(&makeAddCueDialog)},
-      {"AddRegularCues", factory(&makeRegularCuesDialog)},
-      {"GotoCue", factory(&makeGotoCueDialog)},
-      {"DisplayTrack", factory(&makeDisplayTrackDialog)},
-      {"CDTextSetup", factory(&makeCdTextDialog)},
-      {"ExistingCueFile", factory(&makeExistingCueFileDialog)},
-      {kPresetPickerDialogId, factory(&makePresetPickerDialog)},
-      {kMacroPickerDialogId, factory(&makeMacroPickerDialog)},
-      {ClickParamsDialog::kDialogId, factory(&makeClickParamsDialog)},
-      {kNormaliseDialogId, factory(&makeNormaliseDialog)},
-      {kCompatParamsDialogId, factory(&makeCompatParamsDialog)},
-      {kSelectionStatsDialogId, factory(&makeSelectionStatsDialog)},
-      {kSetPrecisionDialogId, factory(&makeSetPrecisionDialog)},
-      {kFadeFactorDialogId, factory(&makeFadeFactorDialog)},
-      {kMacroSetupDialogId, factory(&makeMacroSetupDialog)},
-      {kBatchModeDialogId, factory(&makeBatchModeDialog)},
-      {kReduceNoiseDialogId, factory(&makeReduceNoiseDialog)},
-      {kFrequencyAnalysisDialogId, factory(&makeFrequencyAnalysisDialog)},
-      {kClippingDialogId, factory(&makeClippingDialog)},
-      {"Recording", factory(&makeRecordingWindow)},
-      {kOptionsDialogId,
-       [](void* m, QWidget* parent, const DialogEnv& env) {
-         return makeOptionsDialog(*static_cast<OptionsModel*>(m), parent, env);
-       }},
-  };
-  return table;
-}
+// One call per model and no catch-all: a model added to DialogModel fails to compile here
+// until it has its dialog (or says plainly that it has none yet).
+// The id must name the model's own dialog, so that a request cannot open one dialog over
+// another dialog's struct.
+struct Maker {
+  const std::string& id;
+  QWidget* parent;
+  const DialogEnv& env;
+  bool is(const char* expected) const { return id == expected; }
+  DialogPtr operator()(std::monostate) const { return nullptr; }
+  DialogPtr operator()(UnsupportedFormatModel* m) const {
+    return is(kUnsupportedFormatDialogId) ? makeUnsupportedFormatDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(ConfirmTruncationModel* m) const {
+    return is(kConfirmTruncationDialogId) ? makeConfirmTruncationDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(RewriteHeaderModel* m) const {
+    return is(kRewriteHeaderDialogId) ? makeRewriteHeaderDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(SetInsertionLengthModel* m) const {
+    return is(kSetInsertionLengthDialogId) ? makeSetInsertionLengthDialog(*m, parent, env)
+                                           : nullptr;
+  }
+  DialogPtr operator()(AddSurroundingSilenceModel* m) const {
+    return is(kAddSurroundingSilenceDialogId) ? makeAddSurroundingSilenceDialog(*m, parent, env)
+                                              : nullptr;
+  }
+  DialogPtr operator()(SelectReplacementDataModel* m) const {
+    return is(kSelectReplacementDataDialogId) ? makeSelectReplacementDataDialog(*m, parent, env)
+                                              : nullptr;
+  }
+  DialogPtr operator()(FindClicksResultModel* m) const {
+    return is(kFindClicksResultDialogId) ? makeFindClicksResultDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(GotoClickModel* m) const {
+    return is(kGotoClickDialogId) ? makeGotoClickDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(ClickParamsDialog* m) const {
+    return is(ClickParamsDialog::kDialogId) ? makeClickParamsDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(CompatParamsModel* m) const {
+    return is(kCompatParamsDialogId) ? makeCompatParamsDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(NormaliseModel* m) const {
+    return is(kNormaliseDialogId) ? makeNormaliseDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(FadeFactorModel* m) const {
+    return is(kFadeFactorDialogId) ? makeFadeFactorDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(SelectionStatsModel* m) const {
+    return is(kSelectionStatsDialogId) ? makeSelectionStatsDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(ClippingHistogramModel* m) const {
+    return is(kClippingDialogId) ? makeClippingDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(SetPrecisionModel* m) const {
+    return is(kSetPrecisionDialogId) ? makeSetPrecisionDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(SpectrumModel* m) const {
+    return is(kFrequencyAnalysisDialogId) ? makeFrequencyAnalysisDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(ReduceNoiseModel* m) const {
+    return is(kReduceNoiseDialogId) ? makeReduceNoiseDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(AddCueModel* m) const {
+    return is("AddCue") ? makeAddCueDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(RegularCuesModel* m) const {
+    return is("AddRegularCues") ? makeRegularCuesDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(GotoCueModel* m) const {
+    return is("GotoCue") ? makeGotoCueDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(DisplayTrackModel* m) const {
+    return is("DisplayTrack") ? makeDisplayTrackDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(CdTextModel* m) const {
+    return is("CDTextSetup") ? makeCdTextDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(ExistingCueFileModel* m) const {
+    return is("ExistingCueFile") ? makeExistingCueFileDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(PresetPickerModel* m) const {
+    return is(kPresetPickerDialogId) ? makePresetPickerDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(MacroPickerModel* m) const {
+    return is(kMacroPickerDialogId) ? makeMacroPickerDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(MacroSetupModel* m) const {
+    return is(kMacroSetupDialogId) ? makeMacroSetupDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(BatchModeModel* m) const {
+    return is(kBatchModeDialogId) ? makeBatchModeDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(OptionsModel* m) const {
+    return is(kOptionsDialogId) ? makeOptionsDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(GotoTimeModel* m) const {
+    return is(kGotoTimeDialogId) ? makeGotoTimeDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(MarkRegionModel* m) const {
+    return is(kMarkRegionDialogId) ? makeMarkRegionDialog(*m, parent, env) : nullptr;
+  }
+  DialogPtr operator()(TRecording* m) const {
+    return is("Recording") ? makeRecordingWindow(*m, parent, env) : nullptr;
+  }
+};
 
 }  // namespace
 
@@ -96,11 +154,8 @@ std::string dialogPositionKey(const std::string& id) {
 
 std::unique_ptr<FormDialog> createDialog(DialogRequest& request, QWidget* parent,
                                          const DialogEnv& env) {
-  if (!request.model) return nullptr;
-  const auto& table = factories();
-  const auto it = table.find(request.id);
-  if (it == table.end()) return nullptr;
-  auto dialog = it->second(request.model, parent, env);
+  if (!hasModel(request.model)) return nullptr;
+  auto dialog = std::visit(Maker{request.id, parent, env}, request.model);
   if (dialog && env.positions && !dialog->remembersPosition())
     dialog->rememberPosition(*env.positions, dialogPositionKey(request.id));
   return dialog;

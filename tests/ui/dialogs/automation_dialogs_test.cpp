@@ -62,8 +62,8 @@ struct AutomationDialogTest : ::testing::Test {
 
   // The dialog the command opens, shown and worked by `steps`.
   void drive(const char* id, std::function<void(FormDialog&)> steps) {
-    host.dialogs[id] = [id, steps](void* model) {
-      DialogRequest request{id, model};
+    host.dialogs[id] = [id, steps](tolmar::test::ModelRef model) {
+      DialogRequest request{id, model.variant()};
       auto dialog = createDialog(request, nullptr, {});
       EXPECT_TRUE(dialog) << id;
       if (!dialog) return false;
@@ -76,7 +76,7 @@ struct AutomationDialogTest : ::testing::Test {
 };
 
 TEST_F(AutomationDialogTest, MacroSetupBuildsAMacroAndDoneWritesItIntoTheIniFile) {
-  host.dialogs[kPresetPickerDialogId] = [](void* m) {
+  host.dialogs[kPresetPickerDialogId] = [](tolmar::test::ModelRef m) {
     auto* picker = static_cast<PresetPickerModel*>(m);
     EXPECT_EQ(picker->kind, PresetKind::Filter);
     for (size_t i = 0; i < picker->names.size(); ++i)

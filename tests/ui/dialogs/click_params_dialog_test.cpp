@@ -43,8 +43,8 @@ struct ClickParamsCommandTest : ::testing::Test {
     editor.presets.click.installFactory();
   }
   void drive(std::function<void(FormDialog&)> steps) {
-    host.dialogs[ClickParamsDialog::kDialogId] = [steps](void* model) {
-      DialogRequest request{ClickParamsDialog::kDialogId, model};
+    host.dialogs[ClickParamsDialog::kDialogId] = [steps](tolmar::test::ModelRef model) {
+      DialogRequest request{ClickParamsDialog::kDialogId, model.variant()};
       auto dialog = createDialog(request, nullptr, {});
       EXPECT_TRUE(dialog);
       if (!dialog) return false;

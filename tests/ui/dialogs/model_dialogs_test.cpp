@@ -52,7 +52,7 @@ TEST(ModelDialogs, EveryCoreDialogIdHasADialog) {
   AddSurroundingSilenceModel silence;
   AddCueModel cue;
   GotoCueModel gotoCue{{" track 01, index 1 (0:00.000)"}, 0, true};
-  const std::pair<const char*, void*> requests[] = {
+  const std::pair<const char*, DialogModel> requests[] = {
       {kSetInsertionLengthDialogId, &insertion},
       {kAddSurroundingSilenceDialogId, &silence},
       {"AddCue", &cue},
@@ -67,6 +67,9 @@ TEST(ModelDialogs, EveryCoreDialogIdHasADialog) {
   DialogRequest unknown{"NoSuchDialog", &silence};
   EXPECT_FALSE(createDialog(unknown, nullptr, {}));
   EXPECT_FALSE(runDialog(unknown, nullptr, {}));
+  // An id with another dialog's model opens nothing.
+  DialogRequest crossed{kAddSurroundingSilenceDialogId, &insertion};
+  EXPECT_FALSE(createDialog(crossed, nullptr, {}));
 }
 
 TEST(ModelDialogs, SurroundingSilenceRefusesAnOutOfRangeLengthAndKeepsTheModel) {

@@ -60,8 +60,8 @@ struct OptionsCommandTest : ::testing::Test {
     editor.iniFile.setPath(dir.file("VESKOR.INI"));
   }
   void drive(std::function<void(FormDialog&)> steps) {
-    host.dialogs[kOptionsDialogId] = [this, steps](void* model) {
-      DialogRequest request{kOptionsDialogId, model};
+    host.dialogs[kOptionsDialogId] = [this, steps](tolmar::test::ModelRef model) {
+      DialogRequest request{kOptionsDialogId, model.variant()};
       auto dialog = createDialog(request, nullptr,
                                  DialogEnv{[this](const std::string& t) { topics.push_back(t); }});
       EXPECT_TRUE(dialog);

@@ -83,8 +83,8 @@ struct SpectralDialogTest : ::testing::Test {
     editor.doc->selEnd = last;
   }
   void drive(const char* id, std::function<void(FormDialog&)> steps) {
-    host.dialogs[id] = [id, steps](void* model) {
-      DialogRequest request{id, model};
+    host.dialogs[id] = [id, steps](tolmar::test::ModelRef model) {
+      DialogRequest request{id, model.variant()};
       auto dialog = createDialog(request, nullptr, {});
       EXPECT_TRUE(dialog) << id;
       if (!dialog) return false;
@@ -235,9 +235,9 @@ TEST_F(SpectralDialogTest, FrequencyAnalysisDrawsBothCurvesOnTheGridWithTheFinge
   select(20000, 59999);
   SpectrumModel model;
   Shown shown;
-  host.dialogs[kFrequencyAnalysisDialogId] = [&](void* m) {
+  host.dialogs[kFrequencyAnalysisDialogId] = [&](tolmar::test::ModelRef m) {
     model = *static_cast<SpectrumModel*>(m);
-    DialogRequest request{kFrequencyAnalysisDialogId, m};
+    DialogRequest request{kFrequencyAnalysisDialogId, m.variant()};
     shown = showGraph(request, "frequency_analysis");
     return true;
   };
@@ -281,9 +281,9 @@ TEST_F(SpectralDialogTest, TheClippingHistogramDrawsARedBarPerWidth) {
   editor.ctx.settings.showcliphistogram = true;
   ClippingHistogramModel model;
   Shown shown;
-  host.dialogs[kClippingDialogId] = [&](void* m) {
+  host.dialogs[kClippingDialogId] = [&](tolmar::test::ModelRef m) {
     model = *static_cast<ClippingHistogramModel*>(m);
-    DialogRequest request{kClippingDialogId, m};
+    DialogRequest request{kClippingDialogId, m.variant()};
     shown = showGraph(request, "clipping_histogram");
     return true;
   };
