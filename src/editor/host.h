@@ -22,7 +22,7 @@ struct FileDialogSpec {
   std::string defaultExt;
 };
 
-// The name a save dialog answers with, given the spec's extension when the name typed has
+// The name a save dialog answers with, given the dialog's own extension when the name typed has
 // none ("side b" becomes "side b.wav"; "side.b" and a spec without one are left alone).
 inline std::string withDefaultExt(const FileDialogSpec& spec, const std::string& chosen) {
   const size_t slash = chosen.find_last_of('/');
