@@ -85,6 +85,12 @@ std::string directoryOf(const std::string& path) {
   return dir.empty() ? "." : dir;
 }
 
+std::string workingDirectory() {
+  std::error_code ec;
+  const fs::path cwd = fs::current_path(ec);
+  return ec ? std::string() : cwd.string();
+}
+
 std::string makeNumberedFileName(const std::string& path) {
   const std::string extension = fs::path(path).extension().string();
   const std::string stem = path.substr(0, path.size() - extension.size());

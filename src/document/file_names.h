@@ -67,4 +67,8 @@ std::string makeNumberedFileName(const std::string& path);
 // The directory part of `path`, "." for a bare name: where a file dialog opens beside it.
 std::string directoryOf(const std::string& path);
 
+// The process's working directory, or "" when it has none any more (the folder of the last
+// batch run was deleted, say), so that a file dialog opens in its default place.
+std::string workingDirectory();
+
 }  // namespace tolmar

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "declick/detection.h"
+#include "document/file_names.h"
 #include "editor/editor.h"
 
 namespace tolmar {
@@ -284,7 +285,7 @@ void AudioCommands::Record1Click() {
 
   FileDialogSpec spec;
   spec.title = "Record New WAV File";
-  spec.directory = std::filesystem::current_path().string();
+  spec.directory = workingDirectory();
   spec.filter = "WAV Files (*.wav)|*.wav|All Files (*.*)|*.*";
   spec.defaultExt = "wav";
   const auto chosen = ctx.host().saveFileDialog(spec);

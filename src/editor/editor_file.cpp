@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "config/settings_io.h"
+#include "document/file_names.h"
 #include "document/time_text.h"
 #include "document/wav_format.h"
 #include "editor/editor.h"
@@ -162,8 +163,7 @@ bool Editor::QueryClose() {
 void Editor::OpenWAVFile1Click() {
   FileDialogSpec spec;
   spec.title = "Open WAV File";
-  spec.directory =
-      ctx.settings.wavdir.empty() ? std::filesystem::current_path().string() : ctx.settings.wavdir;
+  spec.directory = ctx.settings.wavdir.empty() ? workingDirectory() : ctx.settings.wavdir;
   spec.filter = kWavFileFilter;
   spec.defaultExt = "wav";
   const auto chosen = ctx.host().openFileDialog(spec);

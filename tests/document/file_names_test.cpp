@@ -6,10 +6,12 @@
 #include <fstream>
 #include <set>
 #include <thread>
+
+#include <unistd.h>
 #include <vector>
 
-#include "editor/context.h"
 #include "document/binary_file.h"
+#include "editor/context.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 
@@ -123,6 +125,26 @@ TEST_F(FileNames, NumberedNameGoesBeforeTheExtensionAndSkipsExistingOnes) {
   // A dot in a directory name is not an extension.
   fs::create_directory(dir_ / "take.2");
   EXPECT_EQ(makeNumberedFileName(path("take.2/song")), path("take.2/song1"));
+}
+
+}  // namespace
+}  // namespace tolmar
+
+namespace tolmar {
+namespace {
+
+// A file dialog must still open after the folder the process works in was deleted.
+TEST(WorkingDirectory, IsEmptyOnceTheFolderIsGoneAndNeverThrows) {
+  namespace fs = std::filesystem;
+  const fs::path start = fs::current_path();
+  const fs::path gone = fs::temp_directory_path() / ("tolmar-cwd-" + std::to_string(::getpid()));
+  fs::create_directories(gone);
+  fs::current_path(gone);
+  EXPECT_EQ(fs::canonical(workingDirectory()), fs::canonical(gone));
+  fs::remove(gone);
+  EXPECT_EQ(workingDirectory(), "");
+  fs::current_path(start);
+  EXPECT_EQ(workingDirectory(), start.string());
 }
 
 }  // namespace

@@ -91,9 +91,12 @@ TEST_F(EditorFixture, AFileHeldForWritingElsewhereOpensReadOnlyOrIsRefusedInABat
 
   std::vector<std::string> log;
   {
+    // A batch run works in each file's folder; the next tests must not start in this one.
+    const fs::path start = fs::current_path();
     BatchRun run(editor, log, false);
     run.file(wav, std::vector<PlanStep>{{false, "Edit | Add Surrounding Silence"},
                                         {false, "Edit | Execute Deletions/Insertions"}});
+    fs::current_path(start);
     EXPECT_EQ(run.failedFiles(), 1);
   }
   EXPECT_EQ(editor.doc, nullptr);
