@@ -76,6 +76,19 @@ class MixerApi {
   virtual void close() {}
 };
 
+// The mixer layer of a front: a fresh MixerApi for each recording window, and what the
+// sound-card report needs besides.
+class MixerApiFactory {
+ public:
+  virtual ~MixerApiFactory() = default;
+  virtual std::unique_ptr<MixerApi> create() = 0;
+  // The report's dump of every mixer of the system, the recording device's (its number, or -1
+  // for the default) included; empty when there is none.
+  virtual std::vector<std::string> dumpMixers(int deviceNo) = 0;
+  // The system's own version text, for the report's first line.
+  virtual std::string systemVersion() = 0;
+};
+
 class WaveInMixer {
  public:
   struct VolumeControl {
