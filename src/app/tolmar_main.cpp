@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/sound_cards.h"
 #include "document/time_text.h"
 #ifdef TOLMAR_HAVE_PORTAUDIO
 #include "audio/portaudio/portaudio_input.h"
@@ -84,12 +85,16 @@ int main(int argc, char** argv) {
 #ifdef TOLMAR_HAVE_PORTAUDIO
   // The sound cards are looked for at start-up; a picture needs none.
   std::unique_ptr<tolmar::PortAudioInputFactory> inputs;
+  std::unique_ptr<tolmar::BackendSoundCards> cards;
   if (!shot) {
-    form.editor().setOutputBackend(std::make_unique<tolmar::PortAudioBackend>());
+    // The start-up check lists the devices once, for the dialog and for what can be offered.
+    form.editor().setOutputBackend(std::make_unique<tolmar::PortAudioBackend>(),
+                                   tolmar::AudioCommands::DeviceCheck::WhenPlaying);
     inputs = std::make_unique<tolmar::PortAudioInputFactory>();
     form.editor().inputDevices = inputs.get();
-    for (const tolmar::InputDeviceInfo& d : inputs->inputDevices())
-      if (d.cdFormat) form.editor().recordDeviceFound = true;
+    cards =
+        std::make_unique<tolmar::BackendSoundCards>(inputs.get(), &form.editor().outputBackend());
+    form.setSoundCards(cards.get());
   }
 #endif
   form.FormCreate(!shot);

@@ -29,6 +29,7 @@
 #include "ui/dialogs/help_window.h"
 #include "ui/dialogs/model_dialogs.h"
 #include "ui/dialogs/preview_dialogs.h"
+#include "ui/dialogs/sound_card_dialogs.h"
 #include "ui/dialogs/spectral_dialogs.h"
 #include "ui/wave_area.h"
 
@@ -320,6 +321,7 @@ void TMainForm::FormCreate(bool restorePosition) {
     if (actions_[i])
       actions_[i]->setShortcut(
           QKeySequence(QString::fromStdString(editor_->shortcuts.shortcut(commandTable()[i]))));
+  checkSoundCards();
   if (restorePosition) {
     if (r.window.maximised) {
       setWindowState(Qt::WindowMaximized);
@@ -330,6 +332,46 @@ void TMainForm::FormCreate(bool restorePosition) {
     }
   }
   idlePass();
+}
+
+void TMainForm::checkSoundCards() {
+  if (!soundCards_) return;
+  Editor& e = *editor_;
+  Settings& s = e.ctx.settings;
+  const std::vector<InputDeviceInfo> recording = soundCards_->recordingDevices();
+  const std::vector<OutputDeviceInfo> playback = soundCards_->playbackDevices();
+  const std::vector<InputDeviceInfo> suitableRec = cdFormatDevices(recording);
+  const std::vector<OutputDeviceInfo> suitablePlay = cdFormatDevices(playback);
+  if (soundCardsNeedChoosing(s, recording, playback)) {
+    SoundCardChoice choice = SoundCardChoice::fromSettings(s);
+    if (suitableRec.size() < 2 && suitablePlay.size() < 2) {
+      const OnlyDevices only = takeOnlyDevices(suitableRec, suitablePlay);
+      if (only.playback) {
+        s.playdevno = only.playback->number;
+        s.playdevnm = only.playback->name;
+      }
+      if (only.recording) {
+        s.recdevno = only.recording->number;
+        s.recdevnm = only.recording->name;
+      }
+      s.reclineno = choice.recordLineFor(only.recording);
+      if (!only.message.empty()) message(MsgKind::Warning, only.message);
+    } else if (interactive_) {
+      message(MsgKind::Information, kChooseSoundCardsText);
+      ui::DialogEnv env = dialogEnv();
+      ui::TPickCards dialog(choice, *soundCards_, true, this, env);
+      // Cancel keeps what was there: the question comes again at the next start.
+      if (dialog.exec() == QDialog::Accepted) {
+        s.recdevno = choice.recdevno;
+        s.recdevnm = choice.recdevnm;
+        s.playdevno = choice.playdevno;
+        s.playdevnm = choice.playdevnm;
+        s.reclineno = choice.reclineno;
+      }
+    }
+  }
+  e.recordDeviceFound = !suitableRec.empty();
+  e.playDeviceFound = !suitablePlay.empty();
 }
 
 void TMainForm::openCommandLine(const std::string& path) {
@@ -595,6 +637,7 @@ ui::DialogEnv TMainForm::dialogEnv() {
   ui::DialogEnv env;
   env.showHelp = [this](const std::string& topic) { showHelp(topic); };
   env.positions = &editor_->dialogPositions;
+  env.soundCards = soundCards_;
   return env;
 }
 

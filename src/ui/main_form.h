@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "audio/sound_cards.h"
 #include "editor/editor.h"
 #include "editor/host.h"
 
@@ -38,7 +39,12 @@ class TMainForm : public QMainWindow, public Host {
   Editor& editor() { return *editor_; }
   WaveArea* waveArea() { return wave_; }
 
-  // Start-up: settings, the invalid-number message and the window position.
+  // The sound cards the start-up check and the sound-card dialog list. Without them (a picture,
+  // most tests) the start-up check is skipped and nothing about devices is asked.
+  void setSoundCards(SoundCardList* cards) { soundCards_ = cards; }
+
+  // Start-up: settings, the invalid-number message, the sound cards (chosen again when they
+  // have changed) and the window position.
   void FormCreate(bool restorePosition);
   // The command line: one path; ".mkr", ".cue" and ".clk" open the WAV of the same name and load
   // that file into it.
@@ -103,6 +109,9 @@ class TMainForm : public QMainWindow, public Host {
 
  private:
   void buildMenus();
+  // The start-up device check: the sound-card dialog when the cards chosen last time are not
+  // there, then whether record and play can be offered at all.
+  void checkSoundCards();
   ui::DialogEnv dialogEnv();
   // Opens a window that stays open (true), or none for a dialog that is modal.
   bool openLiveWindow(DialogRequest& request, const ui::DialogEnv& env);
@@ -116,6 +125,7 @@ class TMainForm : public QMainWindow, public Host {
   bool playingKey(QKeyEvent* e);
 
   bool interactive_;
+  SoundCardList* soundCards_ = nullptr;
   ui::HelpWindow* help_ = nullptr;
   std::unique_ptr<Editor> editor_;
   WaveArea* wave_ = nullptr;

@@ -31,6 +31,10 @@ class QPushButton;
 class QSlider;
 class QVBoxLayout;
 
+namespace tolmar {
+class SoundCardList;
+}
+
 namespace tolmar::ui {
 
 // What every dialog needs from the window that shows it.
@@ -39,6 +43,8 @@ struct DialogEnv {
   std::function<void(const std::string& topic)> showHelp;
   // Where each dialog was last closed, by its key; none: dialogs open at their default place.
   DialogPositions* positions = nullptr;
+  // The sound cards the sound-card dialog lists; none: it lists no devices.
+  SoundCardList* soundCards = nullptr;
 };
 
 // The top-left corner at which a window with this frame shows enough of itself (its title bar)

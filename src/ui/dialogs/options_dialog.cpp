@@ -29,6 +29,7 @@
 #include "dsp/effect_road.h"
 #include "editor/command_table.h"
 #include "editor/shortcut_table.h"
+#include "ui/dialogs/sound_card_dialogs.h"
 
 namespace tolmar::ui {
 
@@ -116,7 +117,11 @@ const char* const kTabTopics[] = {
 class OptionsForm : public FormDialog {
  public:
   OptionsForm(OptionsModel& m, QWidget* parent, const DialogEnv& env)
-      : FormDialog("Options", parent, env), m_(m), s_(m.settings), colours_(m.settings.colours) {
+      : FormDialog("Options", parent, env),
+        m_(m),
+        s_(m.settings),
+        colours_(m.settings.colours),
+        soundCards_(env.soundCards) {
     tabs_ = new QTabWidget;
     tabs_->setUsesScrollButtons(false);
     outer()->insertWidget(0, tabs_);
@@ -360,20 +365,44 @@ class OptionsForm : public FormDialog {
     addRadios("Default Recording Rate ", s_.recordrate, {"44.1 kHz", "48 kHz"});
     recTime_ = addChoice("Default Recording Time ", s_.defaultrectime, {"Unlimited"}, {0},
                          "Minutes:", 1, 100000);
-    addInt("Number of Audio Buffers:", s_.recplaybuffs, 2, 64);
-    addInt("Audio Buffers per Second:", s_.recplaybps, 1, 100);
+    buffs_ = addInt("Number of Audio Buffers:", s_.recplaybuffs, 2, 64);
+    bps_ = addInt("Audio Buffers per Second:", s_.recplaybps, 1, 100);
+    auto* cards = new QPushButton("Select and Configure Soundcard(s)...");
+    cards->setObjectName("soundcards");
+    form()->addRow(cards);
+    connect(cards, &QPushButton::clicked, this, [this] { pickCards(); });
     nextColumn();
-    addCheck("Reset Output Device at End of Playback", s_.playendreset);
-    addCheck("Release Output Device at End of Playback", s_.playendrelease);
-    addCheck("Wait for Output Device at End of Playback", s_.playendwait);
-    addCheck("Reset Output Device on Stop", s_.playstopreset);
-    addCheck("Release Output Device on Stop", s_.playstoprelease);
-    addCheck("Wait for Output Device on Stop", s_.playstopwait);
-    addCheck("Mute Unused Input Lines", s_.muteunused);
+    playChecks_[0] = addCheck("Reset Output Device at End of Playback", s_.playendreset);
+    playChecks_[1] = addCheck("Release Output Device at End of Playback", s_.playendrelease);
+    playChecks_[2] = addCheck("Wait for Output Device at End of Playback", s_.playendwait);
+    playChecks_[3] = addCheck("Reset Output Device on Stop", s_.playstopreset);
+    playChecks_[4] = addCheck("Release Output Device on Stop", s_.playstoprelease);
+    playChecks_[5] = addCheck("Wait for Output Device on Stop", s_.playstopwait);
+    playChecks_[6] = addCheck("Mute Unused Input Lines", s_.muteunused);
     addCheck("No Record Input Line/Level Control", s_.novolctrl);
     addCheck("Recording Time Counter Off", s_.counteroff);
     addCheck("Recording Meters Off", s_.metersoff);
     addCheck("Timed Recording", s_.timedrecord);
+  }
+
+  // The sound-card dialog over what this tab shows now. Its buffers and switches come back into
+  // this tab's fields; the devices wait for OK here, so that Cancel drops them too.
+  void pickCards() {
+    SoundCardChoice c = devices_ ? *devices_ : SoundCardChoice::fromSettings(s_);
+    if (auto v = parseWhole(buffs_->text()); v && *v >= 2 && *v <= 64) c.recplaybuffs = int(*v);
+    if (auto v = parseWhole(bps_->text()); v && *v >= 1 && *v <= 100) c.recplaybps = int(*v);
+    bool* fields[7] = {&c.playendreset,    &c.playendrelease, &c.playendwait, &c.playstopreset,
+                       &c.playstoprelease, &c.playstopwait,   &c.muteunused};
+    for (int i = 0; i < 7; ++i) *fields[i] = playChecks_[i]->isChecked();
+    BackendSoundCards none(nullptr, nullptr);
+    DialogEnv env;
+    env.showHelp = [this](const std::string& topic) { openHelp(topic); };
+    TPickCards dialog(c, soundCards_ ? *soundCards_ : none, false, this, env);
+    if (dialog.exec() != QDialog::Accepted) return;
+    buffs_->setText(QString::number(c.recplaybuffs));
+    bps_->setText(QString::number(c.recplaybps));
+    for (int i = 0; i < 7; ++i) playChecks_[i]->setChecked(*fields[i]);
+    devices_ = c;
   }
 
   void addColours() {
@@ -493,11 +522,23 @@ class OptionsForm : public FormDialog {
     s_.beforeplay = static_cast<int16_t>(beforeMs_ / 100);
     s_.afterplay = static_cast<int16_t>(afterMs_ / 100);
     s_.colours = colours_;
+    if (devices_) {
+      s_.recdevno = devices_->recdevno;
+      s_.recdevnm = devices_->recdevnm;
+      s_.playdevno = devices_->playdevno;
+      s_.playdevnm = devices_->playdevnm;
+      s_.reclineno = devices_->reclineno;
+    }
   }
 
   OptionsModel& m_;
   Settings& s_;
   Settings::Colours colours_;
+  SoundCardList* soundCards_;
+  std::optional<SoundCardChoice> devices_;  // chosen in the sound-card dialog
+  QLineEdit* buffs_ = nullptr;
+  QLineEdit* bps_ = nullptr;
+  QCheckBox* playChecks_[7] = {};
   QTabWidget* tabs_;
   QFormLayout* second_ = nullptr;
   QHBoxLayout* columns_ = nullptr;

@@ -37,7 +37,8 @@ TEST(HelpWindow, EveryTopicTheDialogsOpenHasAPage) {
        {"clickparams", "setinsertionlength", "selectreplacementdata", "partialfade",
         "optionsoperationstab", "optionssplittab", "setprecision", "compatblockparams",
         "optionsfilestab", "optionsinterfacetab", "optionsplayrectab", "optionscolourstab",
-        "optionsshortcutstab", "macrosetup", "batchmode", "reducenoise", "reducecrackle"})
+        "optionsshortcutstab", "macrosetup", "batchmode", "reducenoise", "reducecrackle",
+        "configuresoundcard"})
     EXPECT_TRUE(help.showTopic(topic)) << topic;
 }
 

@@ -23,10 +23,12 @@
 #include "dialog_test_support.h"
 #include "dsp/effect_road.h"
 #include "editor/editor.h"
+#include "support/fake_sound_cards.h"
 #include "support/scripted_host.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
 #include "ui/dialogs/dialogs.h"
+#include "ui/dialogs/sound_card_dialogs.h"
 #include "ui/wave_area.h"
 
 namespace tolmar::ui {
@@ -463,6 +465,58 @@ TEST(OptionsShortcutText, SplitsModifiersInAnyOrderFromTheKey) {
   EXPECT_EQ(b.key, "A");
   const ShortcutParts c = splitShortcut("");
   EXPECT_TRUE(!c.shift && !c.ctrl && !c.alt && c.key.isEmpty());
+}
+
+TEST_F(OptionsCommandTest, TheSoundCardDialogFillsThePlaybackTabAndItsDevicesWaitForOk) {
+  tolmar::test::FakeSoundCards cards;
+  cards.recording = {{2, "Line In", true}, {5, "USB Codec", true}};
+  cards.playback = {{1, "Speakers", true}, {6, "HDMI", true}};
+  bool cancelOptions = true;
+  host.dialogs[kOptionsDialogId] = [&](tolmar::test::ModelRef model) {
+    DialogRequest request{kOptionsDialogId, model.variant()};
+    DialogEnv env{[this](const std::string& t) { topics.push_back(t); }};
+    env.soundCards = &cards;
+    auto d = createDialog(request, nullptr, env);
+    test::showAndWait(d.get());
+    showTab(*d, "Playback/Recording");
+    editAfter(d.get(), "Number of Audio Buffers:")->setText("2");
+    {
+      test::ModalDriver driver([](QWidget* w) {
+        auto* p = dynamic_cast<TPickCards*>(w);
+        ASSERT_TRUE(p);
+        EXPECT_FALSE(p->initialSetup());
+        EXPECT_EQ(p->nbuffs()->currentText(), "2") << "the tab's value as typed";
+        p->playdevs()->setCurrentIndex(1);
+        p->nbuffs()->setCurrentIndex(3);
+        p->findChild<QCheckBox*>("playendreset")->setChecked(true);
+        p->helpButton()->click();
+        p->okButton()->click();
+      });
+      d->findChild<QPushButton*>("soundcards")->click();
+      EXPECT_TRUE(driver.ran());
+    }
+    EXPECT_EQ(editAfter(d.get(), "Number of Audio Buffers:")->text(), "16");
+    EXPECT_TRUE(byText<QCheckBox>(d.get(), "Reset Output Device at End of Playback")->isChecked());
+    EXPECT_EQ(editor.ctx.settings.playdevno, -1) << "nothing is stored before the Options OK";
+    (cancelOptions ? d->cancelButton() : d->okButton())->click();
+    return d->result() == QDialog::Accepted;
+  };
+  editor.Options1Click();
+  EXPECT_EQ(topics, std::vector<std::string>{"configuresoundcard"});
+  EXPECT_EQ(editor.ctx.settings.playdevno, -1);
+  EXPECT_EQ(editor.ctx.settings.recplaybuffs, 4);
+  EXPECT_FALSE(editor.ctx.settings.playendreset);
+
+  cancelOptions = false;
+  editor.Options1Click();
+  const Settings& s = editor.ctx.settings;
+  EXPECT_EQ(s.playdevno, 6);
+  EXPECT_EQ(s.playdevnm, "HDMI");
+  EXPECT_EQ(s.recdevno, 2) << "the first, as listed";
+  EXPECT_EQ(s.recdevnm, "Line In");
+  EXPECT_EQ(s.recplaybuffs, 16);
+  EXPECT_TRUE(s.playendreset);
+  EXPECT_EQ(savedIni().readString("Options", "playdevnm", ""), "HDMI");
 }
 
 }  // namespace
