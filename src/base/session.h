@@ -4,6 +4,7 @@
 // the process-wide sample-rate values. The editor's context implements it over the host; nothing
 // on these floors knows the host, the editor or automation.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -14,6 +15,31 @@
 namespace tolmar {
 
 enum class MsgKind { Error, Warning, Information };
+
+// What a repaint request says changed, so that the window redraws only that. Samples alone
+// name the frames whose samples changed, together with the marks placed on those frames; the
+// window may redraw just their columns, or nothing when they lie off the page. Selection and
+// overlays alone leave the waveform as it was drawn. Anything else redraws the whole area.
+struct Repaint {
+  enum Part : uint8_t { kSamples = 1, kView = 2, kSelection = 4, kOverlays = 8, kAll = 15 };
+  uint8_t parts = kAll;
+  int64_t first = 0;  // with kSamples: the changed frames, first ... last
+  int64_t last = INT64_MAX;
+
+  static Repaint all() { return {}; }
+  static Repaint samples(int64_t first, int64_t last) { return {kSamples, first, last}; }
+  static Repaint view() { return {kView, 0, INT64_MAX}; }
+  static Repaint selection() { return {kSelection, 0, INT64_MAX}; }
+  static Repaint overlays() { return {kOverlays, 0, INT64_MAX}; }
+  Repaint operator|(const Repaint& o) const {
+    Repaint r{static_cast<uint8_t>(parts | o.parts), std::min(first, o.first),
+              std::max(last, o.last)};
+    // A range is only meaningful while samples are all that changed.
+    if (r.parts != kSamples) r.first = 0, r.last = INT64_MAX;
+    return r;
+  }
+  bool operator==(const Repaint&) const = default;
+};
 
 enum class Buttons { YesNo, YesNoCancel, OkCancel };
 
@@ -85,7 +111,7 @@ class Session {
   // How many progress panels are showing; the document cannot be closed meanwhile.
   int progressDepth = 0;
 
-  virtual void requestRepaint() = 0;
+  virtual void requestRepaint(const Repaint& what) = 0;
   virtual void refreshCommands() = 0;
   virtual void beep() = 0;
   // Puts a complete WAV image on the clipboard; false when the clipboard refused it.

@@ -31,6 +31,18 @@ void WaveFile::reorganiseAll() {
   OrganiseEdits();
 }
 
+Repaint WaveFile::newestStepSpan() const {
+  if (undoSteps.empty()) return Repaint::all();
+  const size_t n = std::min(static_cast<size_t>(undoSteps.back()->recordCount), interps.size());
+  int64_t first = INT64_MAX;
+  int64_t last = -1;
+  for (size_t i = interps.size() - n; i < interps.size(); ++i) {
+    first = std::min<int64_t>(first, interps[i]->start);
+    last = std::max<int64_t>(last, interps[i]->end);
+  }
+  return last < 0 ? Repaint::all() : Repaint::samples(first, last);
+}
+
 bool WaveFile::CommitEdit(int32_t recordCount, const std::string& caption) {
   if (stepFailed_) {
     stepFailed_ = false;

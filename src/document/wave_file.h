@@ -175,6 +175,10 @@ class WaveFile {
 
   bool hasSelection() const { return selStart >= 0 && selStart < selEnd; }
   int32_t clampToFile(int32_t frame) const;
+  // What the window redraws after a step: the selection's frames, or those the newest undo
+  // step's records cover.
+  Repaint selectionSamples() const { return Repaint::samples(selStart, selEnd); }
+  Repaint newestStepSpan() const;
 
  private:
   friend class OverlayIndex;

@@ -85,8 +85,8 @@ void SmoothCopyEdges(WaveFile& doc, MarkerList& markers, int32_t first, int32_t 
   const int32_t selStart = doc.selStart;
   const int32_t selEnd = doc.selEnd;
   for (const int32_t centre : {first, last}) {
-    doc.selStart = std::max(0, centre - 5);
-    doc.selEnd = std::min(doc.lastFrame, centre + 5);
+    doc.selStart = std::max(0, centre - kEdgeSmoothFrames);
+    doc.selEnd = std::min(doc.lastFrame, centre + kEdgeSmoothFrames);
     const size_t steps = doc.undoSteps.size();
     Interpolate(doc, markers, left, right, true);
     if (doc.undoSteps.size() > steps) MergeNewestUndoStep(doc);
@@ -143,7 +143,9 @@ int32_t CopyEarlierBlock(WaveFile& doc, MarkerList& markers, int32_t sourceStart
     if (options.smoothEdges) SmoothCopyEdges(doc, markers, lo + offset, hi + offset, left, right);
     result = doc.undoSteps.back()->recordCount;
   }
-  if (options.refreshDisplay) ctx.requestRepaint();
+  if (options.refreshDisplay)
+    ctx.requestRepaint(
+        Repaint::samples(lo + offset - kEdgeSmoothFrames, hi + offset + kEdgeSmoothFrames));
   doc.EndLargeEdit();
   return result;
 }

@@ -23,6 +23,8 @@ int32_t CopyEarlierBlock(WaveFile& doc, MarkerList& markers, int32_t sourceStart
                          bool left, int32_t destStart, int32_t sourceEnd,
                          const BlockCopyOptions& options);
 
+// How far either side of a copied block's edges the smoothing reaches.
+inline constexpr int32_t kEdgeSmoothFrames = 5;
 // Curve interpolation over the 11 frames around `first` and around `last` on the given
 // channels, each folded into the newest undo step. Needs a selection (which it restores) and
 // at least one given channel whose editing is on.

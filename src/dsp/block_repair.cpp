@@ -124,7 +124,7 @@ bool FindNextCompatibleBlock(WaveFile& doc, CompatibleBlockSearch& search,
     }
   }
   if (!found) ctx.warning(kNoCompatibleBlockText);
-  ctx.requestRepaint();
+  ctx.requestRepaint(Repaint::all());
   return found;
 }
 
@@ -174,7 +174,7 @@ int32_t CopyOtherChannel(WaveFile& doc, MarkerList& markers, int32_t first, int3
   });
   const int32_t result = finishStep(doc, markers, r.records, "Copy Other Channel", smoothEdges,
                                     first, last, !destinationRight, destinationRight);
-  ctx.requestRepaint();
+  ctx.requestRepaint(Repaint::samples(first - kEdgeSmoothFrames, last + kEdgeSmoothFrames));
   doc.EndLargeEdit();
   return result;
 }
@@ -194,7 +194,7 @@ int32_t MoveBlockVertically(WaveFile& doc, MarkerList& markers, int32_t first, i
   });
   const int32_t result =
       finishStep(doc, markers, r.records, "Nudge Block", smoothEdges, first, last, left, right);
-  ctx.requestRepaint();
+  ctx.requestRepaint(Repaint::samples(first - kEdgeSmoothFrames, last + kEdgeSmoothFrames));
   doc.EndLargeEdit();
   return result;
 }
@@ -260,7 +260,7 @@ bool SpectralReplace(WaveFile& doc, SpectralEngine& engine, int channel) {
   doc.FinishBlock(*rec);
   const bool kept = doc.AddEdit(std::move(rec), channel) != nullptr;
   if (kept) doc.CommitEdit(1, "Spectral Replacement");
-  ctx.requestRepaint();
+  ctx.requestRepaint(Repaint::samples(S, S + L - 1));
   return kept;
 }
 

@@ -60,7 +60,7 @@ EffectOutcome channelMixSelection(WaveFile& doc, const Settings::Mixer& mix, boo
   out.stopped = r.stopped;
   out.records = r.records;
   if (r.records > 0) doc.CommitEdit(r.records, "Channel Mix");
-  ctx.requestRepaint();
+  ctx.requestRepaint(doc.selectionSamples());
   if (out.clipped) ctx.warning(kChannelMixClipText);
   return out;
 }

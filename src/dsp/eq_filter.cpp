@@ -158,7 +158,7 @@ EffectOutcome applyFilterPass(WaveFile& doc, const std::string& caption, bool di
   out.stopped = r.stopped;
   out.records = r.records;
   if (r.records > 0) doc.CommitEdit(r.records, undoCaption);
-  ctx.requestRepaint();
+  ctx.requestRepaint(doc.selectionSamples());
   if (out.clipped) ctx.warning(clipText);
   return out;
 }
@@ -187,7 +187,7 @@ EffectOutcome equaliseSelection(WaveFile& doc, FilterState& state, const Setting
                         peak = std::max(peak, run.peak);
                       });
     if (scan.stopped) {
-      doc.ctx().requestRepaint();
+      doc.ctx().requestRepaint(Repaint::all());
       EffectOutcome out;
       out.stopped = true;
       return out;

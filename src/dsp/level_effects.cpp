@@ -122,7 +122,7 @@ EffectOutcome amplifyCompressSelection(WaveFile& doc, const AmplifyParams& p, bo
   out.stopped = r.stopped;
   out.records = r.records;
   if (r.records > 0) doc.CommitEdit(r.records, "Amplify/Compress");
-  ctx.requestRepaint();
+  ctx.requestRepaint(doc.selectionSamples());
   if (out.clipped) ctx.warning(kAmplifyClipText);
   return out;
 }
@@ -251,7 +251,7 @@ NormaliseOutcome normaliseSelection(WaveFile& doc, const NormaliseSettings& s, b
                                             hi[c] = std::max(hi[c], totals.maximum[c]);
                                           }
                                         });
-  ctx.requestRepaint();
+  ctx.requestRepaint(Repaint::all());
   if (scan.stopped) {
     out.stopped = true;
     return out;
@@ -270,7 +270,7 @@ NormaliseOutcome normaliseSelection(WaveFile& doc, const NormaliseSettings& s, b
   out.stopped = r.stopped;
   out.records = r.records;
   if (r.records > 0) doc.CommitEdit(r.records, "Normalise");
-  ctx.requestRepaint();
+  ctx.requestRepaint(doc.selectionSamples());
   return out;
 }
 
@@ -309,7 +309,7 @@ EffectOutcome FadeSelection(WaveFile& doc, bool fadeOut, double F) {
   out.stopped = r.stopped;
   out.records = r.records;
   if (r.records > 0) doc.CommitEdit(r.records, "Fade");
-  ctx.requestRepaint();
+  ctx.requestRepaint(doc.selectionSamples());
   return out;
 }
 

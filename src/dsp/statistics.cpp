@@ -33,7 +33,7 @@ SelectionStats measureSelection(WaveFile& doc) {
                                                   std::abs(stats.scan.maximum[c])});
                     });
   stats.stopped = r.stopped;
-  doc.ctx().requestRepaint();
+  doc.ctx().requestRepaint(Repaint::all());
   return stats;
 }
 

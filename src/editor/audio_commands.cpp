@@ -135,12 +135,12 @@ void AudioCommands::StopPlayBtnClick() {
 
 void AudioCommands::PlayLeftClick() {
   playLeft = !playLeft;
-  ed().ctx.host().requestRepaint();
+  ed().ctx.host().requestRepaint(Repaint::all());
 }
 
 void AudioCommands::PlayRightClick() {
   playRight = !playRight;
-  ed().ctx.host().requestRepaint();
+  ed().ctx.host().requestRepaint(Repaint::all());
 }
 
 // ---- Previews ----
@@ -180,7 +180,7 @@ void AudioCommands::playbackEnded(PreviewKind kind) {
   FindClicks(*e.doc, e.params, e.clicks, e.params.includeUpdates, true, false, e.smoothEdges);
   e.clicks.current = -1;
   if (e.clicks.hasClicks()) e.RemoveAllClicks1Click();
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::all());
 }
 
 // ---- While playing ----
@@ -226,7 +226,7 @@ bool AudioCommands::playbackKey(PlayKey key, bool modified) {
       const int64_t back =
           static_cast<int64_t>(e.ctx.sampleRate) * e.ctx.settings.markeroffset / 1000;
       e.AddMarkerAt(static_cast<int32_t>(playPosition() - back));
-      e.ctx.host().requestRepaint();
+      e.ctx.host().requestRepaint(Repaint::overlays());
       return true;
     }
     case PlayKey::Equals:
@@ -265,7 +265,7 @@ void AudioCommands::endPlayFromClick() {
   }
   e.AddMarkerAt(playPosition());
   e.SortMarkers();
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays() | Repaint::selection());
 }
 
 void AudioCommands::SetPlayingState(bool finished) {
@@ -298,7 +298,7 @@ void AudioCommands::Record1Click() {
     e.documentClosed();
   }
   e.refreshTitle();
-  ctx.host().requestRepaint();
+  ctx.host().requestRepaint(Repaint::all());
 
   MarkerList recMarkers;
   std::vector<Cue> recCues;
@@ -336,7 +336,7 @@ void AudioCommands::Record1Click() {
       for (const Cue& c : recCues) e.doc->cues.push_back(c);
       e.doc->cuesNotWritten = true;
     }
-    ctx.host().requestRepaint();
+    ctx.host().requestRepaint(Repaint::all());
   }
   ctx.host().refreshCommands();
   ctx.host().inhibitScreenSaver(false);

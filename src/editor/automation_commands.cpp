@@ -39,7 +39,7 @@ void AutomationCommands::runMacroFromKeyOrButton(int slot) {
   RunMacro(slot, nullptr);
   ctx.macroRunning = wasRunning;
   // Repaints asked for during the run are done once, now.
-  if (!wasRunning) ctx.host().requestRepaint();
+  if (!wasRunning) ctx.host().requestRepaint(Repaint::all());
 }
 
 bool AutomationCommands::macroKeyDown(int fkey, bool shift, bool ctrl, bool alt) {
@@ -75,7 +75,7 @@ bool AutomationCommands::runOptionsDialog(OptionsTab first) {
   readSettings(iniFile, ctx, invalidNumbers);
   ctx.settings.dialogpos = positions;
   shortcuts.read(iniFile);
-  ctx.host().requestRepaint();
+  ctx.host().requestRepaint(Repaint::all());
   ctx.host().refreshCommands();
   return ok;
 }

@@ -108,7 +108,7 @@ void BlockCommands::SetCompatibleBlockParams1Click() {
 
 void BlockCommands::ResetCompatibleBlock1Click() {
   resetCompatibleBlock();
-  ed().ctx.host().requestRepaint();
+  ed().ctx.host().requestRepaint(Repaint::overlays());
 }
 
 bool BlockCommands::FindNextCompatibleBlock() {
@@ -137,20 +137,20 @@ void BlockCommands::SetupOverlayBlockClick() {
   if (!e.doc || !e.doc->hasSelection()) return;
   overlayBlock.setup(e.doc->selStart, e.doc->selEnd);
   resetCompatibleBlock();
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
   e.ctx.host().refreshCommands();
 }
 
 void BlockCommands::DiscardOverlayBlockClick() {
   overlayBlock.discard();
-  ed().ctx.host().requestRepaint();
+  ed().ctx.host().requestRepaint(Repaint::overlays());
   ed().ctx.host().refreshCommands();
 }
 
 void BlockCommands::moveOverlay(int64_t frames) {
   if (!ed().doc || !overlayBlock.active) return;
   overlayBlock.move(frames);
-  ed().ctx.host().requestRepaint();
+  ed().ctx.host().requestRepaint(Repaint::overlays());
 }
 
 void BlockCommands::BackbyBlockWidthClick() {
@@ -192,7 +192,7 @@ void BlockCommands::ReselectOriginalBlockClick() {
   doc.selStart = std::min(overlayBlock.sourceStart, doc.lastFrame);
   doc.selEnd = static_cast<int32_t>(std::min<int64_t>(
       static_cast<int64_t>(overlayBlock.sourceStart) + overlayBlock.length - 1, doc.lastFrame));
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::selection());
   e.ctx.host().refreshCommands();
 }
 

@@ -37,13 +37,13 @@ void DeclickCommands::showClick(int32_t position) {
 void DeclickCommands::ClearStoredClicks1Click() {
   if (!ed().doc) return;
   clicks.stored.reset();
-  ed().ctx.host().requestRepaint();
+  ed().ctx.host().requestRepaint(Repaint::overlays());
 }
 
 void DeclickCommands::ClearFalseClicks1Click() {
   if (!ed().doc) return;
   clicks.falseClicks = GlitchList{};
-  ed().ctx.host().requestRepaint();
+  ed().ctx.host().requestRepaint(Repaint::overlays());
 }
 
 void DeclickCommands::gotoNextClick(int errorSite) {
@@ -64,7 +64,7 @@ void DeclickCommands::gotoNextClick(int errorSite) {
     }
   }
   if (!shown) e.ctx.warning(kNoMoreClicksText);
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::all());
 }
 
 void DeclickCommands::FindNextClick1Click() {
@@ -92,7 +92,7 @@ void DeclickCommands::GotoPreviousClick1Click() {
     }
   }
   if (!shown) e.ctx.warning(kNoMoreClicksText);
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::all());
 }
 
 void DeclickCommands::GotoSpecificClick1Click() {
@@ -117,7 +117,7 @@ void DeclickCommands::GotoSpecificClick1Click() {
   }
   clicks.current = static_cast<int32_t>(index);
   showClick(clicks.stored->items[static_cast<size_t>(index)].position);
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::all());
 }
 
 void DeclickCommands::GotoClickAfterSelClick() {
@@ -144,7 +144,7 @@ void DeclickCommands::MarkCurrentClickasFalse1Click() {
   items.erase(items.begin() + clicks.current);
   // The next Goto Next Click shows the click that followed the one removed.
   --clicks.current;
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
 }
 
 void DeclickCommands::SaveClicksinFile1Click() {
@@ -191,7 +191,7 @@ bool DeclickCommands::loadClickFile(const std::string& path) {
   clicks.falseClicks = std::move(lists.falseClicks);
   clicks.current = -1;
   e.ctx.host().setBusyCursor(false);
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
   return true;
 }
 
@@ -229,7 +229,7 @@ void DeclickCommands::PlaceMarkersatClickPositions1Click() {
     first = false;
   }
   clicks.stored.reset();
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
 }
 
 }  // namespace tolmar

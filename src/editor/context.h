@@ -52,7 +52,7 @@ class Context : public Session {
   void pump() override { host_->pump(); }
   void setBusyCursor(bool busy) override { host_->setBusyCursor(busy); }
 
-  void requestRepaint() override { host_->requestRepaint(); }
+  void requestRepaint(const Repaint& what) override { host_->requestRepaint(what); }
   void refreshCommands() override { host_->refreshCommands(); }
   void beep() override { host_->beep(); }
   bool setClipboardWave(const std::vector<uint8_t>& image) override {

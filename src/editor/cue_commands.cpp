@@ -60,7 +60,7 @@ bool CueCommands::AddTrackCue(int32_t position, bool snapDown, bool applyOffset)
   cue.position = snapDown ? snapDownToCdFrame(p, rate) : snapUpToCdFrame(p, rate);
   if (!insertCue(e.doc->cues, std::move(cue))) return false;
   e.doc->cuesNotWritten = true;
-  if (!e.ctx.inMacroOrBatch()) e.ctx.host().requestRepaint();
+  if (!e.ctx.inMacroOrBatch()) e.ctx.host().requestRepaint(Repaint::overlays());
   return true;
 }
 
@@ -103,7 +103,7 @@ void CueCommands::AddCue1Click() {
   }
   doc.cuesNotWritten = true;
   if (setStart) doc.selStart = position;
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays() | Repaint::selection());
   e.ctx.host().refreshCommands();
 }
 
@@ -116,7 +116,7 @@ void CueCommands::RemoveDAOCuePoints1Click() {
   });
   if (removed == 0) return;
   doc.cuesNotWritten = true;
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
   e.ctx.host().refreshCommands();
 }
 
@@ -139,7 +139,7 @@ void CueCommands::AddRegularCuePoints1Click() {
   }
   if (!added) return;
   doc.cuesNotWritten = true;
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
   e.ctx.host().refreshCommands();
 }
 
@@ -182,7 +182,7 @@ void CueCommands::showCue(int32_t position, bool setStart) {
   Editor& e = ed();
   e.doc->viewStart = std::max(position - e.doc->viewWidth / 4, 0);
   if (setStart) e.doc->selStart = position;
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::all());
 }
 
 void CueCommands::GotoCuePoint1Click() {
@@ -241,7 +241,7 @@ void CueCommands::DisplayTrack1Click() {
   // Show the selection: the page runs from its start over its length.
   doc.viewStart = doc.selStart;
   doc.viewWidth = std::max(std::min(doc.selEnd - doc.selStart, doc.frameCount), 6);
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::all());
   e.ctx.host().refreshCommands();
 }
 
@@ -404,7 +404,7 @@ bool CueCommands::readCueSheetFile(const std::string& path) {
     doc.cuesNotWritten = true;
   doc.cues = std::move(data.cues);
   currentCue = 0;
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
   e.ctx.host().refreshCommands();
   return true;
 }
@@ -444,7 +444,7 @@ void CueCommands::ConvertMarkersClick() {
     AddTrackCue(p, false, e.ctx.settings.addoffsetonconvert);
     e.markers.Delete(i);
   }
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
   e.ctx.host().refreshCommands();
 }
 

@@ -38,7 +38,7 @@ void DeclickCommands::FindAllClicks1Click() {
     e.ctx.host().runDialog(request);
     if (result.removeRequested && count >= 1) e.RemoveAllClicks1Click();
   }
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
 }
 
 void DeclickCommands::FindandRemoveAllClicks1Click() {
@@ -57,7 +57,7 @@ void DeclickCommands::FindandRemoveAllClicks1Click() {
   if (failed) e.ctx.error("Failed to write to " + e.doc->path);
   // Repairs that did not reach the disk are not reported as removed.
   if (e.doc->finishDirectWrite()) e.ctx.info(std::to_string(count) + " Clicks Removed");
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(e.doc->selectionSamples());
 }
 
 }  // namespace tolmar

@@ -132,7 +132,7 @@ void DocumentCommands::MarkforDeletion1Click() {
   Editor& e = ed();
   if (!e.doc || !e.doc->hasSelection()) return;
   addDeletionMark(e.doc->deletions, {e.doc->selStart, e.doc->selEnd});
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
   e.ctx.host().refreshCommands();
 }
 
@@ -142,7 +142,7 @@ void DocumentCommands::ClearDeletionMarks1Click() {
   const int32_t s = e.doc->selStart;
   const int32_t t = e.doc->selEnd;
   std::erase_if(e.doc->deletions, [&](const Deletion& d) { return s <= d.start && d.end <= t; });
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
   e.ctx.host().refreshCommands();
 }
 
@@ -167,7 +167,7 @@ void DocumentCommands::InsertSilence1Click() {
   // Nothing to insert; a negative length would shrink the rebuilt file's size below its data.
   if (length <= 0 || length > INT32_MAX) return;
   addInsertionMark(e.doc->insertions, {e.doc->selStart, static_cast<int32_t>(length)});
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
   e.ctx.host().refreshCommands();
 }
 
@@ -179,7 +179,7 @@ void DocumentCommands::RemoveSilenceClick() {
   const int64_t t = e.doc->selEnd == e.doc->lastFrame ? int64_t{e.doc->frameCount} : e.doc->selEnd;
   std::erase_if(e.doc->insertions,
                 [&](const Insertion& m) { return s <= m.position && m.position <= t; });
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
   e.ctx.host().refreshCommands();
 }
 
@@ -221,7 +221,7 @@ void DocumentCommands::AddSurroundingSilence1Click() {
     addInsertionMark(doc.insertions, {doc.selStart, static_cast<int32_t>(startFrames)});
   if (endFrames > 0 && endFrames <= INT32_MAX)
     addInsertionMark(doc.insertions, {endPosition, static_cast<int32_t>(endFrames)});
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
   e.ctx.host().refreshCommands();
 }
 
@@ -376,7 +376,7 @@ void DocumentCommands::ExecuteDeletions1Click() {
   e.clicks.stored = std::move(newStored);
   e.clicks.falseClicks = std::move(newFalse);
   e.clicks.current = -1;
-  ctx.host().requestRepaint();
+  ctx.host().requestRepaint(Repaint::all());
   ctx.host().refreshCommands();
 }
 

@@ -118,7 +118,7 @@ bool Editor::openOnce(const std::string& path, bool replace, bool& retry, Binary
     doc->selEnd = doc->lastFrame;
   }
   doc->BuildPeakSummary();
-  ctx.host().requestRepaint();
+  ctx.host().requestRepaint(Repaint::all());
   return true;
 }
 
@@ -176,7 +176,7 @@ void Editor::CloseFile1Click() {
   if (doc && QueryClose()) {
     doc.reset();
     documentClosed();
-    ctx.host().requestRepaint();
+    ctx.host().requestRepaint(Repaint::all());
   }
   refreshTitle();
   ctx.host().refreshCommands();
@@ -235,20 +235,20 @@ bool Editor::Save1Click() {
   f.close();
   if (ok) doc->EndHistory();
   ctx.host().refreshCommands();
-  ctx.host().requestRepaint();
+  ctx.host().requestRepaint(Repaint::all());
   return ok;
 }
 
 void Editor::Undo1Click() {
   if (!doc || ctx.progressDepth > 0 || !doc->Undo()) return;
   ctx.host().refreshCommands();
-  ctx.host().requestRepaint();
+  ctx.host().requestRepaint(Repaint::all());
 }
 
 void Editor::Redo1Click() {
   if (!doc || ctx.progressDepth > 0 || !doc->Redo()) return;
   ctx.host().refreshCommands();
-  ctx.host().requestRepaint();
+  ctx.host().requestRepaint(Repaint::all());
 }
 
 }  // namespace tolmar

@@ -38,7 +38,7 @@ void EffectCommands::endEffect(bool direct) {
   } else {
     e.doc->EndLargeEdit();
   }
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(e.doc->selectionSamples());
   e.ctx.host().refreshCommands();
 }
 
@@ -219,7 +219,7 @@ void EffectCommands::FindClippinginSelection1Click() {
   }
   const ClipScanState found = findClipping(*e.doc, ClipSearch::fromSettings(s));
   placeClipMarkers(e.markers, e.doc->selStart, e.doc->selEnd, found);
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
   if (found.runs() == 0) {
     e.ctx.info(kNoClippingText);
   } else if (s.showcliphistogram && !e.ctx.silentMode) {
@@ -229,7 +229,7 @@ void EffectCommands::FindClippinginSelection1Click() {
   } else {
     e.ctx.info(clippingFoundText(found.runs()));
   }
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
 }
 
 }  // namespace tolmar

@@ -121,7 +121,7 @@ class Host {
   // Returns true for OK, false for Cancel.
   virtual bool runDialog(DialogRequest& request) = 0;
 
-  virtual void requestRepaint() {}
+  virtual void requestRepaint(const Repaint& /*what*/) {}
   virtual void setTitle(const std::string& /*title*/) {}
   virtual void refreshCommands() {}
 

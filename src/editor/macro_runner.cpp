@@ -167,7 +167,7 @@ void CommandTableTarget::recomputeAvailability() {
 }
 
 void CommandTableTarget::refreshDisplay() {
-  editor_.ctx.host().requestRepaint();
+  editor_.ctx.host().requestRepaint(Repaint::all());
   editor_.ctx.host().pump();
 }
 

@@ -10,7 +10,7 @@
 namespace tolmar {
 
 void ViewCommands::refresh() {
-  ed().ctx.host().requestRepaint();
+  ed().ctx.host().requestRepaint(Repaint::all());
   ed().ctx.host().refreshCommands();
 }
 
@@ -107,7 +107,7 @@ bool ViewCommands::applyWheelSteps() {
     view.wheelFragments = 0;
     moved = true;
   }
-  if (moved) e.ctx.host().requestRepaint();
+  if (moved) e.ctx.host().requestRepaint(Repaint::view());
   return moved;
 }
 
@@ -197,12 +197,12 @@ void ViewCommands::ResetVerticalAdjusters1Click() {
 
 void ViewCommands::vscalebarChange(int position) {
   view.scaleBarPosition = std::clamp(position, 1, 1000);
-  ed().ctx.host().requestRepaint();
+  ed().ctx.host().requestRepaint(Repaint::view());
 }
 
 void ViewCommands::voffsetbarChange(int position) {
   view.offsetBarPosition = std::clamp(position, -100, 100);
-  ed().ctx.host().requestRepaint();
+  ed().ctx.host().requestRepaint(Repaint::view());
 }
 
 void ViewCommands::QuickHorzBtnClick() {
@@ -379,7 +379,7 @@ void ViewCommands::filesegbarScroll(int position) {
   Editor& e = ed();
   if (!e.doc) return;
   e.doc->viewStart = limitViewStart(*e.doc, int64_t{position} * view.scrollerStep);
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::view());
 }
 
 // ---- Selection menu ----

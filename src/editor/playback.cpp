@@ -162,7 +162,7 @@ void Playback::beginPass() {
   // The play cursor (StartPlaybackTimer).
   if (ctx.settings.clearmarkers && !ed_.markers.empty()) {
     ed_.markers.Clear();
-    ctx.host().requestRepaint();
+    ctx.host().requestRepaint(Repaint::overlays());
   }
   playPosition = first_;
   ctx.host().playCursorStarted(first_, last_);

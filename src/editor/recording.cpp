@@ -229,7 +229,7 @@ void TRecording::rec_hung_timerTimer() {
 
 void TRecording::openAndStartInput() {
   if (req_.mainMarkers) req_.mainMarkers->Clear();
-  ctx_.host().requestRepaint();
+  ctx_.host().requestRepaint(Repaint::overlays());
   const int bps = ctx_.settings.recplaybps > 0 ? ctx_.settings.recplaybps : 10;
   const int count = ctx_.settings.recplaybuffs > 0 ? ctx_.settings.recplaybuffs : 4;
   framesPerBuffer_ = static_cast<uint32_t>(rate() / bps);

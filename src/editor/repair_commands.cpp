@@ -60,7 +60,7 @@ void RepairCommands::interpolateCommand(bool left, bool right, bool bezier) {
   if (bezier && clipped)
     e.ctx.warning(left && right ? "Interpolation has resulted in clipping; markers added"
                                 : "Interpolation has resulted in clipping; marker added");
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(e.doc->selectionSamples());
 }
 
 void RepairCommands::InterpLeftClick() {
@@ -86,7 +86,7 @@ void RepairCommands::Silence1Click() {
   Editor& e = ed();
   if (!e.doc || !e.doc->hasSelection()) return;
   Silence(*e.doc);
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(e.doc->selectionSamples());
 }
 
 int32_t RepairCommands::SmoothRange(int32_t first, int32_t end, bool left, bool right) {
@@ -151,7 +151,7 @@ void RepairCommands::SmoothSelection1Click() {
     } while (p != end && e.ctx.continueFlag);
   }
   if (count > 0) doc.CommitEdit(count, "Smooth");
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(doc.selectionSamples());
   doc.EndLargeEdit();
 }
 
@@ -274,7 +274,7 @@ void RepairCommands::RemoveCurrentClick1Click() {
   const int32_t n = RepairClick(e.clicks.current, true);
   if (n > 0) {
     e.doc->CommitEdit(n, "Remove Click");
-    e.ctx.host().requestRepaint();
+    e.ctx.host().requestRepaint(e.doc->newestStepSpan());
   }
 }
 
@@ -300,7 +300,7 @@ void RepairCommands::RemoveAllClicks1Click() {
   e.ctx.info(std::to_string(i) + " Clicks Removed");
   if (total > 0) {
     doc.CommitEdit(total, "Remove All Clicks");
-    e.ctx.host().requestRepaint();
+    e.ctx.host().requestRepaint(doc.newestStepSpan());
   }
 }
 
@@ -340,7 +340,7 @@ void RepairCommands::analyseClick(int channel) {
   e.params.processRight = right;
   e.clicks.stored.reset();
   e.clicks.current = -1;
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
 }
 
 void RepairCommands::AutoSetup1Click() {

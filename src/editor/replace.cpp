@@ -281,7 +281,7 @@ void DocumentCommands::ReplaceFromClipboardWithUndo1Click() {
     DirectWriteScope busy(doc);
     doc.CommitEdit(records, "Replace From Clipboard");
   }
-  ctx.host().requestRepaint();
+  ctx.host().requestRepaint(Repaint::all());
   ctx.host().refreshCommands();
 }
 
@@ -317,7 +317,7 @@ void DocumentCommands::ReplaceFromFile1Click() {
   if (records > 0) doc.CommitEdit(records, "Replace From File");
   doc.EndLargeEdit();
   doc.displayOutOfDate = true;
-  ctx.host().requestRepaint();
+  ctx.host().requestRepaint(Repaint::all());
   ctx.host().refreshCommands();
 }
 
@@ -386,7 +386,7 @@ void DocumentCommands::ReplaceFromFileDirectOverwrite1Click() {
   doc.finishDirectWrite();
   doc.ProcessRescanQueue();
   doc.displayOutOfDate = true;
-  ctx.host().requestRepaint();
+  ctx.host().requestRepaint(Repaint::all());
   ctx.host().refreshCommands();
 }
 
@@ -408,7 +408,7 @@ void DocumentCommands::AppendOtherFiletoEnd1Click() {
     return;
   }
   if (!appendToFile(ctx, doc, *source)) {
-    ctx.host().requestRepaint();
+    ctx.host().requestRepaint(Repaint::all());
     return;
   }
   source.reset();
@@ -417,7 +417,7 @@ void DocumentCommands::AppendOtherFiletoEnd1Click() {
   doc.DeletePeakCache();
   if (!e.OpenDocument(path, false)) return;
   e.AddTrackCue(oldFrames, true, false);
-  ctx.host().requestRepaint();
+  ctx.host().requestRepaint(Repaint::all());
   ctx.host().refreshCommands();
 }
 

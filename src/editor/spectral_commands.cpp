@@ -92,7 +92,7 @@ void SpectralCommands::GetFingerprint1Click() {
                  right.data());
   if (spectral.N() != n) return;  // a fingerprint loaded meanwhile stands
   fingerprint.set(n, left.data(), right.data());
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::all());
   e.ctx.host().refreshCommands();
 }
 
@@ -141,7 +141,7 @@ void SpectralCommands::residualCommand(bool direct, bool crackle) {
   } else {
     doc.EndLargeEdit();
   }
-  ctx.host().requestRepaint();
+  ctx.host().requestRepaint(doc.selectionSamples());
   ctx.host().refreshCommands();
 }
 

@@ -100,7 +100,7 @@ void CueCommands::FindTracks1Click() {
   });
   if (!cues) e.SortMarkers();
   e.ctx.info(std::to_string(result.found) + " possible track boundaries detected");
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
   e.ctx.host().refreshCommands();
 }
 
@@ -205,7 +205,7 @@ void CueCommands::SplitTracks1Click() {
   commits.finish();
   // A split that stopped part-way has not used every cue: they still need writing out.
   if (!cancelled) doc.cuesNotWritten = false;
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::all());
   e.ctx.host().refreshCommands();
 }
 

@@ -47,7 +47,7 @@ void ViewCommands::showMarkerPosition(int32_t position) {
   // 64-bit: a position read from a marker file may lie anywhere in the 32-bit range.
   e.doc->viewStart =
       static_cast<int32_t>(std::max<int64_t>(int64_t{position} - e.doc->viewWidth / 4, 0));
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::view());
 }
 
 void ViewCommands::GotoFirstMarker1Click() {
@@ -76,14 +76,14 @@ void ViewCommands::ClearPlaybackMarkers1Click() {
   const int32_t t = e.doc->selEnd;
   std::erase_if(markers.items, [&](const Marker& m) { return s <= m.position && m.position <= t; });
   if (s <= audibleMarker && audibleMarker <= t) audibleMarker = -1;
-  e.ctx.host().requestRepaint();
+  e.ctx.host().requestRepaint(Repaint::overlays());
   e.ctx.host().refreshCommands();
 }
 
 void ViewCommands::ClearAllMarkers1Click() {
   markers.Clear();
   audibleMarker = -1;
-  ed().ctx.host().requestRepaint();
+  ed().ctx.host().requestRepaint(Repaint::overlays());
   ed().ctx.host().refreshCommands();
 }
 
@@ -120,7 +120,7 @@ bool ViewCommands::loadMarkerFile(const std::string& path) {
   markers.Clear();
   markers.Read(f);
   SortMarkers();
-  ctx.host().requestRepaint();
+  ctx.host().requestRepaint(Repaint::overlays());
   ctx.host().refreshCommands();
   return true;
 }

@@ -680,9 +680,9 @@ bool TMainForm::runDialog(DialogRequest& request) {
   return false;
 }
 
-void TMainForm::requestRepaint() {
+void TMainForm::requestRepaint(const Repaint& what) {
   if (editor_->ctx.macroRunning) return;  // the macro runner repaints at its refresh points
-  wave_->update();
+  wave_->refresh(what);
 }
 
 void TMainForm::setTitle(const std::string& title) {

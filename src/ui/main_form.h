@@ -73,7 +73,7 @@ class TMainForm : public QMainWindow, public Host {
   std::optional<std::string> openFileDialog(const FileDialogSpec& spec) override;
   std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) override;
   bool runDialog(DialogRequest& request) override;
-  void requestRepaint() override;
+  void requestRepaint(const Repaint& what) override;
   void setTitle(const std::string& title) override;
   void refreshCommands() override;
   bool clipboardHasWave() override;

@@ -122,7 +122,18 @@ void WaveArea::replay(QPainter& p, const DisplayList& list, uint32_t background,
   }
 }
 
-void WaveArea::paintEvent(QPaintEvent*) {
+void WaveArea::refresh(const Repaint& what) {
+  if (what.parts == Repaint::kSamples && editor_.doc && !editor_.view.spectral) {
+    const ViewState& v = editor_.view;
+    const int32_t first = v.cacheFirst() >= 0 ? v.cacheFirst() : editor_.doc->viewStart;
+    const auto columns = ColumnsOfFrames(v.mapping, first, v.areaWidth(), what.first, what.last);
+    if (columns) update(QRect(columns->first, 0, columns->second - columns->first + 1, height()));
+    return;
+  }
+  update();
+}
+
+void WaveArea::paintEvent(QPaintEvent* event) {
   syncLayout();
   const Settings& s = editor_.ctx.settings;
   const uint32_t back = editor_.view.redrawMode ? s.colours.redrawback : s.colours.mainback;
@@ -138,6 +149,9 @@ void WaveArea::paintEvent(QPaintEvent*) {
   const DisplayList list = editor_.paintDisplay();
   painting_ = false;
   if (!list.painted) return;
+  // Changed samples can move the page's peak, and with it the scale of every column.
+  if (editor_.view.displayedPeak != paintedPeak_ && event->rect() != rect()) update();
+  paintedPeak_ = editor_.view.displayedPeak;
   QPainter p(this);
   replay(p, list, back, width(), height());
   if (playCursorShown()) {

@@ -9,6 +9,7 @@ namespace tolmar {
 
 class Editor;
 struct DisplayList;
+struct Repaint;
 
 class WaveArea : public QWidget {
   Q_OBJECT
@@ -26,6 +27,10 @@ class WaveArea : public QWidget {
   bool isPainting() const { return painting_; }
   static void replay(QPainter& p, const DisplayList& list, uint32_t background, int width,
                      int height);
+
+  // Redraws what a repaint request says changed: changed samples alone redraw their columns
+  // (nothing when they lie off the page); anything else redraws the whole area.
+  void refresh(const Repaint& what);
 
   // The play cursor: one inverted column over the wave area at the play position, shown while
   // it lies in the area and not past the play range's end.
@@ -57,6 +62,7 @@ class WaveArea : public QWidget {
   bool cursorOn_ = false;
   int cursorX_ = -1;
   int cursorEndX_ = -1;
+  int paintedPeak_ = -1;
 };
 
 }  // namespace tolmar

@@ -46,6 +46,16 @@ int64_t FrameToPixel(const HorizontalMapping& m, int32_t first, int64_t f) {
   return m.zoomedIn ? (f - first) * m.pixelsPerFrame : (f - first) / m.framesPerPixel;
 }
 
+std::optional<std::pair<int, int>> ColumnsOfFrames(const HorizontalMapping& m, int32_t viewFirst,
+                                                   int areaWidth, int64_t first, int64_t last) {
+  if (last < first || areaWidth <= 0) return std::nullopt;
+  const int64_t left = FrameToPixel(m, viewFirst, first - 1);
+  const int64_t right = FrameToPixel(m, viewFirst, last + 1) + (m.zoomedIn ? m.pixelsPerFrame : 1);
+  if (right < 0 || left >= areaWidth) return std::nullopt;
+  return std::pair{static_cast<int>(std::max<int64_t>(left, 0)),
+                   static_cast<int>(std::min<int64_t>(right, areaWidth - 1))};
+}
+
 VerticalScale computeVertical(int areaHeight, int peak, bool maximise, int scale,
                               int offsetPosition) {
   VerticalScale v;

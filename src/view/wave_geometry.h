@@ -4,6 +4,8 @@
 // handling and the navigation commands.
 
 #include <cstdint>
+#include <optional>
+#include <utility>
 
 namespace tolmar {
 
@@ -43,6 +45,10 @@ HorizontalMapping computeHorizontal(int areaWidth, int32_t viewWidth);
 int32_t PixelToFrame(const HorizontalMapping& m, int32_t first, int32_t limit, int x);
 // The column of frame f (may lie outside the area; callers limit it).
 int64_t FrameToPixel(const HorizontalMapping& m, int32_t first, int64_t f);
+// The columns a change to frames first ... last can touch, the segments joining them to their
+// neighbours included, limited to the area; nullopt when they lie off it.
+std::optional<std::pair<int, int>> ColumnsOfFrames(const HorizontalMapping& m, int32_t viewFirst,
+                                                   int areaWidth, int64_t first, int64_t last);
 
 // Sample values to rows for both bands.
 struct VerticalScale {

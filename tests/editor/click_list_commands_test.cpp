@@ -439,5 +439,36 @@ TEST_F(ClickListTest, CommandStateFollowsTheLists) {
   }
 }
 
+// The window redraws only what a request names: a repair names its frames, a list change its
+// marks, a move of the page everything.
+TEST_F(ClickListTest, RepaintRequestsNameWhatChanged) {
+  setStored({{1000, 1, 0}, {30000, 1, 0}});
+  editor.clicks.current = 0;
+  editor.RemoveCurrentClick1Click();
+  ASSERT_FALSE(host.repaintLog.empty());
+  const Repaint repair = host.repaintLog.back();
+  EXPECT_EQ(repair.parts, Repaint::kSamples);
+  EXPECT_LE(repair.first, 1000);
+  EXPECT_GE(repair.last, 1000);
+  EXPECT_LT(repair.last - repair.first, 200);
+
+  doc().selStart = 5000;
+  doc().selEnd = 6000;
+  editor.Silence1Click();
+  EXPECT_EQ(host.repaintLog.back(), Repaint::samples(5000, 6000));
+
+  editor.ClearStoredClicks1Click();
+  EXPECT_EQ(host.repaintLog.back(), Repaint::overlays());
+  setStored({{30000, 1, 0}});
+  editor.clicks.current = -1;
+  editor.FindNextClick1Click();
+  EXPECT_EQ(host.repaintLog.back(), Repaint::all());
+  editor.Undo1Click();
+  EXPECT_EQ(host.repaintLog.back(), Repaint::all());
+  // Samples joined with anything else lose their range: the window then redraws it all.
+  EXPECT_EQ((Repaint::samples(5, 9) | Repaint::selection()).last, INT64_MAX);
+  EXPECT_EQ((Repaint::samples(5, 9) | Repaint::samples(20, 30)), Repaint::samples(5, 30));
+}
+
 }  // namespace
 }  // namespace tolmar::test

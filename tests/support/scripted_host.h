@@ -59,6 +59,7 @@ class ScriptedHost : public Host {
 
   std::string title;
   int repaints = 0;
+  std::vector<Repaint> repaintLog;  // what each request said changed
   int beeps = 0;
   std::vector<uint8_t> clipWave;
   bool hasClipWave = false;
@@ -76,7 +77,10 @@ class ScriptedHost : public Host {
   std::optional<std::string> openFileDialog(const FileDialogSpec& spec) override;
   std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) override;
   bool runDialog(DialogRequest& request) override;
-  void requestRepaint() override { ++repaints; }
+  void requestRepaint(const Repaint& what) override {
+    ++repaints;
+    repaintLog.push_back(what);
+  }
   void setTitle(const std::string& t) override { title = t; }
   bool clipboardHasWave() override { return hasClipWave; }
   std::optional<std::vector<uint8_t>> clipboardWave() override;

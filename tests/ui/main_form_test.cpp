@@ -20,6 +20,16 @@ using tolmar::test::Frame;
 using tolmar::test::TempDir;
 using tolmar::test::WavBuilder;
 
+// The rectangles of the paints a widget receives.
+class PaintRects : public QObject {
+ public:
+  std::vector<QRect> rects;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) rects.push_back(static_cast<QPaintEvent*>(e)->rect());
+    return false;
+  }
+};
+
 class MainFormTest : public QObject {
   Q_OBJECT
 
@@ -51,6 +61,37 @@ class MainFormTest : public QObject {
     QFont f(QStringLiteral("Arial"), 12);
     QVERIFY2(QFontInfo(f).family() != QString(), "a font must be installed");
     QVERIFY(QFontMetrics(f).horizontalAdvance(QStringLiteral("T2.1")) > 10);
+  }
+
+  void aRepairRedrawsOnlyTheColumnsOfItsFrames() {
+    TMainForm form(false);
+    form.FormCreate(false);
+    form.resize(900, 500);
+    form.show();
+    form.openCommandLine(silentSide(8000));
+    Editor& ed = form.editor();
+    QVERIFY(ed.doc);
+    ed.doc->viewStart = 0;
+    ed.doc->viewWidth = 400;
+    grabArea(form);
+    QTest::qWait(20);
+    PaintRects seen;
+    form.waveArea()->installEventFilter(&seen);
+    form.requestRepaint(Repaint::samples(5000, 6000));  // off the page
+    QTest::qWait(30);
+    QVERIFY(seen.rects.empty());
+    form.requestRepaint(Repaint::samples(100, 100));
+    QTest::qWait(30);
+    QCOMPARE(seen.rects.size(), size_t{1});
+    const int px = ed.view.mapping.pixelsPerFrame;
+    QCOMPARE(seen.rects[0].left(), 99 * px);
+    QCOMPARE(seen.rects[0].right(), 102 * px);
+    seen.rects.clear();
+    form.requestRepaint(Repaint::selection());
+    QTest::qWait(30);
+    QCOMPARE(seen.rects.size(), size_t{1});
+    QCOMPARE(seen.rects[0], form.waveArea()->rect());
+    form.waveArea()->removeEventFilter(&seen);
   }
 
   void selectionIsInvertedBetweenItsExactEdges() {

@@ -54,6 +54,20 @@ TEST(WaveGeometryTest, ZoomedInPagesDrawWholePixelsPerFrameAndWidePagesRoundUp) 
   EXPECT_EQ(FrameToPixel(whole, 0, int64_t{hour} - 1), (int64_t{hour} - 1) / whole.framesPerPixel);
 }
 
+TEST(WaveGeometryTest, ChangedFramesMapToTheColumnsTheyAndTheirJoinsTouch) {
+  // Two pixels per frame from frame 1000: frame 1010 sits at 20, its joins reach 18 ... 24.
+  const HorizontalMapping in = computeHorizontal(800, 300);
+  EXPECT_EQ(ColumnsOfFrames(in, 1000, 800, 1010, 1010), (std::pair{18, 24}));
+  EXPECT_FALSE(ColumnsOfFrames(in, 1000, 800, 0, 500));
+  EXPECT_FALSE(ColumnsOfFrames(in, 1000, 800, 1500, 1600));
+  EXPECT_EQ(ColumnsOfFrames(in, 1000, 800, 999, 999), (std::pair{0, 2}));
+  // Two frames per pixel: the columns of 99 and 102.
+  const HorizontalMapping wide = computeHorizontal(800, 1600);
+  EXPECT_EQ(ColumnsOfFrames(wide, 0, 800, 100, 101), (std::pair{49, 52}));
+  EXPECT_EQ(ColumnsOfFrames(wide, 0, 800, 0, 1 << 30), (std::pair{0, 799}));
+  EXPECT_FALSE(ColumnsOfFrames(wide, 0, 800, 10, 9));
+}
+
 TEST(WaveGeometryTest, VerticalScalingMaximisesMagnifiesAndInverts) {
   // Maximise with a silent page: one pixel per unit.
   VerticalScale v = computeVertical(400, 0, true, 99, 0);
