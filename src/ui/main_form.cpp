@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <cstdio>
 #include <filesystem>
@@ -83,6 +84,21 @@ TMainForm::TMainForm(bool interactive)
   cancelbtn_->hide();
   connect(cancelbtn_, &QPushButton::clicked, this, [this] { cancelbtnClick(); });
   clicklabel_ = new QLabel(panel3);
+  // Shown while playing: pauses the pass and resumes it where it stood (as Esc does).
+  pausebtn_ = new QToolButton(panel3);
+  pausebtn_->setObjectName(QStringLiteral("pausebtn"));
+  pausebtn_->setCheckable(true);
+  pausebtn_->setText(QStringLiteral("Pause"));
+  pausebtn_->setToolTip(QStringLiteral("Pause Playback"));
+  // Its room is kept while hidden: the wave area must not move when playback starts.
+  QSizePolicy keep = pausebtn_->sizePolicy();
+  keep.setRetainSizeWhenHidden(true);
+  pausebtn_->setSizePolicy(keep);
+  pausebtn_->hide();
+  connect(pausebtn_, &QToolButton::clicked, this, [this] {
+    editor_->pausebtnClick();
+    showPauseState();
+  });
   timedisplay_ = new QLabel(panel3);
   QFont bold = timedisplay_->font();
   bold.setBold(true);
@@ -92,6 +108,7 @@ TMainForm::TMainForm(bool interactive)
   row->addWidget(progressbar_);
   row->addWidget(cancelbtn_);
   row->addWidget(clicklabel_);
+  row->addWidget(pausebtn_);
   row->addStretch(1);
   row->addWidget(timedisplay_);
   column->addWidget(panel3);
@@ -276,8 +293,19 @@ void TMainForm::scheduleIdle() {
   });
 }
 
+void TMainForm::showPauseState() {
+  const bool playing = editor_->isPlaying();
+  const bool paused = playing && editor_->playback().paused();
+  pausebtn_->setVisible(playing);
+  pausebtn_->setChecked(paused);
+  pausebtn_->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+  pausebtn_->setToolTip(paused ? QStringLiteral("Resume Playback")
+                               : QStringLiteral("Pause Playback"));
+}
+
 void TMainForm::idlePass() {
   Editor& e = *editor_;
+  showPauseState();
   if (e.doc && e.applyWheelSteps()) wave_->update();
   const CommandState state = computeCommandState(e);
   const auto& table = commandTable();
@@ -482,6 +510,7 @@ bool TMainForm::playingKey(QKeyEvent* e) {
       return false;
   }
   if (!editor_->playbackKey(key, modified)) return false;
+  showPauseState();
   wave_->update();
   return true;
 }

@@ -17,6 +17,7 @@ class QProgressBar;
 class QPushButton;
 class QScrollBar;
 class QTimer;
+class QToolButton;
 
 namespace tolmar {
 
@@ -102,6 +103,8 @@ class TMainForm : public QMainWindow, public Host {
   ui::PreviewDialog* previewDialog() { return preview_.get(); }
   // The play cursor's timer (PlaybackTimer), for tests that step it.
   QTimer* playbackTimer() { return PlaybackTimer_; }
+  // The pause button of the status panel (for tests).
+  QToolButton* pauseButton() { return pausebtn_; }
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -121,6 +124,8 @@ class TMainForm : public QMainWindow, public Host {
   void cancelbtnClick();
   void scheduleIdle();
   void PlaybackTimerTimer();
+  // The pause button: shown while playing, held down while paused.
+  void showPauseState();
   // A key while playing: true when it was a playback key.
   bool playingKey(QKeyEvent* e);
 
@@ -133,6 +138,7 @@ class TMainForm : public QMainWindow, public Host {
   QProgressBar* progressbar_ = nullptr;
   QPushButton* cancelbtn_ = nullptr;
   QLabel* clicklabel_ = nullptr;
+  QToolButton* pausebtn_ = nullptr;
   QLabel* timedisplay_ = nullptr;
   QScrollBar* filesegbar_ = nullptr;
   QTimer* idleTimer_ = nullptr;

@@ -192,6 +192,50 @@ class PlaybackWindowTest : public QObject {
       QCOMPARE(after.pixel(cx, y), before.pixel(cx, y));
   }
 
+  void thePauseButtonHoldsThePassWhereItStandsAndResumesWithoutLosingAFrame() {
+    auto w = open(true);
+    Editor& ed = w->ed();
+    ed.doc->selStart = 44100;
+    ed.doc->selEnd = 44100 + 44099;  // one second
+    QToolButton* pause = w->form.pauseButton();
+    QVERIFY(pause);
+    QVERIFY(!pause->isVisible());
+    QVERIFY(run(w->form, "Play/Record | Output (Play) Selection"));
+    QTRY_VERIFY(pause->isVisible());
+    QVERIFY(!pause->isChecked());
+    QTest::qWait(250);
+    pause->click();
+    QVERIFY(ed.playback().paused());
+    QVERIFY(pause->isChecked());
+    QCOMPARE(pause->text(), QString("Resume"));
+    save(w->form.grab().toImage(), "paused.png");
+    const size_t queued = w->out->log->buffers.size();
+    const int32_t held = ed.playPosition();
+    QTest::qWait(300);
+    QCOMPARE(ed.playPosition(), held);
+    QCOMPARE(w->out->log->buffers.size(), queued);
+    pause->click();
+    QVERIFY(!ed.playback().paused());
+    QVERIFY(!pause->isChecked());
+    QCOMPARE(pause->text(), QString("Pause"));
+    // Esc pauses as well, and the button follows it.
+    QTest::keyClick(&w->form, Qt::Key_Escape);
+    QVERIFY(pause->isChecked());
+    QTest::keyClick(&w->form, Qt::Key_Escape);
+    QVERIFY(!pause->isChecked());
+    const auto& ev = w->out->log->events;
+    QCOMPARE(std::count(ev.begin(), ev.end(), "pause"), 2);
+    QCOMPARE(std::count(ev.begin(), ev.end(), "restart"), 2);
+    waitUntilStopped(ed);
+    QTRY_VERIFY(!pause->isVisible());
+    // Every frame of the selection reached the device once, in order.
+    const std::vector<int16_t> played = w->out->log->played();
+    QCOMPARE(played.size(), size_t{2} * 44100);
+    for (int32_t i = 0; i < 44100; ++i)
+      if (played[2 * static_cast<size_t>(i)] != toneLeft(44100 + i))
+        QFAIL(qPrintable(QString("frame %1 differs").arg(i)));
+  }
+
   void keysWhilePlayingPauseSpeedUpSkipAndDropMarkers() {
     auto w = open(true);
     Editor& ed = w->ed();
