@@ -1,6 +1,5 @@
 #include "ui/wave_area.h"
 
-#include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -21,15 +20,6 @@ QColor colourOf(uint32_t c) {
                 static_cast<int>((c >> 16) & 0xFF));
 }
 
-QPen penOf(const QColor& c, int width, bool dotted) {
-  QPen pen(c);
-  pen.setWidth(width);
-  pen.setCosmetic(true);
-  pen.setCapStyle(Qt::FlatCap);
-  if (dotted) pen.setStyle(Qt::DotLine);
-  return pen;
-}
-
 }  // namespace
 
 WaveArea::WaveArea(Editor& editor, QWidget* parent) : QWidget(parent), editor_(editor) {
@@ -48,78 +38,6 @@ void WaveArea::syncLayout() {
 
 void WaveArea::resizeEvent(QResizeEvent*) {
   syncLayout();
-}
-
-void WaveArea::replay(QPainter& p, const DisplayList& list, uint32_t background, int width,
-                      int height) {
-  p.fillRect(0, 0, width, height, colourOf(background));
-  QFont small = p.font();
-  small.setPointSize(8);
-  QFont big(QStringLiteral("Arial"), 12);
-  for (const PaintOp& op : list.ops) {
-    switch (op.kind) {
-      case PaintOp::Fill:
-        p.fillRect(QRect(QPoint(op.x0, op.y0), QPoint(op.x1 - 1, op.y1 - 1)),
-                   op.colour == kButtonFace ? QColor(0xD4, 0xD0, 0xC8) : colourOf(op.colour));
-        break;
-      case PaintOp::Invert:
-      case PaintOp::AndDarken: {
-        p.save();
-        p.setCompositionMode(op.kind == PaintOp::Invert ? QPainter::RasterOp_SourceXorDestination
-                                                        : QPainter::RasterOp_SourceAndDestination);
-        p.fillRect(QRect(QPoint(op.x0, op.y0), QPoint(op.x1 - 1, op.y1 - 1)),
-                   op.kind == PaintOp::Invert ? QColor(255, 255, 255) : colourOf(op.colour));
-        p.restore();
-        break;
-      }
-      case PaintOp::Line:
-        p.setPen(penOf(colourOf(op.colour), op.width, op.dotted));
-        p.drawLine(op.x0, op.y0, op.x1, op.y1);
-        break;
-      case PaintOp::Trace: {
-        const WaveTrace& t = list.traces[op.index];
-        size_t i = 0;
-        while (i < t.colours.size()) {
-          size_t j = i;
-          while (j < t.colours.size() && t.colours[j] == t.colours[i]) ++j;
-          QPolygon poly;
-          poly.reserve(static_cast<int>(j - i + 1));
-          for (size_t k = i; k <= j; ++k) poly << QPoint(t.xs[k], t.ys[k]);
-          p.setPen(penOf(colourOf(t.colours[i]), 1, false));
-          p.drawPolyline(poly);
-          i = j;
-        }
-        break;
-      }
-      case PaintOp::Text: {
-        p.setFont(op.big ? big : small);
-        p.setPen(colourOf(op.colour));
-        const QFontMetrics fm(p.font());
-        p.drawText(op.x0, op.y0 + fm.ascent(), QString::fromStdString(op.text));
-        break;
-      }
-      case PaintOp::Clip:
-        p.setClipRect(QRect(QPoint(op.x0, op.y0), QPoint(op.x1 - 1, op.y1 - 1)));
-        break;
-      case PaintOp::Unclip:
-        p.setClipping(false);
-        break;
-      case PaintOp::Spectral: {
-        const int w = list.spectralWidth, h = list.spectralHeight;
-        if (w <= 0 || h <= 0) break;
-        QImage img(w, h, QImage::Format_RGB32);
-        for (int y = 0; y < h; ++y) {
-          auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
-          for (int x = 0; x < w; ++x) {
-            const uint32_t c = list.spectralPixels[static_cast<size_t>(y) * w + x];
-            row[x] = qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-          }
-        }
-        p.drawImage(QPoint(op.x0, op.y0), img);
-        break;
-      }
-    }
-  }
 }
 
 void WaveArea::refresh(const Repaint& what) {
@@ -152,15 +70,13 @@ void WaveArea::paintEvent(QPaintEvent* event) {
   // Changed samples can move the page's peak, and with it the scale of every column.
   if (editor_.view.displayedPeak != paintedPeak_ && event->rect() != rect()) update();
   paintedPeak_ = editor_.view.displayedPeak;
+  WavePicture::Cursor cursor;
+  if (playCursorShown()) cursor = {cursorX_, editor_.view.areaTop(), editor_.view.areaHeight()};
+  const QImage& img = picture_.compose(list, back, size(), devicePixelRatioF(), font(),
+                                       {s.colours.startsel, s.colours.endsel}, cursor);
+  // The painter is clipped to the region asked for: a moved play cursor copies two columns.
   QPainter p(this);
-  replay(p, list, back, width(), height());
-  if (playCursorShown()) {
-    p.setClipping(false);
-    p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-    const int top = editor_.view.areaTop();
-    p.fillRect(QRect(cursorX_, top, 1, editor_.view.areaHeight()), QColor(255, 255, 255));
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-  }
+  p.drawImage(QPoint(0, 0), img);
   if (onStatus && editor_.ctx.progressDepth == 0) onStatus(QString::fromStdString(list.status));
 }
 

@@ -5,10 +5,11 @@
 #include <QWidget>
 #include <functional>
 
+#include "ui/wave_picture.h"
+
 namespace tolmar {
 
 class Editor;
-struct DisplayList;
 struct Repaint;
 
 class WaveArea : public QWidget {
@@ -22,11 +23,10 @@ class WaveArea : public QWidget {
   // Called after an input changed what the commands may do.
   std::function<void()> onChanged;
 
-  // Draws the records onto any painter (the widget's, or an image's for screenshots).
   // While the records are built, pumping messages would deliver paints inside this paint.
   bool isPainting() const { return painting_; }
-  static void replay(QPainter& p, const DisplayList& list, uint32_t background, int width,
-                     int height);
+  // Whether the last paint drew over the kept waveform instead of drawing it again.
+  bool reusedWaveform() const { return picture_.reusedUnderlay(); }
 
   // Redraws what a repaint request says changed: changed samples alone redraw their columns
   // (nothing when they lie off the page); anything else redraws the whole area.
@@ -56,6 +56,7 @@ class WaveArea : public QWidget {
   void updateColumn(int x);
 
   Editor& editor_;
+  WavePicture picture_;
   bool painting_ = false;
   bool armed_ = false;
   int anchorX_ = 0;

@@ -1,0 +1,349 @@
+#include "ui/wave_picture.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace tolmar {
+
+namespace {
+
+QColor colourOf(uint32_t c) {
+  return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                static_cast<int>((c >> 16) & 0xFF));
+}
+
+QPen penOf(const QColor& c, int width, bool dotted) {
+  QPen pen(c);
+  pen.setWidth(width);
+  pen.setCosmetic(true);
+  pen.setCapStyle(Qt::FlatCap);
+  if (dotted) pen.setStyle(Qt::DotLine);
+  return pen;
+}
+
+int64_t dev(int64_t v, qreal dpr) {
+  return dpr == 1.0 ? v : std::llround(static_cast<double>(v) * dpr);
+}
+
+// Walks q(t) = nearest integer to num * t / den (halves upwards) for t = t0, t0 + 1, ...,
+// with |num| <= den, without a division per step.
+struct Stepper {
+  int64_t q, r, step, d;
+  Stepper(int64_t num, int64_t den, int64_t t0) : step(2 * num), d(2 * den) {
+    const int64_t n = 2 * num * t0 + den;
+    q = n >= 0 ? n / d : -((-n + d - 1) / d);
+    r = n - q * d;
+  }
+  void next() {
+    r += step;
+    if (r >= d) {
+      r -= d;
+      ++q;
+    } else if (r < 0) {
+      r += d;
+      --q;
+    }
+  }
+};
+
+// One segment, its first pixel in and its last out; only the steps inside `clip` are walked, so
+// a segment far off the area costs nothing.
+void segment(uchar* bits, qsizetype bpl, const QRect& clip, int64_t x0, int64_t y0, int64_t x1,
+             int64_t y1, QRgb rgb) {
+  const int64_t dx = x1 - x0, dy = y1 - y0;
+  const int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+  const int64_t left = clip.left(), right = clip.right(), top = clip.top(), bottom = clip.bottom();
+  if (ady >= adx) {
+    if (ady == 0) return;
+    const int64_t sy = dy > 0 ? 1 : -1;
+    int64_t t0 = 0, t1 = ady - 1;
+    if (sy > 0) {
+      t0 = std::max(t0, top - y0);
+      t1 = std::min(t1, bottom - y0);
+    } else {
+      t0 = std::max(t0, y0 - bottom);
+      t1 = std::min(t1, y0 - top);
+    }
+    if (t0 > t1) return;
+    const qsizetype rowStep = static_cast<qsizetype>(sy) * bpl;
+    uchar* row = bits + (y0 + sy * t0) * bpl;
+    if (dx == 0) {
+      if (x0 < left || x0 > right) return;
+      for (int64_t t = t0; t <= t1; ++t, row += rowStep) reinterpret_cast<QRgb*>(row)[x0] = rgb;
+      return;
+    }
+    Stepper x(dx, ady, t0);
+    for (int64_t t = t0; t <= t1; ++t, row += rowStep, x.next()) {
+      const int64_t px = x0 + x.q;
+      if (px >= left && px <= right) reinterpret_cast<QRgb*>(row)[px] = rgb;
+    }
+  } else {
+    const int64_t sx = dx > 0 ? 1 : -1;
+    int64_t t0 = 0, t1 = adx - 1;
+    if (sx > 0) {
+      t0 = std::max(t0, left - x0);
+      t1 = std::min(t1, right - x0);
+    } else {
+      t0 = std::max(t0, x0 - right);
+      t1 = std::min(t1, x0 - left);
+    }
+    Stepper y(dy, adx, t0);
+    for (int64_t t = t0; t <= t1; ++t, y.next()) {
+      const int64_t py = y0 + y.q;
+      if (py >= top && py <= bottom) reinterpret_cast<QRgb*>(bits + py * bpl)[x0 + sx * t] = rgb;
+    }
+  }
+}
+
+QRect deviceRect(int x0, int y0, int x1, int y1, qreal dpr) {
+  const int64_t l = dev(x0, dpr), t = dev(y0, dpr), r = dev(x1, dpr), b = dev(y1, dpr);
+  return QRect(QPoint(static_cast<int>(l), static_cast<int>(t)),
+               QPoint(static_cast<int>(r) - 1, static_cast<int>(b) - 1));
+}
+
+// GDI's raster operations on the picture: inversion, and AND with a colour.
+void rasterRect(QImage& img, const QRect& r, bool invert, uint32_t colour) {
+  const QRect area = r.intersected(img.rect());
+  if (area.isEmpty()) return;
+  const QRgb mask = rgbOf(colour);
+  uchar* bits = img.bits();
+  const qsizetype bpl = img.bytesPerLine();
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    auto* row = reinterpret_cast<QRgb*>(bits + y * bpl);
+    if (invert)
+      for (int x = area.left(); x <= area.right(); ++x) row[x] ^= 0x00FFFFFFu;
+    else
+      for (int x = area.left(); x <= area.right(); ++x) row[x] &= mask;
+  }
+}
+
+// Draws records [begin, end) onto `img`. A painter is open only between records that need one:
+// the direct pixel writes must not run under an open painter. The columns drawn on are added
+// to `dirty` when it is given.
+void drawRecords(QImage& img, const DisplayList& list, size_t begin, size_t end, const QFont& font,
+                 std::vector<std::pair<int, int>>* dirty) {
+  const qreal dpr = img.devicePixelRatio();
+  QFont small = font;
+  small.setPointSize(8);
+  const QFont big(QStringLiteral("Arial"), 12);
+  QPainter p;
+  bool clipped = false;
+  QRect clip;  // logical
+  const QRect whole = img.rect();
+  const auto open = [&] {
+    if (p.isActive()) return;
+    p.begin(&img);
+    if (clipped) p.setClipRect(clip);
+  };
+  const auto close = [&] {
+    if (p.isActive()) p.end();
+  };
+  const auto mark = [&](int64_t a, int64_t b) {
+    if (!dirty) return;
+    const int lo = static_cast<int>(std::clamp<int64_t>(a, 0, whole.width()));
+    const int hi = static_cast<int>(std::clamp<int64_t>(b, 0, whole.width()));
+    if (lo < hi) dirty->emplace_back(lo, hi);
+  };
+  for (size_t i = begin; i < end; ++i) {
+    const PaintOp& op = list.ops[i];
+    switch (op.kind) {
+      case PaintOp::Fill:
+        open();
+        p.fillRect(QRect(QPoint(op.x0, op.y0), QPoint(op.x1 - 1, op.y1 - 1)),
+                   op.colour == kButtonFace ? QColor(0xD4, 0xD0, 0xC8) : colourOf(op.colour));
+        mark(dev(op.x0, dpr), dev(op.x1, dpr));
+        break;
+      case PaintOp::Invert:
+      case PaintOp::AndDarken: {
+        close();
+        QRect r = deviceRect(op.x0, op.y0, op.x1, op.y1, dpr);
+        if (clipped)
+          r &= deviceRect(clip.left(), clip.top(), clip.right() + 1, clip.bottom() + 1, dpr);
+        rasterRect(img, r, op.kind == PaintOp::Invert, op.colour);
+        mark(r.left(), r.right() + 1);
+        break;
+      }
+      case PaintOp::Line: {
+        open();
+        p.setPen(penOf(colourOf(op.colour), op.width, op.dotted));
+        p.drawLine(op.x0, op.y0, op.x1, op.y1);
+        const int64_t w = dev(op.width, dpr) + 1;
+        mark(dev(std::min(op.x0, op.x1), dpr) - w, dev(std::max(op.x0, op.x1), dpr) + w + 1);
+        break;
+      }
+      case PaintOp::Trace: {
+        close();
+        const WaveTrace& t = list.traces[op.index];
+        const QRect c =
+            clipped ? deviceRect(clip.left(), clip.top(), clip.right() + 1, clip.bottom() + 1, dpr)
+                          .intersected(whole)
+                    : whole;
+        drawTrace(img, t, dpr, c);
+        if (!t.xs.empty()) {
+          const auto [lo, hi] = std::minmax_element(t.xs.begin(), t.xs.end());
+          mark(dev(*lo, dpr) - 1, dev(*hi, dpr) + 2);
+        }
+        break;
+      }
+      case PaintOp::Text: {
+        open();
+        p.setFont(op.big ? big : small);
+        p.setPen(colourOf(op.colour));
+        const QFontMetrics fm(p.font());
+        const QString text = QString::fromStdString(op.text);
+        p.drawText(op.x0, op.y0 + fm.ascent(), text);
+        const int64_t margin = fm.height();
+        mark(dev(op.x0 - margin, dpr), dev(op.x0 + fm.horizontalAdvance(text) + margin, dpr));
+        break;
+      }
+      case PaintOp::Clip:
+        clipped = true;
+        clip = QRect(QPoint(op.x0, op.y0), QPoint(op.x1 - 1, op.y1 - 1));
+        if (p.isActive()) p.setClipRect(clip);
+        break;
+      case PaintOp::Unclip:
+        clipped = false;
+        if (p.isActive()) p.setClipping(false);
+        break;
+      case PaintOp::Spectral: {
+        const int w = list.spectralWidth, h = list.spectralHeight;
+        if (w <= 0 || h <= 0) break;
+        QImage spectral(w, h, QImage::Format_RGB32);
+        for (int y = 0; y < h; ++y) {
+          auto* row = reinterpret_cast<QRgb*>(spectral.scanLine(y));
+          for (int x = 0; x < w; ++x)
+            row[x] = rgbOf(list.spectralPixels[static_cast<size_t>(y) * w + x]);
+        }
+        open();
+        p.drawImage(QPoint(op.x0, op.y0), spectral);
+        mark(0, whole.width());
+        break;
+      }
+    }
+  }
+  close();
+}
+
+bool sameOp(const PaintOp& a, const PaintOp& b) {
+  return a.kind == b.kind && a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1 &&
+         a.colour == b.colour && a.width == b.width && a.dotted == b.dotted && a.big == b.big &&
+         a.text == b.text;
+}
+
+bool sameTrace(const WaveTrace& a, const WaveTrace& b) {
+  return a.xs == b.xs && a.ys == b.ys && a.colours == b.colours;
+}
+
+// The first record a selection change may alter; everything before it is the kept part.
+size_t underlayEnd(const DisplayList& list, WavePicture::SelectionColours sel) {
+  for (size_t i = 0; i < list.ops.size(); ++i) {
+    const PaintOp& op = list.ops[i];
+    if (op.kind == PaintOp::Invert || op.kind == PaintOp::AndDarken) return i;
+    if (op.kind == PaintOp::Line && op.x0 == op.x1 &&
+        (op.colour == sel.startsel || op.colour == sel.endsel))
+      return i;
+  }
+  return list.ops.size();
+}
+
+}  // namespace
+
+void drawTrace(QImage& img, const WaveTrace& t, qreal dpr, const QRect& clipIn) {
+  const QRect clip = clipIn.intersected(img.rect());
+  if (clip.isEmpty() || t.xs.size() < 2) return;
+  uchar* bits = img.bits();
+  const qsizetype bpl = img.bytesPerLine();
+  int64_t x = dev(t.xs[0], dpr), y = dev(t.ys[0], dpr);
+  for (size_t k = 1; k < t.xs.size(); ++k) {
+    const int64_t nx = dev(t.xs[k], dpr), ny = dev(t.ys[k], dpr);
+    segment(bits, bpl, clip, x, y, nx, ny, rgbOf(t.colours[k - 1]));
+    x = nx;
+    y = ny;
+  }
+}
+
+bool WavePicture::underlayMatches(const DisplayList& list, size_t end) const {
+  if (end != underOps_.size()) return false;
+  size_t trace = 0;
+  for (size_t i = 0; i < end; ++i) {
+    const PaintOp& op = list.ops[i];
+    if (op.kind == PaintOp::Trace) {
+      if (underOps_[i].kind != PaintOp::Trace || trace >= underTraces_.size() ||
+          !sameTrace(list.traces[op.index], underTraces_[trace]))
+        return false;
+      ++trace;
+      continue;
+    }
+    if (!sameOp(op, underOps_[i])) return false;
+  }
+  return true;
+}
+
+void WavePicture::keepUnderlayRecords(const DisplayList& list, size_t end) {
+  underOps_.assign(list.ops.begin(), list.ops.begin() + static_cast<std::ptrdiff_t>(end));
+  underTraces_.clear();
+  for (const PaintOp& op : underOps_)
+    if (op.kind == PaintOp::Trace) underTraces_.push_back(list.traces[op.index]);
+}
+
+void WavePicture::restoreDirtyColumns() {
+  std::sort(dirty_.begin(), dirty_.end());
+  std::vector<std::pair<int, int>> merged;
+  for (const auto& d : dirty_) {
+    if (!merged.empty() && d.first <= merged.back().second)
+      merged.back().second = std::max(merged.back().second, d.second);
+    else
+      merged.push_back(d);
+  }
+  const uchar* from = under_.constBits();
+  uchar* to = frame_.bits();
+  const qsizetype bpl = frame_.bytesPerLine();
+  for (int y = 0; y < frame_.height(); ++y)
+    for (const auto& [lo, hi] : merged)
+      std::memcpy(to + y * bpl + lo * 4, from + y * bpl + lo * 4, static_cast<size_t>(hi - lo) * 4);
+  dirty_.clear();
+}
+
+const QImage& WavePicture::compose(const DisplayList& list, uint32_t background, QSize size,
+                                   qreal dpr, const QFont& font, SelectionColours sel,
+                                   Cursor cursor) {
+  const QSize devSize(static_cast<int>(dev(size.width(), dpr)),
+                      static_cast<int>(dev(size.height(), dpr)));
+  const size_t end = underlayEnd(list, sel);
+  reused_ = valid_ && !list.rebuilt && background == background_ && size == size_ && dpr == dpr_ &&
+            font == font_ && underlayMatches(list, end);
+  if (reused_) {
+    restoreDirtyColumns();
+  } else {
+    if (under_.size() != devSize) {
+      under_ = QImage(devSize, QImage::Format_RGB32);
+      frame_ = QImage(devSize, QImage::Format_RGB32);
+    }
+    under_.setDevicePixelRatio(dpr);
+    frame_.setDevicePixelRatio(dpr);
+    under_.fill(colourOf(background));
+    drawRecords(under_, list, 0, end, font, nullptr);
+    std::memcpy(frame_.bits(), under_.constBits(), static_cast<size_t>(under_.sizeInBytes()));
+    keepUnderlayRecords(list, end);
+    background_ = background;
+    size_ = size;
+    dpr_ = dpr;
+    font_ = font;
+    valid_ = true;
+    dirty_.clear();
+  }
+  drawRecords(frame_, list, end, list.ops.size(), font, &dirty_);
+  if (cursor.x >= 0) {
+    const QRect r = deviceRect(cursor.x, cursor.top, cursor.x + 1, cursor.top + cursor.height, dpr);
+    rasterRect(frame_, r, true, 0);
+    const int lo = std::clamp(r.left(), 0, devSize.width());
+    const int hi = std::clamp(r.right() + 1, 0, devSize.width());
+    if (lo < hi) dirty_.emplace_back(lo, hi);
+  }
+  return frame_;
+}
+
+}  // namespace tolmar
