@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSlider>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -26,6 +27,7 @@
 #include "dsp/frequency_analysis.h"
 #include "editor/command_table.h"
 #include "editor/declick_commands.h"
+#include "ui/button_bars.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/help_window.h"
 #include "ui/dialogs/model_dialogs.h"
@@ -71,6 +73,13 @@ TMainForm::TMainForm(bool interactive)
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
 
+  Panel1_ = new ToolBar([this](const Command& c) { routeCommand(c); }, central);
+  column->addWidget(Panel1_);
+  Panel2_ = new MacroBar(
+      editor_->macros, [this](int slot) { runMacroButton(slot); }, central);
+  Panel2_->setMinimumWidth(1);
+  column->addWidget(Panel2_);
+
   // The status panel: status text, gauge, Cancel, click label, time under the pointer.
   auto* panel3 = new QWidget(central);
   auto* row = new QHBoxLayout(panel3);
@@ -113,11 +122,46 @@ TMainForm::TMainForm(bool interactive)
   row->addWidget(timedisplay_);
   column->addWidget(panel3);
 
+  auto* middle = new QHBoxLayout;
+  middle->setContentsMargins(0, 0, 0, 0);
+  middle->setSpacing(0);
   wave_ = new WaveArea(*editor_, central);
   wave_->onTimeText = [this](const QString& t) { timedisplay_->setText(t); };
   wave_->onStatus = [this](const QString& t) { pagesamples_->setText(t); };
   wave_->onChanged = [this] { scheduleIdle(); };
-  column->addWidget(wave_, 1);
+  middle->addWidget(wave_, 1);
+  // The vertical adjusters: scale above offset. The top of each bar is its minimum, so pulling
+  // the scale bar up magnifies and pulling the offset bar up lifts the waveform.
+  adjusters_ = new QWidget(central);
+  auto* bars = new QVBoxLayout(adjusters_);
+  bars->setContentsMargins(2, 0, 3, 0);
+  bars->setSpacing(0);
+  vscalebar_ = new QSlider(Qt::Vertical, adjusters_);
+  vscalebar_->setObjectName(QStringLiteral("vscalebar"));
+  vscalebar_->setRange(1, 1000);
+  vscalebar_->setValue(kDefaultScaleBarPosition);
+  vscalebar_->setInvertedAppearance(true);
+  vscalebar_->setToolTip(QStringLiteral("Vertical Scale"));
+  voffsetbar_ = new QSlider(Qt::Vertical, adjusters_);
+  voffsetbar_->setObjectName(QStringLiteral("voffsetbar"));
+  voffsetbar_->setRange(-100, 100);
+  voffsetbar_->setValue(0);
+  voffsetbar_->setInvertedAppearance(true);
+  voffsetbar_->setToolTip(QStringLiteral("Vertical Offset"));
+  bars->addWidget(vscalebar_);
+  bars->addWidget(voffsetbar_);
+  bars->addStretch(1);
+  connect(vscalebar_, &QSlider::valueChanged, this, [this](int pos) {
+    editor_->vscalebarChange(pos);
+    scheduleIdle();
+  });
+  connect(voffsetbar_, &QSlider::valueChanged, this, [this](int pos) {
+    editor_->voffsetbarChange(pos);
+    scheduleIdle();
+  });
+  adjusters_->hide();
+  middle->addWidget(adjusters_);
+  column->addLayout(middle, 1);
 
   filesegbar_ = new QScrollBar(Qt::Horizontal, central);
   connect(filesegbar_, &QScrollBar::sliderMoved, this, [this](int pos) {
@@ -322,6 +366,11 @@ void TMainForm::idlePass() {
     clickResult_->setRemoveAvailable(remove && tolmar::isEnabled(*remove, state) &&
                                      !progressShowing());
   }
+  Panel1_->setVisible(e.ctx.settings.showbuttonbar);
+  Panel1_->follow(state);
+  Panel2_->setVisible(e.ctx.settings.showmacrobuttonbar);
+  Panel2_->follow(state);
+  layoutAdjusters();
   rebuildListMenus();
   // The time scroller follows the page.
   const bool scroller = e.ctx.settings.timescroller && e.doc;
@@ -336,6 +385,38 @@ void TMainForm::idlePass() {
     filesegbar_->setValue(e.doc->viewStart / step);
     filesegbar_->blockSignals(false);
   }
+}
+
+void TMainForm::layoutAdjusters() {
+  Editor& e = *editor_;
+  const bool shown = e.ctx.settings.vscaleadjusters && e.doc;
+  adjusters_->setVisible(shown);
+  if (!shown) return;
+  const int half = std::max(e.view.areaHeight() / 2, 1);
+  if (vscalebar_->minimumHeight() != half) vscalebar_->setFixedHeight(half);
+  if (voffsetbar_->minimumHeight() != half) voffsetbar_->setFixedHeight(half);
+  const bool free = !e.doc->maxVertical;
+  vscalebar_->setEnabled(free);
+  voffsetbar_->setEnabled(free);
+  // Reset Vertical Adjusters moves the bars through the view state.
+  for (auto [bar, value] : {std::pair{vscalebar_, e.view.scaleBarPosition},
+                            std::pair{voffsetbar_, e.view.offsetBarPosition}}) {
+    if (bar->value() == value || bar->isSliderDown()) continue;
+    bar->blockSignals(true);
+    bar->setValue(value);
+    bar->blockSignals(false);
+  }
+}
+
+void TMainForm::runMacroButton(int slot) {
+  if (progressShowing()) {
+    ++refusedCommands;
+    beep();
+    return;
+  }
+  editor_->runMacroFromKeyOrButton(slot);
+  wave_->update();
+  scheduleIdle();
 }
 
 void TMainForm::FormCreate(bool restorePosition) {

@@ -16,6 +16,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QScrollBar;
+class QSlider;
 class QTimer;
 class QToolButton;
 
@@ -29,6 +30,8 @@ class PreviewDialog;
 struct DialogEnv;
 }  // namespace ui
 class WaveArea;
+class ToolBar;
+class MacroBar;
 
 class TMainForm : public QMainWindow, public Host {
   Q_OBJECT
@@ -39,6 +42,10 @@ class TMainForm : public QMainWindow, public Host {
 
   Editor& editor() { return *editor_; }
   WaveArea* waveArea() { return wave_; }
+  ToolBar* toolBar() { return Panel1_; }
+  MacroBar* macroBar() { return Panel2_; }
+  QSlider* vscalebar() { return vscalebar_; }
+  QSlider* voffsetbar() { return voffsetbar_; }
 
   // The sound cards the start-up check and the sound-card dialog list. Without them (a picture,
   // most tests) the start-up check is skipped and nothing about devices is asked.
@@ -126,6 +133,10 @@ class TMainForm : public QMainWindow, public Host {
   void PlaybackTimerTimer();
   // The pause button: shown while playing, held down while paused.
   void showPauseState();
+  // A macro button: refused like a command while an operation runs.
+  void runMacroButton(int slot);
+  // The vertical adjusters beside the wave area, each half its height.
+  void layoutAdjusters();
   // A key while playing: true when it was a playback key.
   bool playingKey(QKeyEvent* e);
 
@@ -134,6 +145,11 @@ class TMainForm : public QMainWindow, public Host {
   ui::HelpWindow* help_ = nullptr;
   std::unique_ptr<Editor> editor_;
   WaveArea* wave_ = nullptr;
+  ToolBar* Panel1_ = nullptr;
+  MacroBar* Panel2_ = nullptr;
+  QWidget* adjusters_ = nullptr;
+  QSlider* vscalebar_ = nullptr;
+  QSlider* voffsetbar_ = nullptr;
   QLabel* pagesamples_ = nullptr;
   QProgressBar* progressbar_ = nullptr;
   QPushButton* cancelbtn_ = nullptr;

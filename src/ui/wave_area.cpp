@@ -38,6 +38,8 @@ void WaveArea::syncLayout() {
 
 void WaveArea::resizeEvent(QResizeEvent*) {
   syncLayout();
+  // The adjusters beside the area follow its height in the idle pass.
+  if (onChanged) onChanged();
 }
 
 void WaveArea::refresh(const Repaint& what) {
@@ -170,7 +172,13 @@ void WaveArea::mouseReleaseEvent(QMouseEvent*) {
 
 void WaveArea::wheelEvent(QWheelEvent* e) {
   if (!editor_.doc) return;
-  const int notches = e->angleDelta().y() / 120;
+  // Alt turns the wheel sideways on some platforms; fine-stepping wheels send parts of a notch,
+  // which add up to whole notches here rather than being lost.
+  const QPoint d = e->angleDelta();
+  wheelRemainder_ += d.y() != 0 ? d.y() : d.x();
+  const int notches = wheelRemainder_ / 120;
+  wheelRemainder_ -= notches * 120;
+  showTimeAt(static_cast<int>(e->position().x()));
   if (notches == 0) return;
   const bool down = notches < 0;
   if (e->modifiers() & Qt::AltModifier) {
@@ -180,7 +188,6 @@ void WaveArea::wheelEvent(QWheelEvent* e) {
   } else {
     editor_.view.wheelPages += -notches;
   }
-  showTimeAt(static_cast<int>(e->position().x()));
   if (onChanged) onChanged();
 }
 

@@ -60,6 +60,7 @@ class WaveArea : public QWidget {
   bool painting_ = false;
   bool armed_ = false;
   int anchorX_ = 0;
+  int wheelRemainder_ = 0;  // eighths of a degree short of a whole notch
   bool cursorOn_ = false;
   int cursorX_ = -1;
   int cursorEndX_ = -1;

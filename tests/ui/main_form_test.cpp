@@ -4,14 +4,20 @@
 #include <QApplication>
 #include <QImage>
 #include <QPushButton>
+#include <QSlider>
 #include <QTimer>
+#include <QToolButton>
+#include <QWheelEvent>
 #include <QtTest>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 
+#include "config/macro_store.h"
 #include "editor/command_table.h"
 #include "support/temp_dir.h"
 #include "support/wav_builder.h"
+#include "ui/button_bars.h"
 #include "ui/main_form.h"
 #include "ui/wave_area.h"
 
@@ -44,6 +50,18 @@ class MainFormTest : public QObject {
   void save(const QImage& img, const char* name) {
     if (!shotDir_.empty()) img.save(QString::fromStdString(shotDir_ + "/" + name));
   }
+  std::string toneSide(const char* name) {
+    const std::string path = dir_.file(name);
+    WavBuilder()
+        .frames(44100 * 4,
+                [](int32_t i) {
+                  const auto v = static_cast<int16_t>(9000 * std::sin(i / 30.0));
+                  return Frame{v, static_cast<int16_t>(-v)};
+                })
+        .write(path);
+    return path;
+  }
+  static QColor colour(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
   // The wave area as the window draws it, in device pixels.
   static QImage grabArea(TMainForm& f) {
     f.waveArea()->repaint();
@@ -232,6 +250,238 @@ class MainFormTest : public QObject {
     }
     QVERIFY(form.routeCommand(*zoom));
     QCOMPARE(ed.doc->viewWidth, width / 2);
+  }
+
+  void toolButtonsFollowTheirMenuItemsAndRunTheirCommands() {
+    TMainForm form(false);
+    form.FormCreate(false);
+    form.resize(1100, 500);
+    form.show();
+    form.openCommandLine(silentSide(100000));
+    Editor& ed = form.editor();
+    ed.ZoomIn1Click();
+    ed.ZoomIn1Click();
+    ed.doc->selStart = ed.doc->selEnd = -1;
+    form.idlePass();
+    QToolButton* showSel = form.toolBar()->button("ShowSelBtnClick");
+    QVERIFY(showSel && showSel->isVisible());
+    QVERIFY(!showSel->isEnabled());
+    QCOMPARE(showSel->isEnabled(), form.actionFor(*findHandler("ShowSelBtnClick"))->isEnabled());
+    ed.doc->selStart = 10;
+    ed.doc->selEnd = 5000;
+    form.idlePass();
+    QVERIFY(showSel->isEnabled());
+    const int32_t start = ed.doc->viewStart, width = ed.doc->viewWidth;
+    form.toolBar()->button("NextPageBtnClick")->click();
+    QCOMPARE(ed.doc->viewStart, start + width - ed.view.pageOverlap);
+    {
+      Progress running(ed.ctx, " Scanning:");
+      form.toolBar()->button("ZoomIn1Click")->click();
+      QCOMPARE(form.refusedCommands, 1);
+      QCOMPARE(ed.doc->viewWidth, width);
+    }
+    ed.ctx.settings.showbuttonbar = false;
+    form.idlePass();
+    QVERIFY(!form.toolBar()->isVisible());
+  }
+
+  void macroBarRunsItsSlotsShiftsAndWidensWithTheWindow() {
+    TMainForm form(false);
+    form.FormCreate(false);
+    Editor& ed = form.editor();
+    ed.ctx.settings.showmacrobuttonbar = true;
+    form.resize(900, 500);
+    form.show();
+    form.openCommandLine(silentSide(100000));
+    ed.macros.store(3, {"View | Zoom In"}, "Closer");
+    ed.macros.store(15, {"View | Zoom Out"}, "");
+    form.idlePass();
+    MacroBar* bar = form.macroBar();
+    QVERIFY(bar->isVisible());
+    QCOMPARE(bar->buttonCount(), 12);
+    QVERIFY(bar->shiftButton());
+    QCOMPARE(bar->button(3)->text(), QStringLiteral("F3"));
+    QCOMPARE(bar->button(3)->toolTip(), QStringLiteral("Closer"));
+    QCOMPARE(bar->button(4)->toolTip(), QStringLiteral("Macro 4"));
+    QVERIFY(bar->button(3)->isEnabled());
+    QVERIFY(!bar->button(4)->isEnabled());
+    const int32_t width = ed.doc->viewWidth;
+    bar->button(3)->click();
+    QCOMPARE(ed.doc->viewWidth, width / 2);
+    QCOMPARE(bar->shiftButton()->toolTip(), QStringLiteral("Switch Buttons to Macros 13-24"));
+    bar->shiftButton()->click();
+    form.idlePass();
+    QCOMPARE(bar->shiftButton()->toolTip(), QStringLiteral("Switch Buttons to Macros 1-12"));
+    QCOMPARE(bar->button(3)->text(), QStringLiteral("F15"));
+    QCOMPARE(bar->button(3)->toolTip(), QStringLiteral("Macro 15"));
+    bar->button(3)->click();
+    QCOMPARE(ed.doc->viewWidth, width);
+    save(form.grab().toImage(), "window_bars.png");
+
+    form.resize(2000, 500);
+    QApplication::processEvents();
+    QCOMPARE(bar->buttonCount(), MacroBar::layoutFor(bar->width()));
+    if (bar->width() >= 48 * MacroBar::kMinButtonWidth) {
+      QCOMPARE(bar->buttonCount(), 48);
+      QVERIFY(!bar->shiftButton());
+      form.idlePass();
+      QCOMPARE(bar->button(15)->text(), QStringLiteral("F15"));
+      QVERIFY(bar->button(15)->isEnabled());
+    }
+    form.resize(1000, 500);
+    QApplication::processEvents();
+    QCOMPARE(bar->buttonCount(), 24);
+    QCOMPARE(MacroBar::layoutFor(959), 12);
+  }
+
+  void verticalAdjustersScaleTheWaveAndRestWhileMaximised() {
+    TMainForm form(false);
+    form.FormCreate(false);
+    form.resize(900, 500);
+    form.show();
+    form.idlePass();
+    QVERIFY(!form.vscalebar()->isVisible());  // no document
+    form.openCommandLine(toneSide("tone.wav"));
+    Editor& ed = form.editor();
+    if (!ed.doc->maxVertical) ed.MaxAmplitudeBtnClick();
+    QApplication::processEvents();
+    form.idlePass();
+    QVERIFY(form.vscalebar()->isVisible());
+    QCOMPARE(form.vscalebar()->minimumHeight(), ed.view.areaHeight() / 2);
+    QCOMPARE(form.voffsetbar()->maximumHeight(), ed.view.areaHeight() / 2);
+    QVERIFY(form.waveArea()->width() < form.width() - form.vscalebar()->width());
+    QVERIFY(!form.vscalebar()->isEnabled());
+    ed.MaxAmplitudeBtnClick();
+    form.idlePass();
+    QVERIFY(form.vscalebar()->isEnabled());
+    form.waveArea()->repaint();
+    const double before = ed.view.vertical.ratio;
+    form.vscalebar()->setValue(950);
+    QCOMPARE(ed.view.scaleBarPosition, 950);
+    form.waveArea()->repaint();
+    QVERIFY(ed.view.vertical.ratio > before);  // a larger scale magnifies
+    form.voffsetbar()->setValue(-5);
+    QCOMPARE(ed.view.offsetBarPosition, -5);
+    ed.doc->selStart = ed.doc->selEnd = -1;
+    save(grabArea(form), "adjusted.png");
+    ed.ResetVerticalAdjusters1Click();
+    form.idlePass();
+    QCOMPARE(form.vscalebar()->value(), 987);
+    QCOMPARE(form.voffsetbar()->value(), 0);
+  }
+
+  void partWheelNotchesAddUpToPageMoves() {
+    TMainForm form(false);
+    form.FormCreate(false);
+    form.resize(900, 500);
+    form.show();
+    form.openCommandLine(silentSide(200000));
+    Editor& ed = form.editor();
+    ed.ZoomIn1Click();
+    ed.ZoomIn1Click();
+    ed.ZoomIn1Click();
+    const int32_t start = ed.doc->viewStart, width = ed.doc->viewWidth;
+    WaveArea* w = form.waveArea();
+    const auto wheel = [&](int delta) {
+      QWheelEvent e(QPointF(50, 50), w->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, delta),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(w, &e);
+      form.idlePass();
+    };
+    wheel(-60);
+    QCOMPARE(ed.doc->viewStart, start);
+    wheel(-60);
+    QCOMPARE(ed.doc->viewStart, start + width - ed.view.pageOverlap);
+    wheel(120);
+    QCOMPARE(ed.doc->viewStart, start);
+  }
+
+  void functionKeysRunTheirMacroSlots() {
+    TMainForm form(false);
+    form.FormCreate(false);
+    form.show();
+    form.openCommandLine(silentSide(100000));
+    Editor& ed = form.editor();
+    ed.macros.store(29, {"View | Zoom In"}, "");
+    ed.macros.store(41, {"View | Zoom In", "View | Zoom In"}, "");
+    const int32_t width = ed.doc->viewWidth;
+    QTest::keyClick(&form, Qt::Key_F5, Qt::ControlModifier);
+    QCOMPARE(ed.doc->viewWidth, width / 2);
+    QTest::keyClick(&form, Qt::Key_F5, Qt::ControlModifier | Qt::AltModifier);  // Alt wins
+    QCOMPARE(ed.doc->viewWidth, width / 8);
+    QTest::keyClick(&form, Qt::Key_F5);  // slot 5 is empty
+    QCOMPARE(ed.doc->viewWidth, width / 8);
+  }
+
+  void aCueSheetOnTheCommandLineOpensItsSideWithTheLabels() {
+    const std::string wav = toneSide("side.wav");
+    const std::string cue = dir_.file("side.cue");
+    {
+      std::FILE* f = std::fopen(cue.c_str(), "w");
+      QVERIFY(f);
+      std::fputs(("FILE \"" + wav +
+                  "\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\n"
+                  "INDEX 01 00:01:00\nINDEX 02 00:02:00\n")
+                     .c_str(),
+                 f);
+      std::fclose(f);
+    }
+    TMainForm form(false);
+    form.FormCreate(false);
+    form.resize(1000, 500);
+    form.show();
+    form.openCommandLine(cue);
+    Editor& ed = form.editor();
+    QVERIFY(ed.doc);
+    QCOMPARE(QString::fromStdString(ed.doc->path), QString::fromStdString(wav));
+    QVERIFY(ed.doc->cues.size() >= 2);
+    ed.doc->selStart = ed.doc->selEnd = -1;
+    const QImage img = grabArea(form);
+    save(img, "cue_labels.png");
+    const int fpp = ed.view.mapping.framesPerPixel;
+    const qreal dpr = img.devicePixelRatio();
+    const int y = static_cast<int>(ed.view.areaHeight() * 0.9 * dpr);
+    for (int32_t frame : {44100, 88200})
+      QCOMPARE(QColor(img.pixel(static_cast<int>((frame / fpp) * dpr), y)),
+               colour(ed.ctx.settings.colours.cue));
+  }
+
+  void viewHistoryWrapsThroughTheWindow() {
+    TMainForm form(false);
+    form.FormCreate(false);
+    form.resize(900, 500);
+    form.show();
+    form.openCommandLine(silentSide(1000000));
+    Editor& ed = form.editor();
+    const Command* zoomIn = findCommand("View | Zoom In");
+    const Command* next = findHandler("NextPageBtnClick");
+    const Command* previous = findHandler("PreviousView1Click");
+    QVERIFY(zoomIn && next && previous);
+    for (int i = 0; i < 6; ++i) form.routeCommand(*zoomIn);
+    form.waveArea()->repaint();
+    // Eleven views in all: the first falls out of the history of ten.
+    std::vector<int32_t> starts;
+    for (int i = 0; i < 10; ++i) {
+      form.routeCommand(*next);
+      form.waveArea()->repaint();
+      starts.push_back(ed.doc->viewStart);
+    }
+    QCOMPARE(std::set<int32_t>(starts.begin(), starts.end()).size(), starts.size());
+    form.idlePass();
+    QCOMPARE(ed.view.history.count(), 10);
+    QCOMPARE(static_cast<int>(form.viewHistoryActions().size()), 9);
+    const int32_t here = ed.doc->viewStart;
+    const int32_t back1 = starts[8];
+    QVERIFY(form.routeCommand(*previous));
+    form.waveArea()->repaint();
+    QCOMPARE(ed.doc->viewStart, back1);
+    // Nine more steps back wrap round to where it started.
+    for (int i = 0; i < 9; ++i) {
+      QVERIFY(form.routeCommand(*previous));
+      form.waveArea()->repaint();
+    }
+    QCOMPARE(ed.doc->viewStart, here);
+    QCOMPARE(ed.view.history.count(), 10);
   }
 
   void cancelStopsTheOpeningScan() {
