@@ -8,6 +8,7 @@
 
 #include "document/time_text.h"
 #include "editor/editor.h"
+#include "editor/redraw_stroke.h"
 #include "view/paint_display.h"
 #include "view/wave_geometry.h"
 
@@ -79,6 +80,14 @@ void WaveArea::paintEvent(QPaintEvent* event) {
   // The painter is clipped to the region asked for: a moved play cursor copies two columns.
   QPainter p(this);
   p.drawImage(QPoint(0, 0), img);
+  if (strokeOn_ && stroke_.size() > 1) {
+    QPolygon line;
+    for (const PaintPoint& pt : stroke_) line << QPoint(pt.x, pt.y);
+    QPen pen(colourOf(s.colours.redraw));
+    pen.setCosmetic(true);
+    p.setPen(pen);
+    p.drawPolyline(line);
+  }
   if (onStatus && editor_.ctx.progressDepth == 0) onStatus(QString::fromStdString(list.status));
 }
 
@@ -124,10 +133,30 @@ void WaveArea::showTimeAt(int x) {
   onTimeText(QString::fromStdString(formatTime(editor_.ctx, f, editor_.doc->cues)));
 }
 
+void WaveArea::finishStroke(Qt::KeyboardModifiers mods) {
+  if (!strokeOn_) return;
+  strokeOn_ = false;
+  // Ctrl on release throws the stroke away.
+  if (!(mods & Qt::ControlModifier)) commitRedrawStroke(editor_, stroke_);
+  stroke_.clear();
+  update();
+  if (onChanged) onChanged();
+}
+
 void WaveArea::mousePressEvent(QMouseEvent* e) {
   if (!editor_.doc) return;
   const int x = static_cast<int>(e->position().x());
   if (x >= editor_.view.areaWidth()) return;
+  finishStroke(e->modifiers());
+  if (editor_.view.redrawMode) {
+    const int y = static_cast<int>(e->position().y());
+    const bool editable =
+        redrawChannelAt(editor_, y) == 0 ? editor_.ctx.editLeft : editor_.ctx.editRight;
+    if (!editable) return;
+    strokeOn_ = true;
+    stroke_.assign(1, PaintPoint{x, y});
+    return;
+  }
   const bool ctrl = e->modifiers() & Qt::ControlModifier;
   const bool alt = e->modifiers() & Qt::AltModifier;
   if (e->button() == Qt::LeftButton) {
@@ -153,6 +182,12 @@ void WaveArea::mouseMoveEvent(QMouseEvent* e) {
   if (!editor_.doc) return;
   const int x = std::clamp(static_cast<int>(e->position().x()), 0, editor_.view.areaWidth() - 1);
   if (!editor_.ctx.playing) showTimeAt(x);
+  if (strokeOn_) {
+    const PaintPoint last = stroke_.back();
+    stroke_.push_back({x, static_cast<int>(e->position().y())});
+    update(QRect(QPoint(std::min(last.x, x) - 1, 0), QPoint(std::max(last.x, x) + 1, height())));
+    return;
+  }
   if (editor_.playFromClickActive()) return;
   if (!armed_ || !(e->buttons() & (Qt::LeftButton | Qt::RightButton))) return;
   if (std::abs(x - anchorX_) < 6) return;
@@ -162,7 +197,11 @@ void WaveArea::mouseMoveEvent(QMouseEvent* e) {
   update();
 }
 
-void WaveArea::mouseReleaseEvent(QMouseEvent*) {
+void WaveArea::mouseReleaseEvent(QMouseEvent* e) {
+  if (strokeOn_) {
+    finishStroke(e->modifiers());
+    return;
+  }
   if (editor_.playFromClickActive()) editor_.endPlayFromClick();
   armed_ = false;
   editor_.dragInProgress = false;

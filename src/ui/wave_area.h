@@ -4,7 +4,9 @@
 
 #include <QWidget>
 #include <functional>
+#include <vector>
 
+#include "editor/redraw_stroke.h"
 #include "ui/wave_picture.h"
 
 namespace tolmar {
@@ -39,6 +41,7 @@ class WaveArea : public QWidget {
   void stopPlayCursor();
   bool playCursorShown() const { return cursorOn_ && cursorVisible(cursorX_); }
   int playCursorX() const { return cursorX_; }
+  bool strokeInProgress() const { return strokeOn_; }
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -50,6 +53,8 @@ class WaveArea : public QWidget {
 
  private:
   void syncLayout();
+  // Ends a redraw stroke: committed as edits unless Ctrl is held.
+  void finishStroke(Qt::KeyboardModifiers mods);
   void showTimeAt(int x);
   int pixelOfFrame(int32_t frame) const;
   bool cursorVisible(int x) const { return x >= 0 && x <= width() && x <= cursorEndX_; }
@@ -60,7 +65,9 @@ class WaveArea : public QWidget {
   bool painting_ = false;
   bool armed_ = false;
   int anchorX_ = 0;
-  int wheelRemainder_ = 0;  // eighths of a degree short of a whole notch
+  int wheelRemainder_ = 0;
+  bool strokeOn_ = false;
+  std::vector<PaintPoint> stroke_;  // eighths of a degree short of a whole notch
   bool cursorOn_ = false;
   int cursorX_ = -1;
   int cursorEndX_ = -1;

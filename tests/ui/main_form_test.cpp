@@ -20,6 +20,7 @@
 #include "ui/button_bars.h"
 #include "ui/main_form.h"
 #include "ui/wave_area.h"
+#include "view/wave_geometry.h"
 
 using namespace tolmar;
 using tolmar::test::Frame;
@@ -482,6 +483,57 @@ class MainFormTest : public QObject {
     }
     QCOMPARE(ed.doc->viewStart, here);
     QCOMPARE(ed.view.history.count(), 10);
+  }
+
+  void aRedrawStrokeBecomesOneUndoStepOfLinesOnItsBandsChannel() {
+    TMainForm form(false);
+    form.FormCreate(false);
+    form.resize(900, 500);
+    form.show();
+    form.openCommandLine(silentSide(100000));
+    Editor& ed = form.editor();
+    ed.doc->viewStart = 1000;
+    ed.doc->viewWidth = 400;
+    form.waveArea()->repaint();
+    ed.RedrawWaveModeClick();
+    WaveArea* w = form.waveArea();
+    const int centre = ed.view.areaTop() + ed.view.areaHeight() / 4;
+    const auto drag = [&](std::initializer_list<QPoint> points, Qt::KeyboardModifiers up) {
+      auto it = points.begin();
+      QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, *it);
+      for (++it; it != points.end(); ++it) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(*it), w->mapToGlobal(QPointF(*it)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &move);
+      }
+      QVERIFY(w->strokeInProgress());
+      QTest::mouseRelease(w, Qt::LeftButton, up, *(points.end() - 1));
+      QVERIFY(!w->strokeInProgress());
+    };
+    // Silence with Maximise on: one sample unit a row.
+    const int16_t level = valueAtY(ed.view.vertical, centre, centre - 20);
+    QVERIFY(level < 0);
+    drag({{100, centre - 20}, {150, centre - 20}, {200, centre + 20}}, Qt::NoModifier);
+    QCOMPARE(QString::fromStdString(ed.doc->undoCaption()), QStringLiteral("Undo Redraw"));
+    const int32_t f100 = ed.frameAtPixel(100), f150 = ed.frameAtPixel(150),
+                  f200 = ed.frameAtPixel(200);
+    int16_t v = 0;
+    QVERIFY(ed.doc->EditedSampleAt((f100 + f150) / 2, 0, v));
+    QCOMPARE(v, level);
+    QVERIFY(!ed.doc->EditedSampleAt((f100 + f150) / 2, 1, v));  // the other channel is left alone
+    // The last line runs one frame past the stroke and lands on the sound there.
+    QVERIFY(ed.doc->EditedSampleAt(f200, 0, v));
+    QVERIFY(std::abs(v) < std::abs(level));
+    QVERIFY(ed.doc->EditedSampleAt(f200 + 1, 0, v));
+    QCOMPARE(v, int16_t{0});
+    // A stroke let go with Ctrl held changes nothing.
+    drag({{300, centre}, {350, centre - 30}}, Qt::ControlModifier);
+    QVERIFY(!ed.doc->EditedSampleAt(ed.frameAtPixel(320), 0, v));
+    // One begun in the lower band edits the right channel.
+    const int lower = ed.view.areaTop() + 3 * ed.view.areaHeight() / 4;
+    drag({{400, lower - 10}, {450, lower - 10}}, Qt::NoModifier);
+    QVERIFY(ed.doc->EditedSampleAt(ed.frameAtPixel(420), 1, v));
+    QVERIFY(!ed.doc->EditedSampleAt(ed.frameAtPixel(420), 0, v));
   }
 
   void cancelStopsTheOpeningScan() {
