@@ -143,6 +143,18 @@ void WaveArea::finishStroke(Qt::KeyboardModifiers mods) {
   if (onChanged) onChanged();
 }
 
+std::optional<std::pair<int, int>> WaveArea::overlaySpan() const {
+  const OverlayBlock& o = editor_.overlayBlock;
+  const ViewState& v = editor_.view;
+  if (!o.active || o.length <= 0 || v.cacheFirst() < 0) return std::nullopt;
+  const int64_t first = std::max<int64_t>(o.position, v.cacheFirst());
+  const int64_t last = std::min<int64_t>(o.position + o.length - 1, v.cacheLast());
+  if (first > last) return std::nullopt;
+  const int64_t x0 = FrameToPixel(v.mapping, v.cacheFirst(), first);
+  const int64_t x1 = FrameToPixel(v.mapping, v.cacheFirst(), last + 1);
+  return std::pair{static_cast<int>(x0), static_cast<int>(std::max(x0, x1 - 1))};
+}
+
 void WaveArea::mousePressEvent(QMouseEvent* e) {
   if (!editor_.doc) return;
   const int x = static_cast<int>(e->position().x());
@@ -155,6 +167,11 @@ void WaveArea::mousePressEvent(QMouseEvent* e) {
     if (!editable) return;
     strokeOn_ = true;
     stroke_.assign(1, PaintPoint{x, y});
+    return;
+  }
+  if (const auto span = overlaySpan(); span && x >= span->first && x <= span->second) {
+    overlayDrag_ = true;
+    overlayX_ = x;
     return;
   }
   const bool ctrl = e->modifiers() & Qt::ControlModifier;
@@ -188,6 +205,18 @@ void WaveArea::mouseMoveEvent(QMouseEvent* e) {
     update(QRect(QPoint(std::min(last.x, x) - 1, 0), QPoint(std::max(last.x, x) + 1, height())));
     return;
   }
+  if (overlayDrag_) {
+    // Whole frames only: the pointer's remainder waits for the next move.
+    const HorizontalMapping& m = editor_.view.mapping;
+    const int dx = x - overlayX_;
+    const int64_t frames = m.zoomedIn ? dx / m.pixelsPerFrame : int64_t{dx} * m.framesPerPixel;
+    if (frames != 0) {
+      editor_.overlayBlock.move(frames);
+      overlayX_ = m.zoomedIn ? overlayX_ + static_cast<int>(frames) * m.pixelsPerFrame : x;
+      update();
+    }
+    return;
+  }
   if (editor_.playFromClickActive()) return;
   if (!armed_ || !(e->buttons() & (Qt::LeftButton | Qt::RightButton))) return;
   if (std::abs(x - anchorX_) < 6) return;
@@ -200,6 +229,12 @@ void WaveArea::mouseMoveEvent(QMouseEvent* e) {
 void WaveArea::mouseReleaseEvent(QMouseEvent* e) {
   if (strokeOn_) {
     finishStroke(e->modifiers());
+    return;
+  }
+  if (overlayDrag_) {
+    overlayDrag_ = false;
+    update();
+    if (onChanged) onChanged();
     return;
   }
   if (editor_.playFromClickActive()) editor_.endPlayFromClick();

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "editor/redraw_stroke.h"
@@ -55,6 +57,8 @@ class WaveArea : public QWidget {
   void syncLayout();
   // Ends a redraw stroke: committed as edits unless Ctrl is held.
   void finishStroke(Qt::KeyboardModifiers mods);
+  // The columns the overlay block covers on the page, first and last.
+  std::optional<std::pair<int, int>> overlaySpan() const;
   void showTimeAt(int x);
   int pixelOfFrame(int32_t frame) const;
   bool cursorVisible(int x) const { return x >= 0 && x <= width() && x <= cursorEndX_; }
@@ -67,6 +71,8 @@ class WaveArea : public QWidget {
   int anchorX_ = 0;
   int wheelRemainder_ = 0;
   bool strokeOn_ = false;
+  bool overlayDrag_ = false;
+  int overlayX_ = 0;
   std::vector<PaintPoint> stroke_;  // eighths of a degree short of a whole notch
   bool cursorOn_ = false;
   int cursorX_ = -1;

@@ -536,6 +536,37 @@ class MainFormTest : public QObject {
     QVERIFY(!ed.doc->EditedSampleAt(ed.frameAtPixel(420), 0, v));
   }
 
+  void theOverlayBlockIsDraggedByWholeFramesUnderThePointer() {
+    TMainForm form(false);
+    form.FormCreate(false);
+    form.resize(900, 500);
+    form.show();
+    form.openCommandLine(toneSide("overlay.wav"));
+    Editor& ed = form.editor();
+    form.waveArea()->repaint();
+    ed.doc->selStart = 44100;
+    ed.doc->selEnd = 66150;
+    QVERIFY(form.routeCommand(*findHandler("SetupOverlayBlockClick")));
+    QVERIFY(ed.overlayBlock.active);
+    form.waveArea()->repaint();
+    const int fpp = ed.view.mapping.framesPerPixel;
+    const int inside = static_cast<int>((44100 + 5000) / fpp);
+    WaveArea* w = form.waveArea();
+    QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(inside, 60));
+    const QPoint to(inside + 50, 70);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), w->mapToGlobal(QPointF(to)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &move);
+    QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, to);
+    QCOMPARE(ed.overlayBlock.position, int64_t{44100} + 50 * fpp);
+    QCOMPARE(ed.doc->selStart, 44100);  // the drag moved the block, not the selection
+    save(grabArea(form), "overlay_drag.png");
+    // Away from the block a press selects as ever.
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(700, 60));
+    QCOMPARE(ed.doc->selStart, ed.frameAtPixel(700));
+    QCOMPARE(ed.overlayBlock.position, int64_t{44100} + 50 * fpp);
+  }
+
   void cancelStopsTheOpeningScan() {
     const std::string path = dir_.file("long.wav");
     WavBuilder().staircase(3000000).write(path);
