@@ -681,6 +681,10 @@ Answer TMainForm::ask(MsgKind kind, Buttons buttons, const std::string& text) {
 }
 
 void TMainForm::progressBegin(const std::string& caption) {
+  // A read the picture needs runs inside the paint: showing the gauge and Cancel then would
+  // lay the window out again under the open painter (and nothing could be pressed anyway,
+  // as no messages are served until the paint ends).
+  if (wave_->isPainting()) return;
   pagesamples_->setText(QString::fromStdString(caption));
   progressbar_->setValue(0);
   progressbar_->show();
@@ -688,12 +692,13 @@ void TMainForm::progressBegin(const std::string& caption) {
 }
 
 void TMainForm::progressSet(int percent) {
+  if (wave_->isPainting()) return;
   progressbar_->setValue(std::clamp(percent, 0, 100));
 }
 
 void TMainForm::progressEnd() {
   // Nested panels (a scan inside a command) keep the outer one showing.
-  if (editor_->ctx.progressDepth > 1) return;
+  if (editor_->ctx.progressDepth > 1 || wave_->isPainting()) return;
   progressbar_->hide();
   cancelbtn_->hide();
   clicklabel_->clear();
