@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/declick_types.h"
+
 namespace tolmar {
 
 struct Settings {
@@ -103,16 +105,8 @@ struct Settings {
   int nsmoothings = 1;
   bool gocuesetstart = true;
 
-  // [Declick]: the current declick parameters as stored
-  struct Declick {
-    int clkwid = 5;
-    int repwid = 15;
-    int relamp = 2000;
-    int dispwid = 30;
-    int repparm = 1;
-    int clktype = 0;
-    int reptype = 1;
-  } declick;
+  // [Declick]: the parameter set itself; the editor works on it
+  DeclickParams declick;
 
   // [Filter]: type1..3, freq1..3, q1..3, overallgain
   struct Filter {

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/declick_types.h"
 #include "base/session.h"
-#include "config/declick_types.h"
 #include "config/ini_file.h"
 
 namespace tolmar {

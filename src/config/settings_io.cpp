@@ -37,6 +37,22 @@ void visitDialogPositions(Settings& s, auto& v) {
 }
 
 // Every key of the reader's list, in its order: one list for reading and writing.
+// [Declick] numbers pass through ints: a width beyond 16 bits is held to its dialog range by
+// the limits below instead of wrapping, and a shape or method the detector does not know
+// leaves the parameter as it is.
+void visitWide(auto& v, const char* sec, const char* key, int16_t& field) {
+  int wide = field;
+  v(sec, key, wide);
+  field = static_cast<int16_t>(std::clamp<int>(wide, std::numeric_limits<int16_t>::min(),
+                                               std::numeric_limits<int16_t>::max()));
+}
+template <class Code>
+void visitCode(auto& v, const char* sec, const char* key, Code& field, int last) {
+  int wide = static_cast<int>(field);
+  v(sec, key, wide);
+  if (wide >= 0 && wide <= last) field = static_cast<Code>(wide);
+}
+
 void visitSettings(Settings& s, auto& v) {
   const char* o = kOptions;
   v(o, "tmpdir", s.tmpdir);
@@ -134,13 +150,13 @@ void visitSettings(Settings& s, auto& v) {
   v(o, "gocuesetstart", s.gocuesetstart);
 
   const char* d = "Declick";
-  v(d, "clkwid", s.declick.clkwid);
-  v(d, "repwid", s.declick.repwid);
-  v(d, "relamp", s.declick.relamp);
-  v(d, "dispwid", s.declick.dispwid);
-  v(d, "repparm", s.declick.repparm);
-  v(d, "clktype", s.declick.clktype);
-  v(d, "reptype", s.declick.reptype);
+  visitWide(v, d, "clkwid", s.declick.clickWidth);
+  visitWide(v, d, "repwid", s.declick.repairWidth);
+  visitWide(v, d, "relamp", s.declick.relAmplitude);
+  visitWide(v, d, "dispwid", s.declick.displayWidth);
+  visitWide(v, d, "repparm", s.declick.smoothingCount);
+  visitCode(v, d, "clktype", s.declick.shape, kLastClickShape);
+  visitCode(v, d, "reptype", s.declick.repairMethod, kLastRepairMethod);
 
   const char* f = "Filter";
   for (std::size_t i = 0; i < 3; ++i) v(f, "type" + std::to_string(i + 1), s.filter.type[i]);
@@ -271,6 +287,9 @@ void limit(double& v, double lo, double hi, double fallback) {
 void limit(int& v, int lo, int hi) {
   v = std::clamp(v, lo, hi);
 }
+void limit(int16_t& v, int16_t lo, int16_t hi) {
+  v = std::clamp(v, lo, hi);
+}
 
 // A damaged or hand-edited file must not hand the effects values their dialogs never allow: a
 // compression ratio of 0 writes NaN-derived samples, a click width of 30000 makes the search
@@ -287,12 +306,12 @@ void limitToDialogRanges(Settings& s) {
   limit(s.fadefactor, 0.1, 90, d.fadefactor);
   limit(s.noiseFactor, 0.1, 10, d.noiseFactor);
   limit(s.crackleFactor, 0.1, 10, d.crackleFactor);
-  limit(s.declick.clkwid, 1, 40);
-  limit(s.declick.repwid, 4, 120);
-  s.declick.repwid = std::max(s.declick.repwid, s.declick.clkwid);
-  limit(s.declick.relamp, 50, 2500);
-  limit(s.declick.dispwid, 1, 100);
-  s.declick.repparm = std::max(s.declick.repparm, 0);
+  limit(s.declick.clickWidth, 1, 40);
+  limit(s.declick.repairWidth, 4, 120);
+  s.declick.repairWidth = std::max(s.declick.repairWidth, s.declick.clickWidth);
+  limit(s.declick.relAmplitude, 50, 2500);
+  limit(s.declick.displayWidth, 1, 100);
+  s.declick.smoothingCount = std::max<int16_t>(s.declick.smoothingCount, 0);
   limit(s.noiseClkwidth, 1, 40);
   limit(s.noiseRepwidth, 4, 120);
   s.noiseRepwidth = std::max(s.noiseRepwidth, s.noiseClkwidth);
@@ -367,6 +386,7 @@ struct OverrideChecker {
 
 void readSettings(const IniFile& ini, Session& ctx, bool& invalidNumbers) {
   Settings fresh;
+  fresh.declick.takeRunState(ctx.settings.declick);
   FieldReader reader{ini, invalidNumbers};
   visitSettings(fresh, reader);
   checkReadSettings(ctx, fresh);
@@ -399,35 +419,6 @@ void writeSettings(IniFile& ini, const Settings& settings) {
   // The visitor takes a mutable record; the writer only reads it.
   Settings copy = settings;
   visitSettings(copy, writer);
-}
-
-void applyStoredDeclick(const Settings& settings, DeclickParams& params) {
-  const Settings::Declick& d = settings.declick;
-  auto take16 = [](int v, int16_t& out) {
-    if (v >= std::numeric_limits<int16_t>::min() && v <= std::numeric_limits<int16_t>::max()) {
-      out = static_cast<int16_t>(v);
-    }
-  };
-  take16(d.clkwid, params.clickWidth);
-  take16(d.repwid, params.repairWidth);
-  take16(d.relamp, params.relAmplitude);
-  take16(d.dispwid, params.displayWidth);
-  take16(d.repparm, params.smoothingCount);
-  if (d.clktype >= 0 && d.clktype <= kLastClickShape)
-    params.shape = static_cast<ClickShape>(d.clktype);
-  if (d.reptype >= 0 && d.reptype <= kLastRepairMethod)
-    params.repairMethod = static_cast<RepairMethod>(d.reptype);
-}
-
-void storeDeclick(const DeclickParams& params, Settings& settings) {
-  Settings::Declick& d = settings.declick;
-  d.clkwid = params.clickWidth;
-  d.repwid = params.repairWidth;
-  d.relamp = params.relAmplitude;
-  d.dispwid = params.displayWidth;
-  d.repparm = params.smoothingCount;
-  d.clktype = static_cast<int>(params.shape);
-  d.reptype = static_cast<int>(params.repairMethod);
 }
 
 void readDialogPositions(const IniFile& ini, Settings& settings) {

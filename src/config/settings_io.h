@@ -25,19 +25,14 @@ extern const char* const kInvalidNumberFormatText;
 void showInvalidNumberFormatMessage(Session& ctx);
 
 // Reads every key of [Options] … [Dialogpos], in the reader's order, into ctx.settings; missing
-// keys take the record's defaults. A float that does not parse keeps its default and sets
+// keys take the record's defaults. The declick fields [Declick] does not store keep their
+// values of this run. A float that does not parse keeps its default and sets
 // invalidNumbers. A temporary or WAV directory that does not exist is reported (warning) and
 // cleared.
 void readSettings(const IniFile& ini, Session& ctx, bool& invalidNumbers);
 // Erases [Options], [Colours] and [Noise], then writes every key of the reader's list except
 // those of [Debug] and [Dialogpos], in the same order. The shortcut table is written apart.
 void writeSettings(IniFile& ini, const Settings& settings);
-
-// The [Declick] keys are the stored part of the declick parameter set. A stored value out of
-// its range (a shape or method the detector does not know, a width beyond 16 bits) leaves
-// that parameter as it is.
-void applyStoredDeclick(const Settings& settings, DeclickParams& params);
-void storeDeclick(const DeclickParams& params, Settings& settings);
 
 // [Dialogpos]: the five preview dialogs' positions, -1 = default position.
 void readDialogPositions(const IniFile& ini, Settings& settings);

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "config/declick_types.h"
+#include "base/declick_types.h"
 
 namespace tolmar {
 

@@ -18,7 +18,7 @@ const Editor& AutomationCommands::ed() const {
 MacroRunStats AutomationCommands::RunMacro(int slot, std::vector<std::string>* log) {
   Editor& e = ed();
   CommandTableTarget target(e);
-  MacroRunner runner(e.ctx, macros, e.presets, {e.params, e.ctx.settings}, target);
+  MacroRunner runner(e.ctx, macros, e.presets, {e.ctx.settings}, target);
   runner.run(slot, log);
   return runner.stats();
 }
@@ -26,7 +26,7 @@ MacroRunStats AutomationCommands::RunMacro(int slot, std::vector<std::string>* l
 MacroRunStats AutomationCommands::RunMacro(MacroDefinition& macro, std::vector<std::string>* log) {
   Editor& e = ed();
   CommandTableTarget target(e);
-  MacroRunner runner(e.ctx, macros, e.presets, {e.params, e.ctx.settings}, target);
+  MacroRunner runner(e.ctx, macros, e.presets, {e.ctx.settings}, target);
   runner.run(macro, log);
   return runner.stats();
 }
@@ -60,7 +60,6 @@ bool AutomationCommands::runOptionsDialog(OptionsTab first) {
   DialogRequest request{kOptionsDialogId, &model};
   const bool ok = ctx.host().runDialog(request);
   if (!ok) shortcuts.read(iniFile);
-  storeDeclick(e.params, ctx.settings);
   writeSettings(iniFile, ctx.settings);
   shortcuts.write(iniFile, ctx.settings.debugDcp);
   if (!iniFile.path().empty()) {

@@ -30,7 +30,9 @@ inline constexpr char kGotoClickDialogId[] = "GotoClick";
 
 class DeclickCommands {
  public:
-  DeclickParams params;
+  // The parameter set lives in the settings, which read and write it as [Declick].
+  explicit DeclickCommands(DeclickParams& settingsParams) : params(settingsParams) {}
+  DeclickParams& params;
   ClickLists clicks;
 
   // A newly opened document starts with no stored clicks and an empty false list.

@@ -21,7 +21,7 @@ std::string lockedElsewhereReadOnlyText() {
          "only: edits cannot be saved back to this file";
 }
 
-Editor::Editor(Host& host) : EditorCore(host) {}
+Editor::Editor(Host& host) : EditorCore(host), DeclickCommands(ctx.settings.declick) {}
 
 Editor::~Editor() = default;
 

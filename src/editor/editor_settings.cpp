@@ -10,7 +10,6 @@ StartupResult Editor::readSettingsAtStartup(const IniFile* overrides) {
   StartupResult result = readConfigurationAtStartup(ctx, iniFile, presets, macros, overrides);
   shortcuts.read(iniFile);
   dialogPositions = readOtherDialogPositions(iniFile);
-  applyStoredDeclick(ctx.settings, params);
   applyStartupFFTSize();
   return result;
 }
@@ -22,7 +21,6 @@ bool Editor::writeSettingsAtClose(const WindowPosition& window) {
     iniFile.setPath(configFilePath());
     iniFile.load();
   }
-  storeDeclick(params, ctx.settings);
   writeConfigurationAtClose(iniFile, ctx.settings, window);
   writeOtherDialogPositions(iniFile, dialogPositions);
   shortcuts.write(iniFile, ctx.settings.debugDcp);

@@ -101,16 +101,11 @@ bool loadStepPreset(std::string_view menuPath, std::string_view name, const Pres
       const ClickPreset* p = presets.click.get(name);
       if (!p) return false;
       // Not the repair method or the smoothing count: a macro keeps the user's repair choice.
-      params.declick.clickWidth = p->clickWidth;
-      params.declick.repairWidth = p->repairWidth;
-      params.declick.relAmplitude = p->relativeAmplitude;
-      params.declick.displayWidth = p->displayWidth;
-      params.declick.shape = p->shape;
-      s.declick.clkwid = p->clickWidth;
-      s.declick.repwid = p->repairWidth;
-      s.declick.relamp = p->relativeAmplitude;
-      s.declick.dispwid = p->displayWidth;
-      s.declick.clktype = static_cast<int>(p->shape);
+      s.declick.clickWidth = p->clickWidth;
+      s.declick.repairWidth = p->repairWidth;
+      s.declick.relAmplitude = p->relativeAmplitude;
+      s.declick.displayWidth = p->displayWidth;
+      s.declick.shape = p->shape;
       return true;
     }
     case PresetKind::Filter: {

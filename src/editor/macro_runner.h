@@ -47,8 +47,7 @@ std::vector<std::string> presetNames(const PresetStore& presets, PresetKind kind
 
 // The current parameters of the preset-capable commands.
 struct CurrentParameters {
-  DeclickParams& declick;
-  Settings& settings;  // equaliser, filter, channel mix, and the [Declick] copy of the above
+  Settings& settings;  // the declick parameter set, equaliser, filter and channel mix
 };
 
 // Loads the named preset of the path's family into the current parameters: a declick preset

@@ -45,7 +45,7 @@ DisplayList ViewCommands::paintDisplay() {
   in.markers = &markers;
   in.audibleMarker = audibleMarker;
   in.clickCount = e.clicks.storedCount();
-  in.clickWidth = e.ctx.settings.declick.clkwid;
+  in.clickWidth = e.params.clickWidth;
   if (e.clicks.hasCurrentClick() && e.clicks.current < in.clickCount) {
     const Glitch& g = e.clicks.stored->items[static_cast<size_t>(e.clicks.current)];
     in.currentClick = g.position;

@@ -78,7 +78,7 @@ TEST_F(SettingsIo, EveryKindOfValueSurvivesAWriteAndRead) {
   s.ampfadeendsecs = 9;
   s.recdevno = -1;
   s.playdevnm = "USB Audio: #1";
-  s.declick.reptype = 3;
+  s.declick.repairMethod = RepairMethod::Smooth;
   s.filter.freq[2] = 60.5;
   s.filter.type[1] = 3;
   s.mixer.rightinvert = true;
@@ -208,14 +208,12 @@ TEST_F(SettingsIo, TheModelShapeAndArInterpolationAreStoredValues) {
   ini.parse("[Declick]\nclktype=5\nreptype=4\n");
   bool invalid = false;
   readSettings(ini, ctx, invalid);
-  DeclickParams params;
-  applyStoredDeclick(ctx.settings, params);
+  const DeclickParams& params = ctx.settings.declick;
   EXPECT_EQ(params.shape, ClickShape::Model);
   EXPECT_EQ(params.repairMethod, RepairMethod::ArInterpolate);
   ini.parse("[Declick]\nclktype=6\nreptype=5\n");
   readSettings(ini, ctx, invalid);
-  DeclickParams unchanged;
-  applyStoredDeclick(ctx.settings, unchanged);
+  const DeclickParams& unchanged = ctx.settings.declick;
   EXPECT_EQ(unchanged.shape, ClickShape::InstantRise);
   EXPECT_EQ(unchanged.repairMethod, RepairMethod::Bezier);
 }
@@ -225,8 +223,7 @@ TEST_F(SettingsIo, StoredDeclickValuesAreHeldToTheDialogRanges) {
   ini.parse("[Declick]\nclkwid=7\nrepwid=40000\nrelamp=1500\nclktype=9\nreptype=3\n");
   bool invalid = false;
   readSettings(ini, ctx, invalid);
-  DeclickParams params;
-  applyStoredDeclick(ctx.settings, params);
+  DeclickParams& params = ctx.settings.declick;
   EXPECT_EQ(params.clickWidth, 7);
   EXPECT_EQ(params.repairWidth, 120);
   EXPECT_EQ(params.relAmplitude, 1500);
@@ -235,7 +232,6 @@ TEST_F(SettingsIo, StoredDeclickValuesAreHeldToTheDialogRanges) {
 
   params.shape = ClickShape::Blip;
   params.displayWidth = 99;
-  storeDeclick(params, ctx.settings);
   writeSettings(ini, ctx.settings);
   EXPECT_EQ(ini.readString("Declick", "clktype", ""), "4");
   EXPECT_EQ(ini.readString("Declick", "dispwid", ""), "99");
@@ -260,10 +256,10 @@ TEST_F(SettingsIo, ValuesNoDialogAllowsAreLimitedBeforeAnyEffectSeesThem) {
   EXPECT_EQ(s.ampfadestartsecs, 0);
   EXPECT_EQ(s.normaliseto, 0.0);
   EXPECT_EQ(s.fadefactor, 0.1);
-  EXPECT_EQ(s.declick.clkwid, 40);
-  EXPECT_EQ(s.declick.repwid, 40);  // never below the click width
-  EXPECT_EQ(s.declick.relamp, 50);
-  EXPECT_EQ(s.declick.dispwid, 1);
+  EXPECT_EQ(s.declick.clickWidth, 40);
+  EXPECT_EQ(s.declick.repairWidth, 40);  // never below the click width
+  EXPECT_EQ(s.declick.relAmplitude, 50);
+  EXPECT_EQ(s.declick.displayWidth, 1);
   EXPECT_EQ(s.noiseFactor, 10.0);
   EXPECT_EQ(s.crackleFactor, 0.1);
   EXPECT_EQ(s.noiseClkwidth, 1);
@@ -274,7 +270,14 @@ TEST_F(SettingsIo, ValuesNoDialogAllowsAreLimitedBeforeAnyEffectSeesThem) {
   readSettings(ini, ctx, invalid);
   EXPECT_EQ(ctx.settings.compressfactor, 2.5);
   EXPECT_EQ(ctx.settings.compressthresh, 3.0);
-  EXPECT_EQ(ctx.settings.declick.clkwid, 12);
+  EXPECT_EQ(ctx.settings.declick.clickWidth, 12);
+
+  // Reading the file again (as Options does) keeps what [Declick] does not store.
+  ctx.settings.declick.processLeft = false;
+  ctx.settings.declick.levelThreshold = 7;
+  readSettings(ini, ctx, invalid);
+  EXPECT_FALSE(ctx.settings.declick.processLeft);
+  EXPECT_EQ(ctx.settings.declick.levelThreshold, 7);
 }
 
 TEST_F(SettingsIo, WindowAndDialogPositions) {

@@ -43,7 +43,7 @@ struct MacroRun : ::testing::Test {
   Context ctx{host};
   MacroTable macros;
   PresetStore presets;
-  DeclickParams declick;
+  DeclickParams& declick = ctx.settings.declick;
   FakeTable table;
   std::vector<std::string> log;
 
@@ -56,7 +56,7 @@ struct MacroRun : ::testing::Test {
     for (const char* path : {"Edit | A", "Edit | B", "Edit | C"}) table.items[path] = {};
   }
 
-  MacroRunner runner() { return MacroRunner(ctx, macros, presets, {declick, ctx.settings}, table); }
+  MacroRunner runner() { return MacroRunner(ctx, macros, presets, {ctx.settings}, table); }
   void run(int slot, std::vector<std::string>* toLog = nullptr) { runner().run(slot, toLog); }
 };
 
@@ -163,8 +163,8 @@ TEST_F(MacroRun, PresetsOfEachFamilyLoadOnlyTheirStatedFields) {
   EXPECT_EQ(declick.displayWidth, smeared->displayWidth);
   EXPECT_EQ(declick.relAmplitude, smeared->relativeAmplitude);
   EXPECT_EQ(declick.shape, ClickShape::Hill);
-  EXPECT_EQ(ctx.settings.declick.clktype, static_cast<int>(ClickShape::Hill));
-  EXPECT_EQ(ctx.settings.declick.relamp, smeared->relativeAmplitude);
+  EXPECT_EQ(ctx.settings.declick.shape, ClickShape::Hill);
+  EXPECT_EQ(ctx.settings.declick.relAmplitude, smeared->relativeAmplitude);
   EXPECT_EQ(declick.repairMethod, RepairMethod::Linear) << "the repair method is the user's";
   EXPECT_EQ(declick.smoothingCount, 3);
   EXPECT_EQ(table.invoked.size(), 3u);

@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 #include <array>
 
-#include "config/declick_types.h"
+#include "base/declick_types.h"
 #include "dsp/frequency_analysis.h"
 #include "dsp/noise_reduction.h"
 #include "dsp/statistics.h"
