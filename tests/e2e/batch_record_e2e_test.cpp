@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -183,6 +184,73 @@ TEST_F(BatchRecordTest, CtrlCStopsTheRecordingAndKeepsEverythingRecorded) {
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_NE(text.find("Recorded "), std::string::npos) << text;
   EXPECT_NE(text.find("frames at 44100 Hz) to " + out), std::string::npos) << text;
+}
+
+// A recording child started on the input, its output and errors going to `log`; `fileLimit`
+// (bytes, 0 for none) makes its writes fail past that size, as a full disk would.
+pid_t startRecording(const std::string& out, const std::string& input, const std::string& log,
+                     rlim_t fileLimit = 0) {
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fd, STDOUT_FILENO);
+    dup2(fd, STDERR_FILENO);
+    if (fileLimit > 0) {
+      signal(SIGXFSZ, SIG_IGN);  // stays ignored across exec: a write past the limit comes up short
+      rlimit limit{fileLimit, fileLimit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    execl(TOLMAR_BATCH_EXE, TOLMAR_BATCH_EXE, "--set", "Options.recplaybuffs=16", "--record",
+          out.c_str(), "--limit", "1:00", "--input", input.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST_F(BatchRecordTest, AKilledRecordingLeavesAFileThatOpensWithEveryCommittedFrame) {
+  writeInput(input, 44100 * 40, 44100 / 2);
+  const pid_t pid = startRecording(out, input, dir.file("out.txt"));
+  ASSERT_GT(pid, 0);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (readWav(out).dataBytes < 44100u * 4 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const uint32_t committed = readWav(out).dataBytes;
+  ASSERT_GE(committed, 44100u * 4) << "the recording did not get going";
+  kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+
+  const WavContents w = readWav(out);
+  ASSERT_TRUE(w.accepted);
+  EXPECT_GE(w.dataBytes, committed);
+  EXPECT_GE(w.fileBytes, 44 + static_cast<int64_t>(w.dataBytes));
+  EXPECT_TRUE(holdsInput(w, 0, 44100 / 2));
+}
+
+TEST_F(BatchRecordTest, AFullDiskStopsTheRecordingAndKeepsWhatWasWritten) {
+  writeInput(input, 44100 * 40, 44100 / 2);
+  const std::string log = dir.file("out.txt");
+  // Room for five buffers of a tenth of a second and part of the sixth.
+  const rlim_t room = 44 + 5 * 4410 * 4 + 1000;
+  const pid_t pid = startRecording(out, input, log, room);
+  ASSERT_GT(pid, 0);
+  EXPECT_EQ(waitFor(pid, 30), 1) << readText(log);
+  EXPECT_NE(readText(log).find("Recording stopped: disk full"), std::string::npos) << readText(log);
+
+  const WavContents w = readWav(out);
+  ASSERT_TRUE(w.accepted);
+  EXPECT_GE(w.dataBytes, 5u * 4410 * 4);
+  EXPECT_LE(w.dataBytes + 44, room);
+  EXPECT_EQ(w.fileBytes, 44 + static_cast<int64_t>(w.dataBytes))
+      << "the header claims what is there";
+  EXPECT_TRUE(holdsInput(w, 0, 44100 / 2));
+  EXPECT_EQ(readMarkers(mkr).size(), 1u) << "the clip marker of the first half second is kept";
 }
 
 #ifdef TOLMAR_BATCH_PLAYS
