@@ -146,20 +146,38 @@ int waitFor(pid_t pid, int seconds) {
   return -1;
 }
 
-TEST_F(BatchRecordTest, CtrlCStopsTheRecordingAndKeepsEverythingRecorded) {
-  writeInput(input, 44100 * 40, 44100 / 2);
-  const std::string log = dir.file("out.txt");
+// A recording child started on the input, its output and errors going to `log`; `fileLimit`
+// (bytes, 0 for none) makes its writes fail past that size, as a full disk would.
+pid_t startRecording(const std::string& out, const std::string& input, const std::string& log,
+                     rlim_t fileLimit = 0) {
   std::fflush(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
     const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(fd, STDOUT_FILENO);
     dup2(fd, STDERR_FILENO);
+    if (fileLimit > 0) {
+      signal(SIGXFSZ, SIG_IGN);  // stays ignored across exec: a write past the limit comes up short
+      rlimit limit{fileLimit, fileLimit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
     // Sixteen buffers in flight: a loaded machine may stall the child without losing frames.
     execl(TOLMAR_BATCH_EXE, TOLMAR_BATCH_EXE, "--set", "Options.recplaybuffs=16", "--record",
           out.c_str(), "--limit", "1:00", "--input", input.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
+  return pid;
+}
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST_F(BatchRecordTest, CtrlCStopsTheRecordingAndKeepsEverythingRecorded) {
+  writeInput(input, 44100 * 40, 44100 / 2);
+  const std::string log = dir.file("out.txt");
+  const pid_t pid = startRecording(out, input, log);
   ASSERT_GT(pid, 0);
   // Wait until the header claims at least a second: the file is committed once a second.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -180,37 +198,9 @@ TEST_F(BatchRecordTest, CtrlCStopsTheRecordingAndKeepsEverythingRecorded) {
   EXPECT_TRUE(holdsInput(w, 0, 44100 / 2));
   const std::vector<Marker> m = readMarkers(mkr);
   ASSERT_EQ(m.size(), 1u);
-  std::ifstream in(log);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string text = readText(log);
   EXPECT_NE(text.find("Recorded "), std::string::npos) << text;
   EXPECT_NE(text.find("frames at 44100 Hz) to " + out), std::string::npos) << text;
-}
-
-// A recording child started on the input, its output and errors going to `log`; `fileLimit`
-// (bytes, 0 for none) makes its writes fail past that size, as a full disk would.
-pid_t startRecording(const std::string& out, const std::string& input, const std::string& log,
-                     rlim_t fileLimit = 0) {
-  std::fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(fd, STDOUT_FILENO);
-    dup2(fd, STDERR_FILENO);
-    if (fileLimit > 0) {
-      signal(SIGXFSZ, SIG_IGN);  // stays ignored across exec: a write past the limit comes up short
-      rlimit limit{fileLimit, fileLimit};
-      setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    execl(TOLMAR_BATCH_EXE, TOLMAR_BATCH_EXE, "--set", "Options.recplaybuffs=16", "--record",
-          out.c_str(), "--limit", "1:00", "--input", input.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  return pid;
-}
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 TEST_F(BatchRecordTest, AKilledRecordingLeavesAFileThatOpensWithEveryCommittedFrame) {
