@@ -103,10 +103,13 @@ void ToolBar::resizeEvent(QResizeEvent* e) {
   row_->setGeometry(0, 0, std::max(e->size().width(), row_->sizeHint().width()), height());
 }
 
-void ToolBar::follow(const CommandState& state) {
+void ToolBar::follow(const CommandState& state,
+                     const std::function<bool(const Command&)>& checked) {
   for (const Entry& e : entries_) {
     const bool stop = e.command->handler == "StopPlayBtnClick";
     e.button->setEnabled(tolmar::isEnabled(*e.command, state) && (!state.playing || stop));
+    // A click toggles the button by itself; the command decides what it shows.
+    if (e.command->checkItem) e.button->setChecked(checked(*e.command));
   }
 }
 

@@ -31,9 +31,9 @@ class ToolBar : public QWidget {
  public:
   // `run` performs a command the way its menu item does.
   explicit ToolBar(std::function<void(const Command&)> run, QWidget* parent = nullptr);
-  // Enabling from the command state. While playing only Stop can be pressed (the status
-  // panel's pause button stands in for the others).
-  void follow(const CommandState& state);
+  // Enabling from the command state, and check marks from `checked`. While playing only Stop
+  // can be pressed (the status panel's pause button stands in for the others).
+  void follow(const CommandState& state, const std::function<bool(const Command&)>& checked);
   QToolButton* button(std::string_view handler) const;
   // As high as the buttons, and no wider than the window makes it.
   QSize sizeHint() const override;

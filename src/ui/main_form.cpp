@@ -367,7 +367,7 @@ void TMainForm::idlePass() {
                                      !progressShowing());
   }
   Panel1_->setVisible(e.ctx.settings.showbuttonbar);
-  Panel1_->follow(state);
+  Panel1_->follow(state, [&e](const Command& c) { return isChecked(e, c); });
   Panel2_->setVisible(e.ctx.settings.showmacrobuttonbar);
   Panel2_->follow(state);
   layoutAdjusters();

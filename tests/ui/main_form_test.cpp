@@ -272,6 +272,13 @@ class MainFormTest : public QObject {
     ed.doc->selEnd = 5000;
     form.idlePass();
     QVERIFY(showSel->isEnabled());
+    QToolButton* max = form.toolBar()->button("MaxAmplitudeBtnClick");
+    const bool maximised = ed.doc->maxVertical;
+    QCOMPARE(max->isChecked(), maximised);
+    max->click();
+    form.idlePass();
+    QCOMPARE(ed.doc->maxVertical, !maximised);
+    QCOMPARE(max->isChecked(), !maximised);
     const int32_t start = ed.doc->viewStart, width = ed.doc->viewWidth;
     form.toolBar()->button("NextPageBtnClick")->click();
     QCOMPARE(ed.doc->viewStart, start + width - ed.view.pageOverlap);
