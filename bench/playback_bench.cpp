@@ -178,7 +178,7 @@ void benchFirstBuffer(int repeats) {
 #endif
 }
 
-enum class Preview { None, Decrackle, Equalise };
+enum class Preview { None, Decrackle, DecrackleStrongest, Equalise };
 
 void benchPaced(const std::string& excerpt, Preview which, int seconds) {
   BenchHost host;
@@ -189,8 +189,13 @@ void benchPaced(const std::string& excerpt, Preview which, int seconds) {
   ed.setOutputBackend(std::move(backend));
   if (!ed.OpenDocument(excerpt)) std::exit(1);
   const char* name = "plain playback";
-  if (which == Preview::Decrackle) {
+  if (which == Preview::Decrackle || which == Preview::DecrackleStrongest) {
     name = "Decrackle preview, N = 16384";
+    if (which == Preview::DecrackleStrongest) {
+      // The noise reduction inside at the strongest sensitivity the dialog allows.
+      name = "Decrackle preview, N = 16384, crackle factor 10";
+      ed.ctx.settings.crackleFactor = 10;
+    }
     ed.spectral.SetFFTSize(16384);
     ed.ctx.silentMode = true;
     ed.doc->selStart = 0;
@@ -215,7 +220,7 @@ void benchPaced(const std::string& excerpt, Preview which, int seconds) {
   // One pass: a batch run's preview plays its selection once.
   ed.ctx.batchRunning = true;
   const Took took = timed([&] {
-    if (which == Preview::Decrackle)
+    if (which == Preview::Decrackle || which == Preview::DecrackleStrongest)
       ed.DecracklePreview1Click();
     else if (which == Preview::Equalise)
       ed.EqualisePreview1Click();
@@ -261,6 +266,7 @@ int main(int argc, char** argv) {
   std::printf("== paced in-memory device at 44.1 kHz, %d s selection, 4 buffers\n", seconds);
   benchPaced(excerpt, Preview::None, seconds);
   benchPaced(excerpt, Preview::Decrackle, seconds);
+  benchPaced(excerpt, Preview::DecrackleStrongest, seconds);
   benchPaced(excerpt, Preview::Equalise, seconds);
   std::filesystem::remove(excerpt);
   return 0;
