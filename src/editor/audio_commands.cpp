@@ -316,6 +316,7 @@ void AudioCommands::Record1Click() {
   req.clippingvalue = ctx.settings.clippingvalue;
   req.flattopsonly = ctx.settings.flattopsonly;
   req.ftvariance = ctx.settings.ftvariance;
+  req.mixers = mixerApis;
 
   bool written = false;
   {

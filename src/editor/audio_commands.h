@@ -97,6 +97,9 @@ class AudioCommands {
 
   // The sound-card side, given by the front end. Without it nothing can be recorded.
   InputDeviceFactory* inputDevices = nullptr;
+  // The recording device's mixer, given by the front end. Without it the recording window has
+  // no input selection or level controls.
+  MixerApiFactory* mixerApis = nullptr;
   // The clock of the recording window's timers; the system clock unless a test sets one.
   RecordingClock* recordingClock = nullptr;
   // Whether a recording device that takes 44.1 kHz stereo 16-bit was found at start-up.

@@ -7,6 +7,8 @@
 #include <ctime>
 #include <new>
 
+#include "audio/wave_in_mixer.h"
+#include "config/ini_file.h"
 #include "document/time_text.h"
 #include "dsp/effect_road.h"
 
@@ -116,9 +118,12 @@ void TRecording::FormShow() {
   metersOff = req_.metersOff;
   counterOff = req_.counterOff;
   for (auto& m : meters) m.peakLabel = LevelToDb(0);
+  createMixer();
 }
 
 void TRecording::FormClose() {
+  // The chosen source and levels stay on the card.
+  mixer_.reset();
   if (!settingsSaved_) return;
   ctx_.settings.tracksintimes = savedTracksInTimes_;
   ctx_.settings.timeinframes = savedTimeInFrames_;
@@ -360,6 +365,8 @@ void TRecording::processBuffer(int64_t k, InputBuffer& b) {
     }
   }
   analyse(b.data, frames);
+  // Another program may move the card's levels meanwhile.
+  if (mixerValid()) readVolumes();
 }
 
 void TRecording::endClipRun(int ch) {
@@ -507,6 +514,133 @@ void TRecording::limitChoiceClick(bool max) {
 
 void TRecording::Button1Click() {
   ++minimiseRequests;
+}
+
+// ---- The mixer ----
+
+void TRecording::createMixer() {
+  narrowLayout = true;
+  if (!req_.showLevelControls || !req_.mixers) return;
+  std::unique_ptr<MixerApi> api = req_.mixers->create();
+  if (!api) return;
+  const Settings& s = ctx_.settings;
+  mixer_ = std::make_unique<WaveInMixer>(std::move(api), s.recdevno, s.debugMixertrace,
+                                         s.muteunused, s.reclineno);
+  for (const int step : mixer_->tracePoints())
+    ctx_.info("Mixer trace point " + std::to_string(step));
+  if (!mixer_->valid()) {
+    mixerFailurePending = true;
+    return;
+  }
+  narrowLayout = false;
+  inputItems.clear();
+  for (const WaveInMixer::SourceLine& src : mixer_->sources()) inputItems.push_back(src.name);
+  inputIndex = mixer_->currentSource();
+  volumeMin = -65535;
+  volumeMax = 0;
+  showSourceControls();
+  readVolumes();
+}
+
+bool TRecording::mixerValid() const {
+  return mixer_ && mixer_->valid();
+}
+
+bool TRecording::mixerHasMaster() const {
+  return mixerValid() && mixer_->hasMasterVolume();
+}
+
+void TRecording::mixerFailureClosed(bool notell) {
+  mixerFailurePending = false;
+  // Written to the settings file when the program closes.
+  if (notell) ctx_.settings.novolctrl = true;
+}
+
+void TRecording::showSourceControls() {
+  const WaveInMixer::SourceLine& src = mixer_->sources()[static_cast<size_t>(inputIndex)];
+  rightShown = src.channels > 1;
+  masterShown = mixer_->hasMasterVolume();
+}
+
+void TRecording::readVolumes() {
+  int32_t l = 0, r = 0, m = 0;
+  if (!mixer_->getVolumes(l, r, m)) return;
+  lvolume = std::clamp(-l, volumeMin, volumeMax);
+  rvolume = std::clamp(-r, volumeMin, volumeMax);
+  if (mixer_->hasMasterVolume()) mastervolume = std::clamp(-m, -65535, 0);
+}
+
+void TRecording::inputChange(int index) {
+  if (!mixerValid() || index < 0 || static_cast<size_t>(index) >= inputItems.size()) return;
+  if (!mixer_->selectSource(index)) {
+    ctx_.error("Failed to switch to input " + inputItems[static_cast<size_t>(index)]);
+    inputIndex = mixer_->currentSource();
+    return;
+  }
+  inputIndex = index;
+  if (const auto& v = mixer_->sources()[static_cast<size_t>(index)].volume) {
+    volumeMin = -v->maximum;
+    volumeMax = -v->minimum;
+  }
+  showSourceControls();
+  readVolumes();
+}
+
+void TRecording::lvolumeChange(int position) {
+  position = std::clamp(position, volumeMin, volumeMax);
+  if (!enablePan) rvolume = std::clamp(rvolume + position - lvolume, volumeMin, volumeMax);
+  lvolume = position;
+  mastervolumeChange(mastervolume);
+}
+
+void TRecording::rvolumeChange(int position) {
+  position = std::clamp(position, volumeMin, volumeMax);
+  if (!enablePan) lvolume = std::clamp(lvolume + position - rvolume, volumeMin, volumeMax);
+  rvolume = position;
+  mastervolumeChange(mastervolume);
+}
+
+void TRecording::mastervolumeChange(int position) {
+  mastervolume = std::clamp(position, -65535, 0);
+  if (mixerValid()) mixer_->setVolumes(-lvolume, -rvolume, -mastervolume);
+}
+
+std::vector<std::string> TRecording::SummaryMixerInfo1Click() const {
+  return mixer_ ? mixer_->status() : std::vector<std::string>{};
+}
+
+std::vector<std::string> TRecording::ShowMixerTrace1Click() const {
+  return mixer_ ? mixer_->trace() : std::vector<std::string>{};
+}
+
+std::vector<std::string> TRecording::reportLines() const {
+  MixerApiFactory* f = req_.mixers;
+  return mixerReportLines(mixer_.get(), f ? f->systemVersion() : std::string(),
+                          f ? f->dumpMixers(ctx_.settings.recdevno) : std::vector<std::string>{});
+}
+
+bool TRecording::FullMixerInfo1Click(const std::string& path) {
+  if (!writeMixerReport(path, reportLines())) {
+    ctx_.error("Failed to write the report file \"" + path + "\"");
+    return false;
+  }
+  ctx_.info("Report completed and written to file \"" + path + "\"");
+  return true;
+}
+
+std::string TRecording::createMixerReport() {
+  // The program's own folder is not ours to write: the report goes beside the settings.
+  std::error_code ec;
+  const std::filesystem::path dir = configDirectory();
+  std::filesystem::create_directories(dir, ec);
+  const std::string path = (dir / kMixerReportName).string();
+  if (!writeMixerReport(path, reportLines())) {
+    ctx_.error("Failed to write the report file \"" + path + "\"");
+    return {};
+  }
+  ctx_.info("Report written to file: \"" + path +
+            "\"\n\nPlease send this file to Tolmar's support, with the name of your sound card.");
+  return path;
 }
 
 // ---- Timer-delayed recording ----

@@ -20,6 +20,7 @@
 
 namespace tolmar {
 
+class MixerApiFactory;
 class WaveInMixer;
 
 // Wall-clock and monotonic time for the timers; tests substitute their own.
@@ -55,7 +56,12 @@ struct RecordingRequest {
   int clippingvalue = 32767;
   bool flattopsonly = false;
   double ftvariance = 0.0;
+  // The front's mixer layer; none: no input selection or level controls.
+  MixerApiFactory* mixers = nullptr;
 };
+
+// The report TMixerFailure's "Create Report..." writes, in the settings file's folder.
+inline constexpr const char* kMixerReportName = "soundcard_trace.txt";
 
 struct RecordingControl {
   std::string caption;
@@ -118,6 +124,37 @@ class TRecording {
   // Takes every buffer the device has returned, then fires the timers that are due.
   void tick();
 
+  // ---- The mixer of the recording device ----
+  // Made at set-up when level controls were wanted; freed when the window closes.
+  WaveInMixer* mixer() const { return mixer_.get(); }
+  bool mixerValid() const;
+  bool mixerHasMaster() const;
+  // TMixerFailure is due: level controls were wanted and the mixer is not valid. The window
+  // shows it, then calls mixerFailureClosed with its "Don't tell me about this again" box.
+  bool mixerFailurePending = false;
+  void mixerFailureClosed(bool notell);
+  // The `input` combo: the source names and the current one.
+  std::vector<std::string> inputItems;
+  int inputIndex = -1;
+  // The volume bars: positions are the negated mixer values, so the loudest is the lowest.
+  int volumeMin = -65535, volumeMax = 0;
+  int lvolume = 0, rvolume = 0, mastervolume = 0;
+  bool rightShown = true;  // the right bar and "enable pan": a source of two channels
+  bool masterShown = false;
+  bool enablePan = false;
+  void inputChange(int index);
+  void lvolumeChange(int position);
+  void rvolumeChange(int position);
+  void mastervolumeChange(int position);
+  // "Display Mixer Status" and "Display Mixer Trace": the lines of the information window.
+  std::vector<std::string> SummaryMixerInfo1Click() const;
+  std::vector<std::string> ShowMixerTrace1Click() const;
+  // The whole report into `path`, with the message naming it; false when it was not written.
+  bool FullMixerInfo1Click(const std::string& path);
+  // TMixerFailure's "Create Report...": the report in the settings file's folder. The path
+  // written, or empty (after the message) when it could not be.
+  std::string createMixerReport();
+
   // ---- What the window shows ----
   State state() const { return state_; }
   bool inputRunning() const { return inputRunning_; }
@@ -178,6 +215,10 @@ class TRecording {
   void freeBuffers();
   void resetMeters();
   void computeLimit();
+  void createMixer();
+  void showSourceControls();
+  void readVolumes();
+  std::vector<std::string> reportLines() const;
 
   Context& ctx_;
   InputDeviceFactory* devices_;
@@ -222,6 +263,8 @@ class TRecording {
   bool savedTracksInTimes_ = false;
   bool savedTimeInFrames_ = false;
   bool settingsSaved_ = false;
+
+  std::unique_ptr<WaveInMixer> mixer_;
 };
 
 }  // namespace tolmar
