@@ -16,6 +16,9 @@
 #include "audio/portaudio/portaudio_input.h"
 #include "audio/portaudio/portaudio_output.h"
 #endif
+#ifdef TOLMAR_HAVE_ALSA
+#include "audio/alsa/alsa_mixer.h"
+#endif
 #include "ui/main_form.h"
 #include "ui/wave_area.h"
 
@@ -86,6 +89,9 @@ int main(int argc, char** argv) {
   // The sound cards are looked for at start-up; a picture needs none.
   std::unique_ptr<tolmar::PortAudioInputFactory> inputs;
   std::unique_ptr<tolmar::BackendSoundCards> cards;
+#ifdef TOLMAR_HAVE_ALSA
+  std::unique_ptr<tolmar::AlsaMixerFactory> mixers;
+#endif
   if (!shot) {
     // The start-up check lists the devices once, for the dialog and for what can be offered.
     form.editor().setOutputBackend(std::make_unique<tolmar::PortAudioBackend>(),
@@ -95,6 +101,11 @@ int main(int argc, char** argv) {
     cards =
         std::make_unique<tolmar::BackendSoundCards>(inputs.get(), &form.editor().outputBackend());
     form.setSoundCards(cards.get());
+#ifdef TOLMAR_HAVE_ALSA
+    // The cards' mixers are found by the names PortAudio gives the recording devices.
+    mixers = std::make_unique<tolmar::AlsaMixerFactory>(inputs.get(), inputs->defaultDevice());
+    form.editor().mixerApis = mixers.get();
+#endif
   }
 #endif
   form.FormCreate(!shot);

@@ -165,4 +165,10 @@ std::vector<InputDeviceInfo> PortAudioInputFactory::inputDevices() {
   return list;
 }
 
+int PortAudioInputFactory::defaultDevice() const {
+  if (!initialised_) return -1;
+  const PaDeviceIndex d = Pa_GetDefaultInputDevice();
+  return d == paNoDevice ? -1 : d;
+}
+
 }  // namespace tolmar

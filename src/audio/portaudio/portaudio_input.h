@@ -21,6 +21,8 @@ class PortAudioInputFactory : public InputDeviceFactory {
   bool initialised() const { return initialised_; }
   std::unique_ptr<InputDevice> create(int deviceNo) override;
   std::vector<InputDeviceInfo> inputDevices() override;
+  // The number of the system's default input device, -1 when there is none.
+  int defaultDevice() const;
 
  private:
   bool initialised_ = false;

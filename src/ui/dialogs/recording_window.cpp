@@ -3,20 +3,27 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QSlider>
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "editor/recording.h"
+#include "ui/dialogs/mixer_failure_dialog.h"
 
 namespace tolmar::ui {
 
@@ -72,10 +79,25 @@ void MeterPanel::paintEvent(QPaintEvent*) {
 }
 
 RecordingWindow::RecordingWindow(TRecording& model, QWidget* parent, const DialogEnv& env)
-    : FormDialog("Record New WAV File", parent, env), m_(model) {
+    : FormDialog("Record New WAV File", parent, env), m_(model), env_(env) {
   setObjectName("TRecording");
   auto* top = new QGridLayout;
   outer()->insertLayout(0, top);
+
+  auto* menus = new QMenuBar(this);
+  QMenu* mixerMenu = menus->addMenu("&Mixer");
+  statusAction_ = mixerMenu->addAction("Display Mixer Status");
+  statusAction_->setObjectName("SummaryMixerInfo1");
+  traceAction_ = mixerMenu->addAction("Display Mixer Trace");
+  traceAction_->setObjectName("ShowMixerTrace1");
+  QAction* report = mixerMenu->addAction("Write Mixer Report...");
+  report->setObjectName("FullMixerInfo1");
+  outer()->setMenuBar(menus);
+  connect(statusAction_, &QAction::triggered, this,
+          [this] { showMixerLines("Mixer Status", m_.SummaryMixerInfo1Click()); });
+  connect(traceAction_, &QAction::triggered, this,
+          [this] { showMixerLines("Mixer Trace", m_.ShowMixerTrace1Click()); });
+  connect(report, &QAction::triggered, this, [this] { writeFullReport(); });
 
   auto* fileRow = new QHBoxLayout;
   fileRow->addWidget(new QLabel("recording to file:", this));
@@ -168,6 +190,7 @@ RecordingWindow::RecordingWindow(TRecording& model, QWidget* parent, const Dialo
   right->addWidget(timerdelay_);
   right->addStretch(1);
   top->addLayout(right, 1, 2, 2, 1);
+  top->addWidget(makeLevelControls(), 1, 3, 2, 1);
 
   // The timer-delayed panel, shown once "Timer Delayed Recording..." is pressed.
   timerPanel_ = new QGroupBox("Timer Delayed Recording", this);
@@ -258,6 +281,104 @@ RecordingWindow::RecordingWindow(TRecording& model, QWidget* parent, const Dialo
 
 RecordingWindow::~RecordingWindow() = default;
 
+QWidget* RecordingWindow::makeLevelControls() {
+  auto* box = new QGroupBox("Input && Level", this);
+  box->setObjectName("levelcontrols");
+  levelBox_ = box;
+  auto* grid = new QGridLayout(box);
+  input_ = new QComboBox(box);
+  input_->setObjectName("input");
+  input_->setMinimumWidth(120);
+  grid->addWidget(input_, 0, 0, 1, 3);
+  const auto bar = [box](const char* name) {
+    auto* s = new QSlider(Qt::Vertical, box);
+    s->setObjectName(name);
+    // The positions are the negated levels: the loudest, the lowest position, goes on top.
+    s->setInvertedAppearance(true);
+    s->setInvertedControls(true);
+    s->setRange(-65535, 0);
+    s->setPageStep(4096);
+    s->setMinimumHeight(150);
+    return s;
+  };
+  const auto column = [box, grid](const QString& label, QSlider* s, int col) {
+    auto* w = new QWidget(box);
+    auto* v = new QVBoxLayout(w);
+    v->setContentsMargins(0, 0, 0, 0);
+    auto* l = new QLabel(label, w);
+    l->setAlignment(Qt::AlignHCenter);
+    v->addWidget(l);
+    v->addWidget(s, 1, Qt::AlignHCenter);
+    grid->addWidget(w, 1, col);
+    return w;
+  };
+  lvolume_ = bar("lvolume");
+  rvolume_ = bar("rvolume");
+  mastervolume_ = bar("mastervolume");
+  column("L", lvolume_, 0);
+  rightColumn_ = column("R", rvolume_, 1);
+  masterColumn_ = column("Master", mastervolume_, 2);
+  enablePan_ = new QCheckBox("enable pan", box);
+  enablePan_->setObjectName("enablepan");
+  grid->addWidget(enablePan_, 2, 0, 1, 3);
+
+  connect(input_, &QComboBox::activated, this,
+          [this](int index) { call([&] { m_.inputChange(index); }); });
+  connect(lvolume_, &QSlider::valueChanged, this,
+          [this](int v) { call([&] { m_.lvolumeChange(v); }); });
+  connect(rvolume_, &QSlider::valueChanged, this,
+          [this](int v) { call([&] { m_.rvolumeChange(v); }); });
+  connect(mastervolume_, &QSlider::valueChanged, this,
+          [this](int v) { call([&] { m_.mastervolumeChange(v); }); });
+  connect(enablePan_, &QCheckBox::toggled, this, [this](bool on) { m_.enablePan = on; });
+  return box;
+}
+
+void RecordingWindow::showEvent(QShowEvent* event) {
+  FormDialog::showEvent(event);
+  // Over the window, once it shows: the user sees what goes on without the level controls.
+  if (m_.mixerFailurePending && !failureAsked_) {
+    failureAsked_ = true;
+    QTimer::singleShot(0, this, [this] { showMixerFailure(); });
+  }
+}
+
+void RecordingWindow::showMixerFailure() {
+  MixerFailureDialog d(m_, this, env_);
+  d.exec();
+  sync();
+}
+
+void RecordingWindow::showMixerLines(const QString& title, const std::vector<std::string>& lines) {
+  QDialog d(this);
+  d.setObjectName("mixerinfo");
+  d.setWindowTitle(title);
+  auto* v = new QVBoxLayout(&d);
+  auto* list = new QListWidget(&d);
+  list->setObjectName("lines");
+  for (const std::string& l : lines) list->addItem(qs(l));
+  QFont fixed = list->font();
+  fixed.setFamily("DejaVu Sans Mono");
+  fixed.setStyleHint(QFont::Monospace);
+  list->setFont(fixed);
+  list->setMinimumSize(480, 320);
+  v->addWidget(list);
+  auto* ok = new QPushButton("OK", &d);
+  connect(ok, &QPushButton::clicked, &d, &QDialog::accept);
+  v->addWidget(ok, 0, Qt::AlignRight);
+  mixerInfo_ = &d;
+  d.exec();
+  mixerInfo_ = nullptr;
+}
+
+void RecordingWindow::writeFullReport() {
+  const QString path = QFileDialog::getSaveFileName(this, "Write Mixer Report",
+                                                    QString::fromStdString(kMixerReportName),
+                                                    "Text Files (*.txt);;All Files (*)");
+  if (path.isEmpty()) return;
+  call([&] { m_.FullMixerInfo1Click(path.toStdString()); });
+}
+
 QPushButton* RecordingWindow::button(const char* name, const QString& text) {
   auto* b = new QPushButton(text, this);
   b->setObjectName(name);
@@ -338,6 +459,30 @@ void RecordingWindow::sync() {
     metersOff_->setChecked(m_.metersOff);
     counterOff_->setChecked(m_.counterOff);
   }
+
+  // The input and level controls: only over a valid mixer, and not once recording stopped.
+  const bool levels = m_.mixerValid() && !m_.narrowLayout;
+  if (levelBox_->isVisible() != levels && isVisible())
+    QTimer::singleShot(0, this, [this] { adjustSize(); });
+  levelBox_->setVisible(levels);
+  if (m_.mixerValid()) {
+    const QSignalBlocker a(input_), b(lvolume_), c(rvolume_), d(mastervolume_), e(enablePan_);
+    if (input_->count() != static_cast<int>(m_.inputItems.size())) {
+      input_->clear();
+      for (const std::string& item : m_.inputItems) input_->addItem(qs(item));
+    }
+    input_->setCurrentIndex(m_.inputIndex);
+    for (QSlider* bar : {lvolume_, rvolume_}) bar->setRange(m_.volumeMin, m_.volumeMax);
+    lvolume_->setValue(m_.lvolume);
+    rvolume_->setValue(m_.rvolume);
+    mastervolume_->setValue(m_.mastervolume);
+    rightColumn_->setVisible(m_.rightShown);
+    enablePan_->setVisible(m_.rightShown);
+    enablePan_->setChecked(m_.enablePan);
+    masterColumn_->setVisible(m_.masterShown);
+  }
+  statusAction_->setEnabled(m_.mixer() != nullptr);
+  traceAction_->setEnabled(m_.mixer() != nullptr);
 
   timerPanel_->setVisible(m_.expanded);
   dtnow_->setText(qs(m_.dtnow));

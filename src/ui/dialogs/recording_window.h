@@ -8,11 +8,14 @@
 
 #include "ui/dialogs/form_dialog.h"
 
+class QAction;
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QSlider;
 class QSpinBox;
 class QTimer;
 
@@ -55,8 +58,13 @@ class RecordingWindow : public FormDialog {
 
   void reject() override;
 
+  // The information window of "Display Mixer Status" and "Display Mixer Trace" (open while it
+  // shows; tests read it).
+  QDialog* mixerInfo() const { return mixerInfo_; }
+
  protected:
   void closeEvent(class QCloseEvent* event) override;
+  void showEvent(class QShowEvent* event) override;
 
  private:
   // Runs a handler of the model, unless one is already running (a message box it shows lets
@@ -66,6 +74,10 @@ class RecordingWindow : public FormDialog {
   void tick();
   void finishIfClosed();
   QPushButton* button(const char* name, const QString& text);
+  QWidget* makeLevelControls();
+  void showMixerFailure();
+  void showMixerLines(const QString& title, const std::vector<std::string>& lines);
+  void writeFullReport();
 
   TRecording& m_;
   QTimer* timer_;
@@ -85,6 +97,15 @@ class RecordingWindow : public FormDialog {
   QLabel *dtnow_, *dtstart_;
   QPushButton* timedrec_;
   std::array<QPushButton*, 8> upDowns_{};
+  DialogEnv env_;
+  QWidget* levelBox_ = nullptr;
+  QComboBox* input_ = nullptr;
+  QSlider *lvolume_ = nullptr, *rvolume_ = nullptr, *mastervolume_ = nullptr;
+  QWidget *rightColumn_ = nullptr, *masterColumn_ = nullptr;
+  QCheckBox* enablePan_ = nullptr;
+  QAction *statusAction_ = nullptr, *traceAction_ = nullptr;
+  QDialog* mixerInfo_ = nullptr;
+  bool failureAsked_ = false;
 };
 
 // "Recording": the window of Record New WAV File.
