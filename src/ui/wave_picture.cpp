@@ -49,6 +49,19 @@ struct Stepper {
   }
 };
 
+// Narrows the steps t0 ... t1, taken from `start` in direction `dir`, to those landing within
+// lo ... hi.
+inline void clipSteps(int64_t start, int64_t dir, int64_t lo, int64_t hi, int64_t& t0,
+                      int64_t& t1) {
+  if (dir > 0) {
+    t0 = std::max(t0, lo - start);
+    t1 = std::min(t1, hi - start);
+  } else {
+    t0 = std::max(t0, start - hi);
+    t1 = std::min(t1, start - lo);
+  }
+}
+
 // One segment, its first pixel in and its last out; only the steps inside `clip` are walked, so
 // a segment far off the area costs nothing.
 void segment(uchar* bits, qsizetype bpl, const QRect& clip, int64_t x0, int64_t y0, int64_t x1,
@@ -60,13 +73,7 @@ void segment(uchar* bits, qsizetype bpl, const QRect& clip, int64_t x0, int64_t 
     if (ady == 0) return;
     const int64_t sy = dy > 0 ? 1 : -1;
     int64_t t0 = 0, t1 = ady - 1;
-    if (sy > 0) {
-      t0 = std::max(t0, top - y0);
-      t1 = std::min(t1, bottom - y0);
-    } else {
-      t0 = std::max(t0, y0 - bottom);
-      t1 = std::min(t1, y0 - top);
-    }
+    clipSteps(y0, sy, top, bottom, t0, t1);
     if (t0 > t1) return;
     const qsizetype rowStep = static_cast<qsizetype>(sy) * bpl;
     uchar* row = bits + (y0 + sy * t0) * bpl;
@@ -83,13 +90,7 @@ void segment(uchar* bits, qsizetype bpl, const QRect& clip, int64_t x0, int64_t 
   } else {
     const int64_t sx = dx > 0 ? 1 : -1;
     int64_t t0 = 0, t1 = adx - 1;
-    if (sx > 0) {
-      t0 = std::max(t0, left - x0);
-      t1 = std::min(t1, right - x0);
-    } else {
-      t0 = std::max(t0, x0 - right);
-      t1 = std::min(t1, x0 - left);
-    }
+    clipSteps(x0, sx, left, right, t0, t1);
     Stepper y(dy, adx, t0);
     for (int64_t t = t0; t <= t1; ++t, y.next()) {
       const int64_t py = y0 + y.q;
