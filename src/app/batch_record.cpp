@@ -35,6 +35,47 @@ std::string elapsed(const TRecording& rec) {
   return t.size() > 4 ? t.substr(0, t.size() - 4) : t;
 }
 
+// The meter line and the messages share one terminal: a message (the disk-full stop, a
+// device failure) must start on a line of its own, not after the meters.
+class MeterLineHost final : public Host {
+ public:
+  MeterLineHost(Host& inner, std::ostream& out) : inner_(inner), out_(out) {}
+
+  void show(const std::string& line) {
+    out_ << "\r" << line << "\x1b[K" << std::flush;
+    shown_ = true;
+  }
+  void clear() {
+    if (shown_) out_ << "\r\x1b[K" << std::flush;
+    shown_ = false;
+  }
+
+  void message(MsgKind kind, const std::string& text) override {
+    clear();
+    inner_.message(kind, text);
+  }
+  Answer ask(MsgKind kind, Buttons buttons, const std::string& text) override {
+    clear();
+    return inner_.ask(kind, buttons, text);
+  }
+  void progressBegin(const std::string& caption) override { inner_.progressBegin(caption); }
+  void progressSet(int percent) override { inner_.progressSet(percent); }
+  void progressEnd() override { inner_.progressEnd(); }
+  void pump() override { inner_.pump(); }
+  std::optional<std::string> openFileDialog(const FileDialogSpec& spec) override {
+    return inner_.openFileDialog(spec);
+  }
+  std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) override {
+    return inner_.saveFileDialog(spec);
+  }
+  bool runDialog(DialogRequest& request) override { return inner_.runDialog(request); }
+
+ private:
+  Host& inner_;
+  std::ostream& out_;
+  bool shown_ = false;
+};
+
 }  // namespace
 
 std::optional<int> parseRecordLimit(const std::string& text) {
@@ -95,6 +136,15 @@ int runRecord(Editor& editor, InputDeviceFactory& devices, const RecordOptions& 
   req.flattopsonly = s.flattopsonly;
   req.ftvariance = s.ftvariance;
 
+  Host& host = ctx.host();
+  MeterLineHost meterHost(host, out);
+  ctx.setHost(meterHost);
+  struct RestoreHost {
+    Context& ctx;
+    Host& host;
+    ~RestoreHost() { ctx.setHost(host); }
+  } restore{ctx, host};
+
   SystemRecordingClock clock;
   ctx.recording = true;
   TRecording rec(ctx, &devices, clock, req);
@@ -114,7 +164,6 @@ int runRecord(Editor& editor, InputDeviceFactory& devices, const RecordOptions& 
   bool stopping = false;
   int64_t stoppedAt = 0;
   int64_t nextMeter = 0;
-  bool meterShown = false;
   while (rec.inputRunning()) {
     rec.tick();
     const int64_t now = clock.nowMs();
@@ -127,13 +176,12 @@ int runRecord(Editor& editor, InputDeviceFactory& devices, const RecordOptions& 
     if (stopping && rec.inputRunning() && now - stoppedAt >= TRecording::kHungTimerMs)
       rec.rec_hung_timerTimer();
     if (terminal && now >= nextMeter && rec.inputRunning()) {
-      out << "\r" << meterLine(rec) << "\x1b[K" << std::flush;
-      meterShown = true;
+      meterHost.show(meterLine(rec));
       nextMeter = now + kMeterIntervalMs;
     }
     if (rec.inputRunning()) std::this_thread::sleep_for(kTickInterval);
   }
-  if (meterShown) out << "\r\x1b[K" << std::flush;
+  meterHost.clear();
   ctx.recording = false;
 
   const bool written = rec.fileWritten() && fileExists(o.out);

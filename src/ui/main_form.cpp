@@ -753,6 +753,7 @@ ui::DialogEnv TMainForm::dialogEnv() {
   env.showHelp = [this](const std::string& topic) { showHelp(topic); };
   env.positions = &editor_->dialogPositions;
   env.soundCards = soundCards_;
+  env.cancelled = [this] { editor_->ctx.abortFlag = true; };
   return env;
 }
 

@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -169,6 +171,46 @@ pid_t startRecording(const std::string& out, const std::string& input, const std
   return pid;
 }
 
+// A full disk (as above) on a recording whose output and errors go to a terminal; what the
+// terminal received, and the exit status.
+std::string recordOnATerminalUntilTheDiskIsFull(const std::string& out, const std::string& input,
+                                                rlim_t room, int& status) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return "no terminal";
+  const int terminal = ::open(ptsname(master), O_RDWR | O_NOCTTY);
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(terminal, STDOUT_FILENO);
+    dup2(terminal, STDERR_FILENO);
+    close(terminal);
+    close(master);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{room, room};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    execl(TOLMAR_BATCH_EXE, TOLMAR_BATCH_EXE, "--set", "Options.recplaybuffs=16", "--record",
+          out.c_str(), "--limit", "1:00", "--input", input.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(terminal);
+  std::string text;
+  char buf[4096];
+  // Read until the child's end of the terminal closes (EIO), so that it never blocks on a full one.
+  for (;;) {
+    const ssize_t n = read(master, buf, sizeof buf);
+    if (n > 0) {
+      text.append(buf, static_cast<size_t>(n));
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      break;
+    }
+  }
+  close(master);
+  waitpid(pid, &status, 0);
+  return text;
+}
+
 std::string readText(const std::string& path) {
   std::ifstream in(path);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -241,6 +283,22 @@ TEST_F(BatchRecordTest, AFullDiskStopsTheRecordingAndKeepsWhatWasWritten) {
       << "the header claims what is there";
   EXPECT_TRUE(holdsInput(w, 0, 44100 / 2));
   EXPECT_EQ(readMarkers(mkr).size(), 1u) << "the clip marker of the first half second is kept";
+}
+
+TEST_F(BatchRecordTest, OnATerminalTheDiskFullMessageStartsALineOfItsOwn) {
+  writeInput(input, 44100 * 40, 44100 / 2);
+  int status = 0;
+  const std::string text =
+      recordOnATerminalUntilTheDiskIsFull(out, input, 44 + 5 * 4410 * 4 + 1000, status);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1) << text;
+  ASSERT_NE(text.find("  clips "), std::string::npos) << "the meters were shown: " << text;
+  const size_t at = text.find("Recording stopped: disk full");
+  ASSERT_NE(at, std::string::npos) << text;
+  // The meter line is wiped first: only its erasing, not its meters, stands before the message.
+  const size_t lineStart = text.rfind('\r', at);
+  ASSERT_NE(lineStart, std::string::npos);
+  EXPECT_EQ(text.substr(lineStart, at - lineStart), "\r\x1b[Kerror: ") << text;
 }
 
 #ifdef TOLMAR_BATCH_PLAYS

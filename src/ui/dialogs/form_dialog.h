@@ -45,6 +45,9 @@ struct DialogEnv {
   DialogPositions* positions = nullptr;
   // The sound cards the sound-card dialog lists; none: it lists no devices.
   SoundCardList* soundCards = nullptr;
+  // Sets the process-wide dialog-cancelled flag, which stops a running macro before its next
+  // step; none: nothing to stop.
+  std::function<void()> cancelled = nullptr;
 };
 
 // The top-left corner at which a window with this frame shows enough of itself (its title bar)

@@ -121,7 +121,8 @@ class OptionsForm : public FormDialog {
         m_(m),
         s_(m.settings),
         colours_(m.settings.colours),
-        soundCards_(env.soundCards) {
+        soundCards_(env.soundCards),
+        cancelled_(env.cancelled) {
     tabs_ = new QTabWidget;
     tabs_->setUsesScrollButtons(false);
     outer()->insertWidget(0, tabs_);
@@ -397,6 +398,7 @@ class OptionsForm : public FormDialog {
     BackendSoundCards none(nullptr, nullptr);
     DialogEnv env;
     env.showHelp = [this](const std::string& topic) { openHelp(topic); };
+    env.cancelled = cancelled_;
     TPickCards dialog(c, soundCards_ ? *soundCards_ : none, false, this, env);
     if (dialog.exec() != QDialog::Accepted) return;
     buffs_->setText(QString::number(c.recplaybuffs));
@@ -535,6 +537,7 @@ class OptionsForm : public FormDialog {
   Settings& s_;
   Settings::Colours colours_;
   SoundCardList* soundCards_;
+  std::function<void()> cancelled_;
   std::optional<SoundCardChoice> devices_;  // chosen in the sound-card dialog
   QLineEdit* buffs_ = nullptr;
   QLineEdit* bps_ = nullptr;

@@ -116,6 +116,9 @@ TPickCards::TPickCards(SoundCardChoice& choice, SoundCardList& cards, bool initi
     return std::nullopt;
   });
   afterStore = [this] { okbtnClick(); };
+  connect(this, &QDialog::rejected, this, [cancelled = env.cancelled] {
+    if (cancelled) cancelled();
+  });
   connect(recdevs_, &QComboBox::currentIndexChanged, this, [this] { recdevsChange(); });
 
   if (initialSetup) {

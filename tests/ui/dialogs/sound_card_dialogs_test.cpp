@@ -97,9 +97,11 @@ TEST_F(PickCardsTest, ListsTheSuitableDevicesWithTheChosenOnesAndOkStoresEveryCo
   EXPECT_FALSE(choice.muteunused);
 }
 
-TEST_F(PickCardsTest, CancelLeavesTheChoiceAndAValueOutsideTheListsSurvivesOk) {
+TEST_F(PickCardsTest, CancelLeavesTheChoiceSetsTheCancelledFlagAndAValueOutsideTheListsSurvivesOk) {
   choice.recplaybuffs = 3;  // written by hand into the settings file
   const SoundCardChoice before = choice;
+  int cancels = 0;
+  env.cancelled = [&cancels] { ++cancels; };
   {
     TPickCards d(choice, cards, false, nullptr, env);
     EXPECT_EQ(d.nbuffs()->currentText(), "3");
@@ -108,12 +110,14 @@ TEST_F(PickCardsTest, CancelLeavesTheChoiceAndAValueOutsideTheListsSurvivesOk) {
     d.cancelButton()->click();
     EXPECT_EQ(d.result(), QDialog::Rejected);
   }
+  EXPECT_EQ(cancels, 1);
   EXPECT_EQ(choice.playdevno, before.playdevno);
   EXPECT_EQ(choice.playdevnm, before.playdevnm);
   EXPECT_EQ(choice.muteunused, before.muteunused);
   TPickCards d(choice, cards, false, nullptr, env);
   d.okButton()->click();
   EXPECT_EQ(choice.recplaybuffs, 3);
+  EXPECT_EQ(cancels, 1) << "OK is not a cancel";
 }
 
 TEST_F(PickCardsTest, EmptyListsSaySoAreDisabledAndKeepTheDevicesChosenBefore) {
