@@ -5,6 +5,8 @@
 // and hiss, Find All Clicks then Remove All Clicks with the preset's repair method, scored
 // against the clean sound. Prints one row per preset and material.
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +50,88 @@ std::vector<int16_t> readSound(WaveFile& doc) {
   return out;
 }
 
+// The clicks no detection matched, with their peak and the music's level around them: where
+// the search falls short.
+void printMissed(const Material& m, const GlitchList& found) {
+  for (const KnownClick& c : m.clicks)
+    for (int ch = 0; ch < 2; ++ch) {
+      if (!c.channels[ch]) continue;
+      bool hit = false;
+      for (const Glitch& g : found.items)
+        hit = hit || (g.channel == ch && g.position >= c.start - 5 &&
+                      g.position <= c.start + c.length + 4);
+      if (hit) continue;
+      double peak = 0, level = 0;
+      for (int32_t k = 0; k < c.length; ++k) {
+        const size_t i = 2 * static_cast<size_t>(c.start + k) + ch;
+        peak = std::max(peak, std::abs(m.damaged[i] - m.reference[i]));
+      }
+      for (int32_t f = c.start - 200; f < c.start + 200; ++f) {
+        const double v = m.reference[2 * static_cast<size_t>(f) + ch];
+        level += v * v;
+      }
+      std::printf("  missed %d ch%d %s len %d peak %.0f music rms %.0f\n", c.start, ch,
+                  clickKindName(c.kind), c.length, peak, std::sqrt(level / 400));
+    }
+}
+
+// The stretches away from every click that the restoration changed most, by error energy.
+void printOutsideDamage(const Material& m, const std::vector<int16_t>& restored) {
+  std::vector<uint8_t> near(static_cast<size_t>(m.frames));
+  for (const KnownClick& c : m.clicks)
+    for (int32_t f = std::max(0, c.start - 50);
+         f <= std::min(m.frames - 1, c.start + c.length + 49); ++f)
+      near[static_cast<size_t>(f)] = 1;
+  std::vector<std::pair<double, int32_t>> worst;
+  for (int32_t f0 = 0; f0 < m.frames; f0 += 100) {
+    double added = 0;
+    for (int32_t f = f0; f < std::min(m.frames, f0 + 100); ++f)
+      for (int ch = 0; ch < 2; ++ch) {
+        if (near[static_cast<size_t>(f)]) continue;
+        const size_t i = 2 * static_cast<size_t>(f) + ch;
+        const double r = restored[i] - m.reference[i], d = m.damaged[i] - m.reference[i];
+        added += r * r - d * d;
+      }
+    if (added > 0) worst.push_back({added, f0});
+  }
+  std::sort(worst.rbegin(), worst.rend());
+  for (size_t i = 0; i < std::min<size_t>(10, worst.size()); ++i)
+    std::printf("  outside %d..%d error energy +%.0f\n", worst[i].second, worst[i].second + 99,
+                worst[i].first);
+}
+
+// The clicks whose regions keep the most error energy after the restoration.
+void printWorstClicks(const Material& m, const std::vector<int16_t>& restored) {
+  std::vector<std::pair<double, size_t>> worst;
+  for (size_t n = 0; n < m.clicks.size(); ++n) {
+    const KnownClick& c = m.clicks[n];
+    double after = 0;
+    for (int32_t f = std::max(0, c.start - 50);
+         f <= std::min(m.frames - 1, c.start + c.length + 49); ++f)
+      for (int ch = 0; ch < 2; ++ch) {
+        if (!c.channels[ch]) continue;
+        const size_t i = 2 * static_cast<size_t>(f) + ch;
+        after += (restored[i] - m.reference[i]) * (restored[i] - m.reference[i]);
+      }
+    worst.push_back({after, n});
+  }
+  std::sort(worst.rbegin(), worst.rend());
+  for (size_t i = 0; i < std::min<size_t>(12, worst.size()); ++i) {
+    const KnownClick& c = m.clicks[worst[i].second];
+    double before = 0;
+    for (int32_t f = std::max(0, c.start - 50);
+         f <= std::min(m.frames - 1, c.start + c.length + 49); ++f)
+      for (int ch = 0; ch < 2; ++ch) {
+        if (!c.channels[ch]) continue;
+        const size_t j = 2 * static_cast<size_t>(f) + ch;
+        before += (m.damaged[j] - m.reference[j]) * (m.damaged[j] - m.reference[j]);
+      }
+    std::printf("  worst %d %s len %d L%d R%d error %.3g (before %.3g)\n", c.start,
+                clickKindName(c.kind), c.length, c.channels[0], c.channels[1], worst[i].first,
+                before);
+  }
+}
+
 struct Run {
   Scores scores;
   double findSeconds = 0, removeSeconds = 0;
@@ -86,8 +170,12 @@ Run runPreset(const std::string& wav, const Material& m, const ClickPreset& p) {
       std::printf("  click %d len %d %s L%d R%d\n", c.start, c.length, clickKindName(c.kind),
                   c.channels[0], c.channels[1]);
   }
+  if (std::getenv("QUALITY_MISSED")) printMissed(m, *editor.clicks.stored);
   run.removeSeconds = timed([&] { editor.RemoveAllClicks1Click(); }).wall;
-  scoreRestoration(m, readSound(*editor.doc), run.scores);
+  const std::vector<int16_t> restored = readSound(*editor.doc);
+  scoreRestoration(m, restored, run.scores);
+  if (std::getenv("QUALITY_OUTSIDE")) printOutsideDamage(m, restored);
+  if (std::getenv("QUALITY_WORST")) printWorstClicks(m, restored);
   return run;
 }
 

@@ -132,7 +132,7 @@ std::vector<ClickPreset> ClickPresetFamily::factory() {
       {5, 12, 30, 1400, S::InstantRise, M::Bezier, 0, "Small Clicks (1)"},
       {15, 20, 30, 1500, S::Spike, M::Bezier, 0, "Small Clicks (2)"},
       {15, 35, 45, 1600, S::Hill, M::Linear, 0, "Smeared Ticks"},
-      {40, 60, 30, 800, S::Model, M::ArInterpolate, 0, "Model Clicks"},
+      {40, 60, 30, 700, S::Model, M::ArInterpolate, 0, "Model Clicks"},
       {40, 60, 30, 600, S::Model, M::ArInterpolate, 0, "Model Clicks + Crackle"},
   };
 }

@@ -203,4 +203,110 @@ bool arRepairGap(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int64_
   return true;
 }
 
+namespace {
+
+// Decay times tried for a tail, in frames: a geometric series from a few frames to a
+// millisecond and more.
+// How far beyond the largest sample around it a repaired sample may go.
+constexpr double kRepairReach = 2.0;
+constexpr double kTailTaus[] = {2, 3, 4.5, 7, 10, 15, 22, 33, 50};
+// A tail is removed only when it takes this many times the typical error energy of one row
+// out of the rows it reaches: a chance fit of noise seldom takes more than a few.
+constexpr double kTailTest = 30.0;
+// And only when it explains at least this share of the error energy over those rows: the
+// sound after an attack of the music is no decay.
+constexpr double kTailShare = 0.2;
+
+double predictionError(const std::vector<double>& x, int64_t t, const std::vector<double>& a) {
+  double s = 0;
+  for (size_t i = 0; i < a.size(); ++i) s += a[i] * x[static_cast<size_t>(t) - i];
+  return s;
+}
+
+}  // namespace
+
+bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int64_t gapLast,
+                   int context, int maxTail, int64_t* changedLast) {
+  const int p = kArOrder;
+  if (changedLast) *changedLast = gapLast;
+  if (gapFirst < 0 || gapLast >= n || gapLast < gapFirst) return false;
+  const int64_t tailEnd = std::min<int64_t>(n - 1, gapLast + std::max(maxTail, 0));
+  const int64_t from = std::max<int64_t>(0, gapFirst - context);
+  const int64_t to = std::min<int64_t>(n - 1, tailEnd + context);
+  if (gapFirst - from < kArMinSide || to - gapLast < kArMinSide) return false;
+  const int64_t len = to - from + 1;
+  std::vector<int32_t> xi(static_cast<size_t>(len));
+  for (int64_t i = 0; i < len; ++i) xi[static_cast<size_t>(i)] = x[(from + i) * stride];
+  const int64_t g0 = gapFirst - from, g1 = gapLast - from, te = tailEnd - from;
+  // The fit keeps clear of a possible tail when there is enough sound beyond it.
+  const int64_t rightFrom = len - 1 - te >= kArMinSide ? te + 1 : g1 + 1;
+  ArSums sums(p);
+  sums.addRows(xi.data(), p, g0 - 1);
+  sums.addRows(xi.data(), rightFrom + p, len - 1);
+  std::vector<double> a;
+  if (!solveAr(sums, a)) return false;
+  // The fit's error energy per row: what noise leaves in the error.
+  double energy = 0;
+  for (int i = 0; i <= p; ++i)
+    for (int j = 0; j <= p; ++j)
+      energy += a[static_cast<size_t>(i)] * a[static_cast<size_t>(j)] *
+                static_cast<double>(sums.at(i, j));
+  const double rowEnergy = std::max(energy, 0.0) / static_cast<double>(sums.rows()) + 1.0;
+
+  std::vector<double> xd(xi.begin(), xi.end());
+  arInterpolate(xd, g0, g1, a);
+  int64_t last = g1;
+  const int64_t tailLen = te - g1;
+  if (tailLen >= 4) {
+    // The repair is linear in the tail's size A: removing A times a decay d from the tail moves
+    // the interpolated gap by A times the gap's answer to -d alone (u), so the error over the
+    // rows both reach is e0 + A * eu, least at A = -<e0, eu> / <eu, eu>.
+    const int64_t rowLast = std::min(te + p, len - 1);
+    const size_t rows = static_cast<size_t>(rowLast - g0 + 1);
+    std::vector<double> e0(rows), eu(rows), u(static_cast<size_t>(len)), bestU;
+    for (size_t r = 0; r < rows; ++r) e0[r] = predictionError(xd, g0 + static_cast<int64_t>(r), a);
+    double bestGain = 0, bestAmp = 0;
+    for (double tau : kTailTaus) {
+      const double rho = std::exp(-1.0 / tau);
+      std::fill(u.begin(), u.end(), 0.0);
+      double d = 1;
+      for (int64_t k = 0; k < tailLen; ++k, d *= rho) u[static_cast<size_t>(g1 + 1 + k)] = -d;
+      arInterpolate(u, g0, g1, a);
+      double ee = 0, uu = 0;
+      for (size_t r = 0; r < rows; ++r) {
+        eu[r] = predictionError(u, g0 + static_cast<int64_t>(r), a);
+        ee += e0[r] * eu[r];
+        uu += eu[r] * eu[r];
+      }
+      if (uu <= 0 || ee * ee / uu <= bestGain) continue;
+      bestGain = ee * ee / uu;
+      bestAmp = -ee / uu;
+      bestU = u;
+    }
+    double errorEnergy = 0;
+    for (double v : e0) errorEnergy += v * v;
+    if (bestGain > kTailTest * rowEnergy && bestGain > kTailShare * errorEnergy) {
+      for (int64_t f = g0; f <= te; ++f)
+        xd[static_cast<size_t>(f)] += bestAmp * bestU[static_cast<size_t>(f)];
+      // Where the tail has died away, nothing is changed.
+      for (int64_t f = g1 + 1; f <= te; ++f)
+        if (std::abs(bestAmp * bestU[static_cast<size_t>(f)]) >= 0.5) last = f;
+    }
+  }
+  // A model fitted across a sudden change of the sound can predict far beyond anything around
+  // the gap; such a repair would be worse than the click, so the sound is left as it was.
+  double around = 0;
+  for (int64_t f = std::max<int64_t>(0, g0 - p); f <= std::min(len - 1, last + p); ++f)
+    if (f < g0 || f > g1) around = std::max(around, std::abs(xd[static_cast<size_t>(f)]));
+  const double limit = kRepairReach * around + 4.0 * std::sqrt(rowEnergy);
+  for (int64_t f = g0; f <= g1; ++f)
+    if (std::abs(xd[static_cast<size_t>(f)]) > limit) return true;
+  for (int64_t f = g0; f <= last; ++f) {
+    const double v = std::clamp(std::nearbyint(xd[static_cast<size_t>(f)]), -32768.0, 32767.0);
+    x[(from + f) * stride] = static_cast<int16_t>(v);
+  }
+  if (changedLast) *changedLast = from + last;
+  return true;
+}
+
 }  // namespace tolmar

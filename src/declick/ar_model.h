@@ -53,6 +53,15 @@ bool arRepairGap(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int64_
                  int context, const std::vector<double>* bound = nullptr,
                  const std::vector<int8_t>* sign = nullptr);
 
+// Click repair: the gap as arRepairGap repairs it, and besides, when the frames after it carry
+// a decaying tail (a step's), the tail. Up to `maxTail` frames after the gap are tried against
+// exponential decays; the best one is removed when it lowers the prediction error energy by
+// far more than noise would, and the gap is then solved again from the corrected frames.
+// `changedLast` (when given) receives the last frame changed: gapLast, or the tail's end. False,
+// with nothing changed, as for arRepairGap.
+bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int64_t gapLast,
+                   int context, int maxTail, int64_t* changedLast = nullptr);
+
 // Context fitted on each side of a repaired gap, and the fewest samples a side may have.
 inline constexpr int kArContext = 300;
 inline constexpr int kArMinSide = 2 * kArOrder;

@@ -199,7 +199,7 @@ class BlockScan {
     if (!repair_) return;
     if (width > 0)
       RepairSpanInBuffer(buf_, blockStart_, blockEnd_, position, width, ch, method_, smoothEdges_,
-                         smoothingCount_);
+                         smoothingCount_, std::max<int32_t>(0, repairWidth_ - width));
     else
       RepairClickInBuffer(buf_, blockStart_, blockEnd_, position, ch, method_, repairWidth_,
                           smoothEdges_, smoothingCount_);

@@ -14,6 +14,12 @@ namespace {
 constexpr int32_t kMinFitRows = 4 * kArOrder;
 // Silence and digital zero: an error this small is never a click.
 constexpr float kMinThreshold = 4.0f;
+// A run of kWindow frames whose error energy exceeds kWindowLoad squared thresholds marks its
+// first (forwards) or last (backwards) frame when that frame's own error reaches kWindowStart
+// of the threshold: wider clicks spread their energy over several smaller errors.
+constexpr int32_t kWindow = 4;
+constexpr float kWindowLoad = 1.5f;
+constexpr float kWindowStart = 0.5f;
 constexpr int32_t kScaleHop = 64;
 constexpr int32_t kScaleReach = 2;
 
@@ -137,9 +143,24 @@ void findModelClicks(const int16_t* buf, int32_t blockStart, int32_t blockEnd, i
       if (i == 0) firstThreshold = th;
       const int32_t h = rowsFirst + i * kScaleHop;
       const int32_t hEnd = std::min(n, h + kScaleHop);
+      const float* ef = marks.errFwd.data();
+      const float* eb = errBwd.data();
+      const float windowMin = kWindowLoad * th * th;
       for (int32_t t = h; t < hEnd; ++t) {
-        marks.fwd[static_cast<size_t>(t)] = std::abs(marks.errFwd[static_cast<size_t>(t)]) > th;
-        marks.bwd[static_cast<size_t>(t)] = std::abs(errBwd[static_cast<size_t>(t)]) > th;
+        bool f = std::abs(ef[t]) > th, b = std::abs(eb[t]) > th;
+        // Smaller errors over a few frames in a row: a wider click, or a step.
+        if (!f && std::abs(ef[t]) > kWindowStart * th && t + kWindow <= n) {
+          float e = 0;
+          for (int32_t j = 0; j < kWindow; ++j) e += ef[t + j] * ef[t + j];
+          f = e > windowMin;
+        }
+        if (!b && std::abs(eb[t]) > kWindowStart * th && t - kWindow + 1 >= rowsFirst) {
+          float e = 0;
+          for (int32_t j = 0; j < kWindow; ++j) e += eb[t - j] * eb[t - j];
+          b = e > windowMin;
+        }
+        marks.fwd[static_cast<size_t>(t)] = f;
+        marks.bwd[static_cast<size_t>(t)] = b;
       }
     }
     // Frames before the first row have no forward error; their backward one still counts.

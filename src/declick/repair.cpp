@@ -14,8 +14,8 @@ namespace {
 // Replaces frames a + 1 .. b - 1 of one channel (a and b inside the block) by `method`; `width`
 // is the copy distance of CopyPreceding.
 void repairRange(int16_t* buf, int32_t blockStart, int32_t blockEnd, int32_t a, int32_t b,
-                 int channel, RepairMethod method, int width, bool smoothEdges,
-                 int smoothingCount) {
+                 int channel, RepairMethod method, int width, bool smoothEdges, int smoothingCount,
+                 int32_t maxTail = -1) {
   const int32_t n = b - a;
   int16_t* x = buf + channel;
   auto at = [&](int32_t f) -> int16_t& { return x[2 * static_cast<ptrdiff_t>(f - blockStart)]; };
@@ -24,8 +24,13 @@ void repairRange(int16_t* buf, int32_t blockStart, int32_t blockEnd, int32_t a, 
 
   switch (method) {
     case RepairMethod::ArInterpolate:
-      if (n >= 2 && arRepairGap(buf + channel, blockEnd - blockStart + 1, 2, a + 1 - blockStart,
-                                b - 1 - blockStart, kArContext))
+      if (n >= 2 && maxTail < 0 &&
+          arRepairGap(buf + channel, blockEnd - blockStart + 1, 2, a + 1 - blockStart,
+                      b - 1 - blockStart, kArContext))
+        break;
+      if (n >= 2 && maxTail >= 0 &&
+          arRepairClick(buf + channel, blockEnd - blockStart + 1, 2, a + 1 - blockStart,
+                        b - 1 - blockStart, kArContext, maxTail))
         break;
       // Too little sound around the gap for a model: the curve instead.
       bezierCurve(at(a), at(b), before, after, n, [&](int32_t k, int16_t v) { at(a + k) = v; });
@@ -74,12 +79,13 @@ void RepairClickInBuffer(int16_t* buf, int32_t blockStart, int32_t blockEnd, int
 
 void RepairSpanInBuffer(int16_t* buf, int32_t blockStart, int32_t blockEnd, int32_t first,
                         int32_t width, int channel, RepairMethod method, bool smoothEdges,
-                        int smoothingCount) {
+                        int smoothingCount, int32_t maxTail) {
   if (first < blockStart || first > blockEnd || blockEnd < blockStart || width < 1) return;
   const int32_t a = std::max(blockStart, first - 1 - kSpanPad);
   const int32_t b = static_cast<int32_t>(
       std::min<int64_t>(blockEnd, static_cast<int64_t>(first) + width + kSpanPad));
-  repairRange(buf, blockStart, blockEnd, a, b, channel, method, b - a, smoothEdges, smoothingCount);
+  repairRange(buf, blockStart, blockEnd, a, b, channel, method, b - a, smoothEdges, smoothingCount,
+              std::max<int32_t>(maxTail, 0));
 }
 
 void smoothPass(int16_t* x, int32_t count, int16_t prevLeft, int16_t prevRight,

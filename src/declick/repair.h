@@ -56,9 +56,10 @@ inline constexpr int32_t kSpanPad = 2;
 
 // Repairs a click whose disturbed frames first .. first + width - 1 are known (the Model
 // shape), with kSpanPad more frames on either side; the frames just outside are the anchors.
+// AR Interpolate also removes a decaying tail from up to maxTail frames after them.
 void RepairSpanInBuffer(int16_t* buf, int32_t blockStart, int32_t blockEnd, int32_t first,
                         int32_t width, int channel, RepairMethod method, bool smoothEdges,
-                        int smoothingCount = 1);
+                        int smoothingCount = 1, int32_t maxTail = 0);
 
 // One pass of three-point smoothing over frames 0 .. count - 1 of an interleaved buffer that
 // holds count + 1 frames (the last one only as the right neighbour), both channels.
@@ -71,10 +72,11 @@ void smoothPass(int16_t* x, int32_t count, int16_t prevLeft, int16_t prevRight,
 int16_t soundSampleAt(WaveFile& doc, int32_t frame, int channel);
 
 // Autoregressive interpolation of frames first..last of one channel of the edited sound, from
-// the model fitted to the sound around them; the new samples in `out`. False when the file has
-// too little sound on either side (the caller then uses the curve).
+// the model fitted to the sound around them, and removal of a decaying tail from up to maxTail
+// frames after them; the new samples of frames first .. first + out.size() - 1 in `out`. False
+// when the file has too little sound on either side (the caller then uses the curve).
 bool arRepairFromDocument(WaveFile& doc, int32_t first, int32_t last, int channel,
-                          std::vector<int16_t>& out);
+                          std::vector<int16_t>& out, int32_t maxTail = 0);
 
 // Straight-line or curve interpolation of the selection on the chosen channels, committed as
 // "Interpolate". The curve marks its first limited sample per channel with a channel marker.

@@ -32,19 +32,21 @@ bool canRead(WaveFile& doc) {
 }  // namespace
 
 bool arRepairFromDocument(WaveFile& doc, int32_t first, int32_t last, int channel,
-                          std::vector<int16_t>& out) {
+                          std::vector<int16_t>& out, int32_t maxTail) {
   if (first < 0 || last < first || last > doc.lastFrame) return false;
   // The edited sound around the gap, this run's earlier repairs included: they are cleaner
   // surroundings than the clicks they replaced.
   const int32_t from = std::max(0, first - kArContext);
-  const int32_t to = static_cast<int32_t>(
-      std::min<int64_t>(doc.lastFrame, static_cast<int64_t>(last) + kArContext));
+  const int32_t to = static_cast<int32_t>(std::min<int64_t>(
+      doc.lastFrame, static_cast<int64_t>(last) + std::max(maxTail, 0) + kArContext));
   const size_t n = static_cast<size_t>(to - from) + 1;
   std::vector<int16_t> frames(2 * n);
   doc.ReadFrames(true, frames.data(), from, to);
-  if (!arRepairGap(frames.data() + channel, static_cast<int64_t>(n), 2, first - from, last - from,
-                   kArContext))
+  int64_t changedLast = last - from;
+  if (!arRepairClick(frames.data() + channel, static_cast<int64_t>(n), 2, first - from, last - from,
+                     kArContext, std::max(maxTail, 0), &changedLast))
     return false;
+  last = from + static_cast<int32_t>(changedLast);
   out.resize(static_cast<size_t>(last - first) + 1);
   for (int32_t f = first; f <= last; ++f)
     out[static_cast<size_t>(f - first)] = frames[2 * static_cast<size_t>(f - from) + channel];
@@ -231,11 +233,14 @@ int32_t RepairCommands::RepairClick(int32_t index, bool single) {
     case RepairMethod::ArInterpolate: {
       if (b - a < 2) break;
       std::vector<int16_t> gap;
-      if (arRepairFromDocument(doc, a + 1, b - 1, c, gap)) {
+      // A measured click may trail a decaying tail, within the repair width.
+      const int32_t tail = g.width > 0 ? std::max(0, e.params.repairWidth - g.width) : 0;
+      if (arRepairFromDocument(doc, a + 1, b - 1, c, gap, tail)) {
+        const int32_t last = a + static_cast<int32_t>(gap.size());
         auto rec = std::make_unique<Interpolation>();
         Interpolation& r = *rec;
-        doc.BeginBlock(r, a + 1, b - 1, c);
-        for (int32_t f = a + 1; f < b; ++f)
+        doc.BeginBlock(r, a + 1, last, c);
+        for (int32_t f = a + 1; f <= last; ++f)
           doc.PutSample(r, f, gap[static_cast<size_t>(f - a - 1)]);
         doc.FinishBlock(r);
         if (doc.AddEdit(std::move(rec), c)) result = 1;

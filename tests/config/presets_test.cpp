@@ -17,10 +17,10 @@ TEST(PresetText, FactoryPresetsHaveTheirStoredForms) {
   EXPECT_EQ(ClickPresetFamily::format(click[0], "."), "/5/30/30/2500/0/1/0/Larger Clicks");
   EXPECT_EQ(ClickPresetFamily::format(click[6], "."), "/15/35/45/1600/3/0/0/Smeared Ticks");
   // The model presets come after the older seven, which keep their places.
-  EXPECT_EQ(ClickPresetFamily::format(click[7], "."), "/40/60/30/800/5/4/0/Model Clicks");
+  EXPECT_EQ(ClickPresetFamily::format(click[7], "."), "/40/60/30/700/5/4/0/Model Clicks");
   EXPECT_EQ(ClickPresetFamily::format(click[8], "."),
             "/40/60/30/600/5/4/0/Model Clicks + Crackle");
-  const auto parsed = ClickPresetFamily::parse("/40/60/30/800/5/4/0/Model Clicks", ".");
+  const auto parsed = ClickPresetFamily::parse("/40/60/30/700/5/4/0/Model Clicks", ".");
   ASSERT_TRUE(parsed);
   EXPECT_EQ(parsed->shape, ClickShape::Model);
   EXPECT_EQ(parsed->repairMethod, RepairMethod::ArInterpolate);

@@ -149,6 +149,50 @@ TEST(ArModel, BoundedInterpolationKeepsTheSignAndTheLevel) {
   for (int64_t f = g0; f <= g1; ++f) EXPECT_EQ(x[f], -1e6);
 }
 
+// A step: a jump decaying over some forty frames on top of the process. Repairing only the
+// jump leaves the tail; the click repair takes the tail away as well, and leaves a lone spike's
+// surroundings alone.
+TEST(ArModel, AClickRepairRemovesADecayingTail) {
+  std::vector<double> raw;
+  const auto xi = arProcess(4000, 100.0, 13, &raw);
+  const int64_t g0 = 2000, g1 = 2001;
+  const double tau = 9.0;
+  std::vector<int16_t> stepped(xi.begin(), xi.end());
+  for (int k = 0; k < 60; ++k)
+    stepped[g0 + k] =
+        static_cast<int16_t>(stepped[g0 + k] + std::lround(6000 * std::exp(-k / tau)));
+  std::vector<int16_t> jumpOnly = stepped, withTail = stepped;
+  ASSERT_TRUE(arRepairGap(jumpOnly.data(), 4000, 1, g0, g1, kArContext));
+  int64_t last = -1;
+  ASSERT_TRUE(arRepairClick(withTail.data(), 4000, 1, g0, g1, kArContext, 58, &last));
+  EXPECT_GT(last, g1 + 20);
+  EXPECT_LE(last, g1 + 58);
+  double errJump = 0, errTail = 0;
+  for (int64_t f = g0; f < g0 + 80; ++f) {
+    errJump += (jumpOnly[f] - raw[f]) * (jumpOnly[f] - raw[f]);
+    errTail += (withTail[f] - raw[f]) * (withTail[f] - raw[f]);
+  }
+  EXPECT_LT(errTail * 20, errJump);
+  for (int64_t f = last + 1; f < 4000; ++f) ASSERT_EQ(withTail[f], stepped[f]) << f;
+
+  // A spike has no tail: only the gap changes, about as the gap repair changes it (the model
+  // is fitted a little further away).
+  std::vector<int16_t> spiked(xi.begin(), xi.end());
+  spiked[g0] = static_cast<int16_t>(spiked[g0] + 5000);
+  std::vector<int16_t> gapOnly = spiked, repaired = spiked;
+  ASSERT_TRUE(arRepairGap(gapOnly.data(), 4000, 1, g0 - 1, g0 + 1, kArContext));
+  ASSERT_TRUE(arRepairClick(repaired.data(), 4000, 1, g0 - 1, g0 + 1, kArContext, 58, &last));
+  EXPECT_EQ(last, g0 + 1);
+  for (int64_t f = 0; f < 4000; ++f) {
+    if (f >= g0 - 1 && f <= g0 + 1) {
+      EXPECT_NEAR(repaired[f], gapOnly[f], 30) << f;
+      EXPECT_NEAR(repaired[f], raw[f], 150) << f;
+    } else {
+      ASSERT_EQ(repaired[f], spiked[f]) << f;
+    }
+  }
+}
+
 // ---- Grouping and the threshold ----
 
 ChannelMarks marksOf(size_t n, std::vector<int> fwd, std::vector<int> bwd, float sign = 1.0f) {
@@ -237,6 +281,33 @@ TEST(ModelDetection, TheThresholdScalesWithRelativeAmplitude) {
   buf[2 * 3000] = static_cast<int16_t>(buf[2 * 3000] + 200);
   EXPECT_TRUE(scan(buf, 1000).empty());
   EXPECT_EQ(scan(buf, 200).size() >= 1u, true) << "but not under two";
+}
+
+// White noise: the model predicts nothing, every error is the noise itself.
+std::vector<int16_t> stereoNoise(size_t frames, double sigma, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::normal_distribution<double> noise(0.0, sigma);
+  std::vector<int16_t> out(2 * frames);
+  for (int16_t& v : out) v = static_cast<int16_t>(std::lround(noise(rng)));
+  return out;
+}
+
+// Ten medians of |e| are about 6.7 sigma of the noise. A single frame of 5 sigma stays under
+// it; four frames of 5 sigma in a row hold the energy of a single frame of 10 sigma.
+TEST(ModelDetection, AWiderClickOfSmallerErrorsIsFoundFromItsEnergy) {
+  const double sigma = 200.0;
+  auto single = stereoNoise(8000, sigma, 17);
+  single[2 * 3000] = static_cast<int16_t>(single[2 * 3000] + 5 * sigma);
+  EXPECT_TRUE(scan(single, 1000, true, false).empty());
+  auto burst = stereoNoise(8000, sigma, 17);
+  for (int k = 0; k < 4; ++k)
+    burst[2 * (3000 + k)] = static_cast<int16_t>(burst[2 * (3000 + k)] + (k % 2 ? -5 : 5) * sigma);
+  const auto found = scan(burst, 1000, true, false);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_GE(found[0].first, 2999);
+  EXPECT_LE(found[0].first, 3001);
+  EXPECT_GE(found[0].last, 3002);
+  EXPECT_LE(found[0].last, 3004);
 }
 
 TEST(ModelDetection, ABurstInBothChannelsIsLinked) {
