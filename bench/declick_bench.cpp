@@ -34,7 +34,7 @@ void BM_FindAllClicks(benchmark::State& state) {
     editor.params.shape = ClickShape::Model;
     editor.params.clickWidth = 40;
     editor.params.repairWidth = 60;
-    editor.params.relAmplitude = 800;
+    editor.params.relAmplitude = 700;
   }
   rawRead(wav);  // warm the page cache
   std::vector<double> wallRatio, cpuRatio, realtime, processCpu;

@@ -3,9 +3,34 @@
 #include <algorithm>
 #include <cmath>
 
+#include "declick/wide_vectors.h"
+
 namespace tolmar {
 
 ArSums::ArSums(int order) : order_(order), r_(static_cast<size_t>(order + 1) * (order + 1), 0) {}
+
+namespace {
+
+// Lags summed side by side, one row at a time: at least the order + 1, a multiple of the widest
+// vector.
+constexpr int kLagLanes = 40;
+// Products of 16-bit samples are at most 2^30 and exact in double, and so are their sums over
+// 2^21 rows (below 2^53), in any order.
+constexpr int64_t kExactRows = int64_t{1} << 21;
+
+// lags[j] += sum over rows t of r[t] * r[t + j], j = 0 .. kLagLanes - 1, where r holds the
+// samples in reverse order (r[t + j] is the sample j frames before r[t]).
+TOLMAR_WIDE_VECTORS void addLagProducts(const double* r, int64_t rows, double* lags) {
+  double acc[kLagLanes] = {};
+  for (int64_t t = 0; t < rows; ++t) {
+    const double xt = r[t];
+    const double* back = r + t;
+    for (int j = 0; j < kLagLanes; ++j) acc[j] += xt * back[j];
+  }
+  for (int j = 0; j < kLagLanes; ++j) lags[j] += acc[j];
+}
+
+}  // namespace
 
 void ArSums::addRows(const int32_t* x, int64_t first, int64_t last) {
   if (last < first) return;
@@ -13,13 +38,22 @@ void ArSums::addRows(const int32_t* x, int64_t first, int64_t last) {
   const int w = p + 1;
   // The first row of the segment's own sums directly, the rest by sliding it down the diagonal.
   std::vector<int64_t> local(static_cast<size_t>(w) * w);
-  for (int j = 0; j <= p; ++j) {
-    int64_t s = 0;
-    const int32_t* xa = x + first;
-    const int32_t* xb = x + first - j;
-    const int64_t n = last - first + 1;
-    for (int64_t t = 0; t < n; ++t) s += static_cast<int64_t>(xa[t]) * xb[t];
-    local[j] = s;
+  const int64_t n = last - first + 1;
+  if (p < kLagLanes) {
+    // Samples last, last - 1, .. first - p, then zeros for the lags beyond the order.
+    std::vector<double> r(static_cast<size_t>(n + p + kLagLanes), 0.0);
+    for (int64_t m = 0; m < n + p; ++m) r[static_cast<size_t>(m)] = x[last - m];
+    for (int64_t from = 0; from < n; from += kExactRows) {
+      double lags[kLagLanes] = {};
+      addLagProducts(r.data() + from, std::min(kExactRows, n - from), lags);
+      for (int j = 0; j <= p; ++j) local[static_cast<size_t>(j)] += static_cast<int64_t>(lags[j]);
+    }
+  } else {
+    for (int j = 0; j <= p; ++j) {
+      int64_t s = 0;
+      for (int64_t t = first; t <= last; ++t) s += static_cast<int64_t>(x[t]) * x[t - j];
+      local[static_cast<size_t>(j)] = s;
+    }
   }
   for (int i = 0; i < p; ++i)
     for (int j = i; j < p; ++j)

@@ -14,6 +14,7 @@
 #include "base/session.h"
 #include "declick/model_detection.h"
 #include "declick/repair.h"
+#include "declick/wide_vectors.h"
 #include "document/binary_file.h"
 #include "document/wave_file.h"
 
@@ -52,22 +53,7 @@ struct WindowStats {
 };
 
 // The two loops every window runs are also built for wider vectors where the processor has
-// them; integer arithmetic gives the same sums either way. The choice is made by the dynamic
-// loader before ThreadSanitizer or MemorySanitizer can run, and they crash in it.
-#if defined(__has_feature)
-#if __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
-#define TOLMAR_NARROW_VECTORS_ONLY
-#endif
-#endif
-#if defined(__SANITIZE_THREAD__)
-#define TOLMAR_NARROW_VECTORS_ONLY
-#endif
-#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && \
-    !defined(TOLMAR_NARROW_VECTORS_ONLY)
-#define TOLMAR_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
-#else
-#define TOLMAR_WIDE_VECTORS
-#endif
+// them; integer arithmetic gives the same sums either way.
 
 // Both channels' sums over steps i = from..to - 1 of interleaved frames x: |x[i] - x[i + 1]|,
 // x[i] and the largest |x[i] - x[i + 1]|. No more than 32768 steps at a time.

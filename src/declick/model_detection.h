@@ -1,7 +1,7 @@
 #pragma once
 // The "Model" click shape: each channel is predicted by an autoregressive model refitted every
 // kModelFitFrames frames; a click is where the prediction error, forwards and backwards, stands
-// far above the error's typical (median) size.
+// far above the error's typical size (about its median).
 
 #include <cstdint>
 #include <vector>
@@ -27,7 +27,8 @@ struct ModelClick {
 
 struct ModelScanParams {
   bool channels[2] = {true, true};
-  // Threshold: relAmplitude / 100 times the median absolute prediction error.
+  // Threshold: relAmplitude / 100 times the typical absolute prediction error (for Gaussian
+  // errors, their median).
   int32_t relAmplitude = 1000;
   // The widest click; a wider disturbance is cut to this many frames from its start.
   int32_t maxWidth = 40;
