@@ -9,15 +9,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "bench_support.h"
 #include "declick/detection.h"
-#include "document/binary_file.h"
-#include "document/wav_format.h"
 #include "editor/editor.h"
 #include "restoration_material.h"
 
@@ -26,29 +23,6 @@ namespace {
 using namespace tolmar;
 using namespace tolmar::bench;
 namespace fs = std::filesystem;
-
-void writeWav(const std::string& path, const std::vector<int16_t>& samples, int rate) {
-  std::vector<uint8_t> bytes(kWavHeaderBytes + 2 * samples.size());
-  const auto header = makeWavHeader(static_cast<uint32_t>(2 * samples.size()), rate);
-  std::memcpy(bytes.data(), header.data(), header.size());
-  for (size_t i = 0; i < samples.size(); ++i)
-    storeU16(&bytes[kWavHeaderBytes + 2 * i], static_cast<uint16_t>(samples[i]));
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
-    std::fprintf(stderr, "cannot write %s\n", path.c_str());
-    std::exit(1);
-  }
-  std::fclose(f);
-}
-
-std::vector<int16_t> readSound(WaveFile& doc) {
-  std::vector<int16_t> out(2 * static_cast<size_t>(doc.frameCount));
-  for (int32_t f = 0; f < doc.frameCount; f += 9000) {
-    const int32_t last = std::min(doc.frameCount - 1, f + 8999);
-    doc.ReadFrames(true, out.data() + 2 * static_cast<size_t>(f), f, last);
-  }
-  return out;
-}
 
 // The clicks no detection matched, with their peak and the music's level around them: where
 // the search falls short.

@@ -2,7 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <numbers>
+
+#include "document/binary_file.h"
+#include "document/wav_format.h"
+#include "document/wave_file.h"
 
 namespace tolmar::bench {
 
@@ -383,6 +390,29 @@ void scoreRestoration(const Material& m, const std::vector<int16_t>& restored, S
     if (change < -1) ++s.worseClicks;
     s.worstClickChange = std::min(s.worstClickChange, change);
   }
+}
+
+void writeWav(const std::string& path, const std::vector<int16_t>& samples, int rate) {
+  std::vector<uint8_t> bytes(kWavHeaderBytes + 2 * samples.size());
+  const auto header = makeWavHeader(static_cast<uint32_t>(2 * samples.size()), rate);
+  std::memcpy(bytes.data(), header.data(), header.size());
+  for (size_t i = 0; i < samples.size(); ++i)
+    storeU16(&bytes[kWavHeaderBytes + 2 * i], static_cast<uint16_t>(samples[i]));
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    std::exit(1);
+  }
+  std::fclose(f);
+}
+
+std::vector<int16_t> readSound(WaveFile& doc) {
+  std::vector<int16_t> out(2 * static_cast<size_t>(doc.frameCount));
+  for (int32_t f = 0; f < doc.frameCount; f += 9000) {
+    const int32_t last = std::min(doc.frameCount - 1, f + 8999);
+    doc.ReadFrames(true, out.data() + 2 * static_cast<size_t>(f), f, last);
+  }
+  return out;
 }
 
 }  // namespace tolmar::bench

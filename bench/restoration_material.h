@@ -10,6 +10,10 @@
 
 #include "declick/glitch_list.h"
 
+namespace tolmar {
+class WaveFile;
+}
+
 namespace tolmar::bench {
 
 enum class ClickKind : uint8_t { Spike = 0, Burst = 1, Step = 2, Bump = 3 };
@@ -69,5 +73,10 @@ void scoreRestoration(const Material& m, const std::vector<int16_t>& restored, S
 // entry per sample (interleaved), in dB.
 double snrDb(const std::vector<double>& reference, const std::vector<int16_t>& test,
              const std::vector<uint8_t>& mask);
+
+// A 16-bit stereo WAV file of interleaved samples; exits when it cannot be written.
+void writeWav(const std::string& path, const std::vector<int16_t>& samples, int rate);
+// The document's whole sound through its edits, interleaved.
+std::vector<int16_t> readSound(WaveFile& doc);
 
 }  // namespace tolmar::bench

@@ -325,6 +325,7 @@ std::vector<Command> buildTable() {
     item(kSl, "Selection De&tails...", "SelectionDetails1Click", "", sel, &Editor::SelectionDetails1Click),
     item(kSl, "Selection &Statistics...", "SelectionStatistics1Click", "", sel, &Editor::SelectionStatistics1Click),
     item(kSl, "Find &Clipping in Selection", "FindClippinginSelection1Click", "", sel, &Editor::FindClippinginSelection1Click),
+    item(kSl, "Re&pair Clipping in Selection (With Undo)", "RepairClippinginSelection1Click", "", sel, &Editor::RepairClippinginSelection1Click),
     item(kSl, "&Frequency Analysis...", "FrequencyAnalysis1Click", "", analysable, &Editor::FrequencyAnalysis1Click),
 
     item(kMk, "Goto &First Marker", "GotoFirstMarker1Click", "", markers, &Editor::GotoFirstMarker1Click),

@@ -4,6 +4,7 @@
 
 #include "document/time_text.h"
 #include "dsp/channel_mix.h"
+#include "dsp/clipping_repair.h"
 #include "dsp/effect_controls.h"
 #include "dsp/level_effects.h"
 #include "dsp/statistics.h"
@@ -230,6 +231,35 @@ void EffectCommands::FindClippinginSelection1Click() {
     e.ctx.info(clippingFoundText(found.runs()));
   }
   e.ctx.host().requestRepaint(Repaint::overlays());
+}
+
+void EffectCommands::RepairClippinginSelection1Click() {
+  Editor& e = ed();
+  if (!e.doc || !e.doc->hasSelection()) return;
+  WaveFile& doc = *e.doc;
+  Settings& s = e.ctx.settings;
+  if (s.showonclipdetect && !e.ctx.silentMode) {
+    if (!e.runOptionsDialog(OptionsTab::Operations)) return;
+  }
+  const ClipSearch search = ClipSearch::fromSettings(s);
+  const ClipScanState found = findClipping(doc, search);
+  placeClipMarkers(e.markers, doc.selStart, doc.selEnd, found);
+  e.ctx.host().requestRepaint(Repaint::overlays());
+  if (found.runs() == 0) {
+    e.ctx.info(kNothingToRepairText);
+    return;
+  }
+  // A scan stopped part-way knows neither all the runs nor where the last one ends.
+  if (!e.ctx.continueFlag) {
+    e.ctx.info(clippingFoundText(found.runs()));
+    return;
+  }
+  ClipRepairOptions options;
+  options.level = std::max(1, search.level);
+  const ClippingRepair r = repairClipping(doc, search, found, options);
+  if (r.records > 0) doc.CommitEdit(r.records, "Repair Clipping");
+  e.ctx.info(clippingRepairedText(r));
+  e.ctx.host().requestRepaint(r.records > 0 ? doc.newestStepSpan() : Repaint::overlays());
 }
 
 }  // namespace tolmar

@@ -40,6 +40,9 @@ class EffectCommands {
   // ---- Statistics and clipping search ----
   void SelectionStatistics1Click();
   void FindClippinginSelection1Click();
+  // Finds and marks the runs as Find Clipping does, then rebuilds them beyond the clip level
+  // from the sound around them: one undo step, "Repair Clipping".
+  void RepairClippinginSelection1Click();
 
   // Equalise's number of passes from `eqpassprompt` (asking when it is 0 outside silent mode);
   // 0 when the question was cancelled.
