@@ -13,7 +13,7 @@ namespace {
 
 // Lags summed side by side, one row at a time: at least the order + 1, a multiple of the widest
 // vector.
-constexpr int kLagLanes = 40;
+constexpr int kLagLanes = 36;
 // Products of 16-bit samples are at most 2^30 and exact in double, and so are their sums over
 // 2^21 rows (below 2^53), in any order.
 constexpr int64_t kExactRows = int64_t{1} << 21;
@@ -333,8 +333,13 @@ bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int6
   for (int64_t f = std::max<int64_t>(0, g0 - p); f <= std::min(len - 1, last + p); ++f)
     if (f < g0 || f > g1) around = std::max(around, std::abs(xd[static_cast<size_t>(f)]));
   const double limit = kRepairReach * around + 4.0 * std::sqrt(rowEnergy);
-  for (int64_t f = g0; f <= g1; ++f)
-    if (std::abs(xd[static_cast<size_t>(f)]) > limit) return true;
+  double reached = 0, was = 0;
+  for (int64_t f = g0; f <= g1; ++f) {
+    reached = std::max(reached, std::abs(xd[static_cast<size_t>(f)]));
+    was = std::max(was, std::abs(static_cast<double>(xi[static_cast<size_t>(f)])));
+  }
+  // A large click may itself reach that far; a repair staying within it is still the better.
+  if (reached > limit && reached > was) return true;
   for (int64_t f = g0; f <= last; ++f) {
     const double v = std::clamp(std::nearbyint(xd[static_cast<size_t>(f)]), -32768.0, 32767.0);
     x[(from + f) * stride] = static_cast<int16_t>(v);

@@ -15,8 +15,9 @@ inline constexpr int32_t kModelFitFrames = 2048;
 // length: every click is reported by the one block whose own region holds its first frame.
 inline constexpr int32_t kModelMargin = 2 * kModelFitFrames + 128;
 inline constexpr int32_t kModelBlockFrames = 65536;
-// Marked samples closer than this belong to the same click.
-inline constexpr int32_t kModelGroupGap = 4;
+// Marked samples no more than this many frames apart belong to the same click: a bump shows at
+// its two ends.
+inline constexpr int32_t kModelGroupGap = 6;
 
 struct ModelClick {
   int32_t first = 0;  // first disturbed frame

@@ -215,16 +215,22 @@ TEST(ModelGrouping, MarksCloseTogetherAreOneClickFromTheFirstForwardToTheLastBac
   EXPECT_EQ(out[0].channel, 1);
   EXPECT_EQ(out[0].polarity, 1);
 
-  // A gap of more than four frames starts a new group; a group with marks of one kind only
-  // trails or leads a disturbance elsewhere and is no click.
+  // A gap of more than six frames starts a new group, one of six does not (the two ends of a
+  // bump); a group with marks of one kind only trails or leads a disturbance elsewhere and is
+  // no click.
   out.clear();
-  groupMarks(marksOf(100, {10, 30, 31, 60}, {10, 31, 50}, -1.0f), 0, 40, 0, out);
-  ASSERT_EQ(out.size(), 2u);
+  groupMarks(marksOf(100, {10, 30, 31, 60, 80}, {10, 31, 50, 86}, -1.0f), 0, 40, 0, out);
+  ASSERT_EQ(out.size(), 3u);
   EXPECT_EQ(out[0].first, 10);
   EXPECT_EQ(out[0].last, 10);
   EXPECT_EQ(out[0].polarity, 0);
   EXPECT_EQ(out[1].first, 30);
   EXPECT_EQ(out[1].last, 31);
+  EXPECT_EQ(out[2].first, 80);
+  EXPECT_EQ(out[2].last, 86);
+  out.clear();
+  groupMarks(marksOf(100, {10, 17}, {10, 17}), 0, 40, 0, out);
+  ASSERT_EQ(out.size(), 2u);
 
   // A step: the backward mark lies before the forward one; the click is one frame wide.
   // And the width never exceeds the largest click width.
