@@ -14,7 +14,7 @@ inline constexpr int32_t kModelFitFrames = 2048;
 // Frames a block of a Model search shares with each neighbour's scanned region, and the block
 // length: every click is reported by the one block whose own region holds its first frame.
 inline constexpr int32_t kModelMargin = 2 * kModelFitFrames + 128;
-inline constexpr int32_t kModelBlockFrames = 65536;
+inline constexpr int32_t kModelBlockFrames = 131072;
 // Marked samples no more than this many frames apart belong to the same click: a bump shows at
 // its two ends.
 inline constexpr int32_t kModelGroupGap = 6;

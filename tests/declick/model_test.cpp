@@ -350,14 +350,14 @@ struct ModelSearchTest : ::testing::Test {
 // Clicks on both sides of and right on the seams of the search's blocks (every block reports
 // the clicks between its margins) are each found once, at their first frame.
 TEST_F(ModelSearchTest, AClickAtABlockSeamIsFoundOnce) {
-  const int32_t frames = 200000;
-  const auto l = arProcess(frames, 100.0, 21);
-  // The first block is 0 .. 65535 and reports up to 65535 - margin; the second starts at
-  // 65536 - 2 * margin and reports from there on.
+  // The first block is 0 .. B - 1 and reports up to B - 1 - margin; the second starts at
+  // B - 2 * margin and reports from there on.
   const int32_t seam = kModelBlockFrames - 1 - kModelMargin;
   const int32_t seam2 = 2 * (kModelBlockFrames - 2 * kModelMargin) + kModelMargin - 1;
+  const int32_t frames = seam2 + 40000;
+  const auto l = arProcess(frames, 100.0, 21);
   const std::vector<int32_t> at = {5000,        seam - 1, seam,      seam + 1,
-                                   seam + 3000, seam2,    seam2 + 1, 150000};
+                                   seam + 3000, seam2,    seam2 + 1, seam2 + 20000};
   std::vector<int16_t> left(frames);
   for (int32_t f = 0; f < frames; ++f) left[f] = static_cast<int16_t>(l[f]);
   // The clicks at each seam are next to each other: one click, from its first frame.
@@ -371,7 +371,7 @@ TEST_F(ModelSearchTest, AClickAtABlockSeamIsFoundOnce) {
     EXPECT_EQ(g.channel, 0);
     got.push_back(g.position);
   }
-  const std::vector<int32_t> want = {5000, seam - 1, seam + 3000, seam2, 150000};
+  const std::vector<int32_t> want = {5000, seam - 1, seam + 3000, seam2, seam2 + 20000};
   EXPECT_EQ(got, want);
   EXPECT_EQ(n, 5);
   EXPECT_EQ(lists.stored->items[1].width, 3);
