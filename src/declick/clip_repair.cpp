@@ -14,14 +14,14 @@ inline int magnitude(int32_t v) {
 }
 
 // Calls take(first, last) for each stretch of rows t whose samples x[t − order … t] are all
-// below the level.
-template <class Take>
-void forCleanRows(const int32_t* x, int64_t n, int order, int level, Take take) {
-  int64_t lastClipped = -1;
+// known: missing(i) false.
+template <class Missing, class Take>
+void forKnownRows(int64_t n, int order, Missing missing, Take take) {
+  int64_t lastMissing = -1;
   int64_t start = -1;
   for (int64_t t = 0; t < n; ++t) {
-    if (magnitude(x[t]) >= level) lastClipped = t;
-    if (t >= order && t - order > lastClipped) {
+    if (missing(t)) lastMissing = t;
+    if (t >= order && t - order > lastMissing) {
       if (start < 0) start = t;
     } else if (start >= 0) {
       take(start, t - 1);
@@ -29,6 +29,12 @@ void forCleanRows(const int32_t* x, int64_t n, int order, int level, Take take) 
     }
   }
   if (start >= 0) take(start, n - 1);
+}
+
+template <class Take>
+void forCleanRows(const int32_t* x, int64_t n, int order, int level, Take take) {
+  forKnownRows(
+      n, order, [&](int64_t i) { return magnitude(x[i]) >= level; }, take);
 }
 
 int64_t cleanRows(const int32_t* x, int64_t n, int order, int level) {
@@ -278,6 +284,26 @@ ClipRepairResult repairClippedSpans(int16_t* x, int64_t n, int64_t stride,
   }
   std::vector<double> xd(xi.begin(), xi.end());
   boundedArInterpolate(xd, unknown, a, bound, sign);
+  // Fitted without the clipped tops, the model knows least about the sound there: fitted again
+  // with the rebuilt tops in place (the clipped samples left unsolved still kept out), it is
+  // solved again.
+  for (int round = 0; round < options.refits; ++round) {
+    std::vector<int32_t> rebuilt = xi;
+    for (int64_t i : unknown)
+      rebuilt[static_cast<size_t>(i)] =
+          static_cast<int32_t>(std::lround(xd[static_cast<size_t>(i)]));
+    ArSums sums(order);
+    forKnownRows(
+        len, order,
+        [&](int64_t i) {
+          return !role[static_cast<size_t>(i)] &&
+                 magnitude(xi[static_cast<size_t>(i)]) >= options.level;
+        },
+        [&](int64_t first, int64_t last) { sums.addRows(rebuilt.data(), first, last); });
+    if (!solveAr(sums, a)) break;
+    xd.assign(xi.begin(), xi.end());
+    boundedArInterpolate(xd, unknown, a, bound, sign);
+  }
   for (size_t j = 0; j < unknown.size(); ++j) {
     const int64_t i = unknown[j];
     if (role[static_cast<size_t>(i)] != 2) continue;

@@ -19,6 +19,7 @@ struct ClipRepairOptions {
   int level = 32767;      // a sample of this magnitude or more is clipped
   int order = kArOrder;   // the most coefficients fitted; fewer when the window is short
   int fitContext = 1024;  // samples on each side of the spans the model is fitted over
+  int refits = 1;         // rounds of fitting again with the rebuilt samples in place
 };
 
 // Fits the model a (a[0] = 1) of order `order` over the rows t of x[0 … n − 1] whose samples
