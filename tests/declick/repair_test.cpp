@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
 #include <vector>
 
 #include "dsp/block_copy.h"
@@ -506,6 +508,45 @@ TEST_F(RepairCommandsTest, RemoveAllClicksReadsContextAsBeforeTheRunExceptTheLas
   EXPECT_EQ(lastCount(), 5);
   EXPECT_EQ(editor.clicks.storedCount(), 5);
   EXPECT_EQ(host.progressCaptions.back(), " Removing:");
+}
+
+// A measured click at the start of a step: AR Interpolate rebuilds its frames and takes the
+// decaying tail away after them, within the repair width, in one record.
+TEST_F(RepairCommandsTest, RemoveAllClicksTakesAStepsTailAwayWithinTheRepairWidth) {
+  const int32_t frames = 4000, jump = 2000;
+  std::mt19937 rng(5);
+  std::normal_distribution<double> noise(0.0, 20.0);
+  std::vector<int16_t> clean(frames), damaged(frames);
+  for (int32_t f = 0; f < frames; ++f) {
+    clean[f] = static_cast<int16_t>(
+        std::lround(3000 * std::sin(f * 0.17) + 1500 * std::sin(f * 0.55) + noise(rng)));
+    damaged[f] = clean[f];
+  }
+  for (int k = 0; k < 60; ++k)
+    damaged[jump + k] =
+        static_cast<int16_t>(damaged[jump + k] + std::lround(6000 * std::exp(-k / 9.0)));
+  open(WavBuilder().frames(frames, [&](int32_t f) { return Frame{damaged[f], clean[f]}; }));
+  editor.clicks.stored.emplace();
+  editor.clicks.stored->Add(jump, 1, 0, 2);  // two disturbed frames measured
+  editor.params.repairWidth = 60;
+  editor.params.repairMethod = RepairMethod::ArInterpolate;
+  editor.RemoveAllClicks1Click();
+
+  ASSERT_EQ(doc().interps.size(), 1u);
+  const Interpolation& r = *doc().interps[0];
+  EXPECT_EQ(r.start, jump - kSpanPad);
+  EXPECT_GT(r.end, jump + 30);
+  EXPECT_LE(r.end, jump + 2 + kSpanPad + 58);
+  double before = 0, after = 0;
+  for (int32_t f = 0; f < frames; ++f) {
+    if (f < r.start || f > r.end) {
+      ASSERT_EQ(at(f, 0), damaged[f]) << f;
+      continue;
+    }
+    before += (damaged[f] - clean[f]) * (damaged[f] - clean[f]);
+    after += (at(f, 0) - clean[f]) * (at(f, 0) - clean[f]);
+  }
+  EXPECT_LT(after * 50, before);
 }
 
 TEST_F(RepairCommandsTest, RemoveAllClicksSkipsChannelsThatAreNotEdited) {
