@@ -178,6 +178,43 @@ TEST_F(ClippingRepairTest, AtFullScaleTheMessageCountsWhatStayed) {
   EXPECT_NE(text.find(" samples stayed at full scale"), std::string::npos) << text;
 }
 
+// Stop during the repair keeps what was rebuilt as the step; Stop during the search repairs
+// nothing, since the runs are not all known.
+TEST_F(ClippingRepairTest, StopDuringTheRepairKeepsWhatWasDone) {
+  openClipped();
+  int repairPumps = 0;
+  host.onPump = [&](int) {
+    if (host.progressCaptions.back() == " Repairing:" && ++repairPumps == 6) ctx.cancel();
+  };
+  editor.RepairClippinginSelection1Click();
+  ASSERT_EQ(doc().undoSteps.size(), 1u);
+  const size_t runs = editor.markers.size();
+  const std::string text = host.messages.back().text;
+  ASSERT_EQ(text.rfind("Clipping repaired at ", 0), 0u) << text;
+  const int repaired = std::stoi(text.substr(21));
+  EXPECT_GT(repaired, 0);
+  EXPECT_LT(repaired, static_cast<int>(runs));
+  EXPECT_EQ(text, "Clipping repaired at " + std::to_string(repaired) + " of " +
+                      std::to_string(runs) + " places");
+  int32_t lastLeft = -1;
+  for (const Marker& m : editor.markers.items)
+    if (m.kind == Marker::Left) lastLeft = m.position;
+  ASSERT_GT(lastLeft, 0);
+  EXPECT_EQ(left(lastLeft), clipped(lastLeft, 0)) << "the last runs stay as they were";
+}
+
+TEST_F(ClippingRepairTest, StopDuringTheSearchRepairsNothing) {
+  openClipped();
+  host.onPump = [&](int) {
+    if (host.progressCaptions.back() == " Scanning:") ctx.cancel();
+  };
+  editor.RepairClippinginSelection1Click();
+  EXPECT_TRUE(doc().undoSteps.empty());
+  EXPECT_EQ(host.messages.back().text.rfind("Clipping found at ", 0), 0u);
+  EXPECT_EQ(std::count(host.progressCaptions.begin(), host.progressCaptions.end(), " Repairing:"),
+            0);
+}
+
 TEST_F(ClippingRepairTest, ACommandOfTheSelectionMenu) {
   const Command* c = findCommand("Selection | Repair Clipping in Selection (With Undo)");
   ASSERT_NE(c, nullptr);
