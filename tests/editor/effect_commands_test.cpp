@@ -203,7 +203,8 @@ TEST_F(EffectCommandsTest, EveryCommandOfTheseEffectsIsInTheCommandTable) {
                             "ChannelMixWithUndo1Click",
                             "ChannelMixDirectOverwrite1Click",
                             "SelectionStatistics1Click",
-                            "FindClippinginSelection1Click"};
+                            "FindClippinginSelection1Click",
+                            "RepairClippinginSelection1Click"};
   for (const char* h : handlers) {
     const Command* c = findHandler(h);
     ASSERT_NE(c, nullptr) << h;
