@@ -137,6 +137,7 @@ int main(int argc, char** argv) {
   }
   form.idlePass();
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
+  form.waveArea()->buildPagePoints();
   form.waveArea()->repaint();
   const QPixmap pix = form.grab();
   if (!pix.save(QString::fromStdString(o.screenshot), "PNG")) {

@@ -29,7 +29,13 @@ void ViewCommands::viewDocumentOpened(bool replace) {
   }
 }
 
-DisplayList ViewCommands::paintDisplay() {
+bool ViewCommands::buildPagePoints() {
+  Editor& e = ed();
+  if (!e.doc || e.ctx.batchRunning) return false;
+  return BuildPagePoints(*e.doc, view, true);
+}
+
+DisplayList ViewCommands::paintDisplay(bool buildPoints) {
   Editor& e = ed();
   if (!e.doc) return {};
   PaintInput in;
@@ -60,6 +66,7 @@ DisplayList ViewCommands::paintDisplay() {
   in.overlaySource = e.overlayBlock.sourceStart;
   in.overlayLength = e.overlayBlock.length;
   in.overlayPosition = e.overlayBlock.position;
+  in.buildPoints = buildPoints;
   DisplayList out = PaintDisplay(*e.doc, view, in);
   // The block commands work in the units of the picture last drawn.
   e.blockDisplay.framesPerPixel = view.mapping.framesPerPixel;

@@ -64,8 +64,11 @@ class ViewCommands {
 
   // A document was opened: with `replace`, nothing of the previous view is kept.
   void viewDocumentOpened(bool replace);
-  // The picture of the wave area for the current state (records in drawing order).
-  DisplayList paintDisplay();
+  // The picture of the wave area for the current state (records in drawing order). Without
+  // `buildPoints` it draws the page's points as they are.
+  DisplayList paintDisplay(bool buildPoints = true);
+  // Builds the page's points ahead of a paint, with the progress panel when the read is long.
+  bool buildPagePoints();
   // The available-command predicate VIEWS.
   bool hasViews() const { return view.history.count() > 1; }
   // The history menu's items: "&1: 00:01.000 - 00:02.000", most recent first.

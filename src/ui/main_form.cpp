@@ -681,9 +681,8 @@ Answer TMainForm::ask(MsgKind kind, Buttons buttons, const std::string& text) {
 }
 
 void TMainForm::progressBegin(const std::string& caption) {
-  // A read the picture needs runs inside the paint: showing the gauge and Cancel then would
-  // lay the window out again under the open painter (and nothing could be pressed anyway,
-  // as no messages are served until the paint ends).
+  // Long reads for the picture run before the paint; should one still start inside it,
+  // showing the gauge and Cancel would lay the window out again under the open painter.
   if (wave_->isPainting()) return;
   pagesamples_->setText(QString::fromStdString(caption));
   progressbar_->setValue(0);

@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
 #include <climits>
@@ -63,13 +64,22 @@ void WaveArea::paintEvent(QPaintEvent* event) {
     p.fillRect(rect(), colourOf(back));
     return;
   }
-  // The records are built before the painter exists: building may pump messages (a long read
-  // shows progress), and a paint delivered meanwhile must find no painter open. That nested
-  // paint gets no records and leaves the picture to the outer one.
+  // A page whose read shows progress is built after the paint, where messages can run and
+  // Cancel be pressed; until then (and while another long operation runs) the paint draws the
+  // points held. Shorter builds pump nothing and stay in the paint.
+  WaveFile& doc = *editor_.doc;
+  const bool defer = building_ || (pagePointsStale(doc, editor_.view) &&
+                                   pageBuildShowsProgress(doc, editor_.view));
+  if (defer && !building_ && editor_.ctx.progressDepth == 0) scheduleBuild();
   painting_ = true;
-  const DisplayList list = editor_.paintDisplay();
+  const DisplayList list = editor_.paintDisplay(!defer);
   painting_ = false;
   if (!list.painted) return;
+  // New points, possibly built before this paint: nothing kept from the last picture holds.
+  if (editor_.view.points.generation != paintedGeneration_) {
+    picture_.drop();
+    paintedGeneration_ = editor_.view.points.generation;
+  }
   // Changed samples can move the page's peak, and with it the scale of every column.
   if (editor_.view.displayedPeak != paintedPeak_ && event->rect() != rect()) update();
   paintedPeak_ = editor_.view.displayedPeak;
@@ -89,6 +99,27 @@ void WaveArea::paintEvent(QPaintEvent* event) {
     p.drawPolyline(line);
   }
   if (onStatus && editor_.ctx.progressDepth == 0) onStatus(QString::fromStdString(list.status));
+}
+
+void WaveArea::scheduleBuild() {
+  if (buildQueued_) return;
+  buildQueued_ = true;
+  QTimer::singleShot(0, this, [this] {
+    buildQueued_ = false;
+    buildPagePoints();
+  });
+}
+
+void WaveArea::buildPagePoints() {
+  // Inside another long operation's pumps the build waits: its end repaints, which asks again.
+  if (!editor_.doc || building_ || painting_ || editor_.ctx.progressDepth > 0) return;
+  syncLayout();
+  if (!pagePointsStale(*editor_.doc, editor_.view)) return;
+  building_ = true;
+  editor_.buildPagePoints();
+  building_ = false;
+  update();
+  if (onChanged) onChanged();
 }
 
 int WaveArea::pixelOfFrame(int32_t frame) const {

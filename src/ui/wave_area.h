@@ -29,6 +29,11 @@ class WaveArea : public QWidget {
 
   // While the records are built, pumping messages would deliver paints inside this paint.
   bool isPainting() const { return painting_; }
+  // Builds the page's points when they are out of date, outside any paint: a long read shows
+  // the progress panel with Cancel. Repaints afterwards. A paint that finds such a page asks
+  // for this and meanwhile draws the points held.
+  void buildPagePoints();
+  bool buildingPage() const { return building_; }
   // Whether the last paint drew over the kept waveform instead of drawing it again.
   bool reusedWaveform() const { return picture_.reusedUnderlay(); }
 
@@ -63,10 +68,14 @@ class WaveArea : public QWidget {
   int pixelOfFrame(int32_t frame) const;
   bool cursorVisible(int x) const { return x >= 0 && x <= width() && x <= cursorEndX_; }
   void updateColumn(int x);
+  void scheduleBuild();
 
   Editor& editor_;
   WavePicture picture_;
   bool painting_ = false;
+  bool building_ = false;
+  bool buildQueued_ = false;
+  uint64_t paintedGeneration_ = 0;
   bool armed_ = false;
   int anchorX_ = 0;
   int wheelRemainder_ = 0;

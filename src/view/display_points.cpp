@@ -39,6 +39,12 @@ bool forEachPoint(Session& ctx, Progress* progress, int32_t first, int32_t last,
 
 }  // namespace
 
+bool DisplayPointsShowProgress(const WaveFile& doc, int32_t first, int32_t last, int32_t step) {
+  last = std::min(last, doc.lastFrame);
+  if (int64_t{last} - first <= kProgressThreshold) return false;
+  return !(std::max(step, 1) > kPeakBlockFrames && doc.hasPeaks());
+}
+
 bool BuildDisplayPoints(WaveFile& doc, int32_t first, int32_t last, bool showProgress,
                         DisplayCache& cache, int32_t step, int64_t* framesRead) {
   if (doc.directWriting) return false;
@@ -53,13 +59,18 @@ bool BuildDisplayPoints(WaveFile& doc, int32_t first, int32_t last, bool showPro
   cache.keyStep = step;
   cache.left.clear();
   cache.right.clear();
+  ++cache.generation;
   if (last < first) return true;
+  struct Finished {
+    DisplayCache& c;
+    ~Finished() { ++c.generation; }
+  } finished{cache};
 
   Session& ctx = doc.ctx();
   const size_t points = static_cast<size_t>((int64_t{last} - first) / step + 1);
   cache.left.reserve(points);
   cache.right.reserve(points);
-  const bool withProgress = showProgress && int64_t{last} - first > kProgressThreshold;
+  const bool withProgress = showProgress && DisplayPointsShowProgress(doc, first, last, step);
 
   if (step > kPeakBlockFrames && doc.hasPeaks()) {
     const auto clampPeak = [](uint16_t v) { return static_cast<int16_t>(std::min<int>(v, 32767)); };

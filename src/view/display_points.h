@@ -17,12 +17,16 @@ struct DisplayCache {
   int32_t keyFirst = -1;
   int32_t keyLast = -1;
   int32_t keyStep = 0;
+  // Counts the changes of the lists: at the start and at the end of every build, so a picture
+  // taken while a build pumps messages is not taken for the finished one.
+  uint64_t generation = 0;
   size_t size() const { return left.size(); }
   void clear() {
     left.clear();
     right.clear();
     keyFirst = keyLast = -1;
     keyStep = 0;
+    ++generation;
   }
 };
 
@@ -33,6 +37,9 @@ struct DisplayCache {
 // read so far. Counts the frames it read into `framesRead` when given.
 bool BuildDisplayPoints(WaveFile& doc, int32_t first, int32_t last, bool showProgress,
                         DisplayCache& cache, int32_t step, int64_t* framesRead = nullptr);
+
+// Whether building first ... last at `step` reads a range long enough to show progress.
+bool DisplayPointsShowProgress(const WaveFile& doc, int32_t first, int32_t last, int32_t step);
 
 // The largest magnitude among the points of the channels not ignored; 0 when both are.
 int RecalcDisplayPeak(const DisplayCache& cache, bool ignoreLeft, bool ignoreRight);

@@ -204,6 +204,45 @@ std::string statusLineText(const WaveFile& doc, const ViewState& view, const Pai
   return t;
 }
 
+PageKey pageKeyOf(const WaveFile& doc, const ViewState& view) {
+  PageKey k;
+  k.first = doc.viewStart;
+  k.last = static_cast<int32_t>(std::min<int64_t>(
+      std::min<int64_t>(int64_t{doc.viewStart} + doc.viewWidth, INT32_MAX), doc.lastFrame));
+  k.step = std::max(computeHorizontal(view.areaWidth(), doc.viewWidth).framesPerPixel, 1);
+  return k;
+}
+
+bool pagePointsStale(const WaveFile& doc, const ViewState& view) {
+  if (doc.directWriting || doc.viewWidth <= 0) return false;
+  const PageKey k = pageKeyOf(doc, view);
+  return doc.displayOutOfDate || k.first != view.points.keyFirst || k.last != view.points.keyLast ||
+         k.step != view.points.keyStep;
+}
+
+bool pageBuildShowsProgress(const WaveFile& doc, const ViewState& view) {
+  const PageKey k = pageKeyOf(doc, view);
+  return DisplayPointsShowProgress(doc, k.first, k.last, k.step);
+}
+
+bool BuildPagePoints(WaveFile& doc, ViewState& view, bool showProgress, int64_t* framesRead) {
+  if (doc.viewWidth <= 0) return false;
+  const int32_t oldFirst = view.points.keyFirst, oldLast = view.points.keyLast,
+                oldStep = view.points.keyStep;
+  const bool wasOutOfDate = doc.displayOutOfDate;
+  const PageKey k = pageKeyOf(doc, view);
+  if (!BuildDisplayPoints(doc, k.first, k.last, showProgress, view.points, k.step, framesRead))
+    return false;
+  const bool keyChanged = view.points.keyFirst != oldFirst || view.points.keyLast != oldLast ||
+                          view.points.keyStep != oldStep || wasOutOfDate;
+  if (keyChanged && view.recalcPeak)
+    view.displayedPeak = RecalcDisplayPeak(view.points, view.ignoreLeft, view.ignoreRight);
+  view.recalcPeak = true;
+  doc.displayOutOfDate = false;
+  view.history.record(view.points.keyFirst, view.points.keyLast);
+  return true;
+}
+
 DisplayList PaintDisplay(WaveFile& doc, ViewState& view, const PaintInput& in) {
   DisplayList out;
   const Settings& s = *in.settings;
@@ -235,24 +274,7 @@ DisplayList PaintDisplay(WaveFile& doc, ViewState& view, const PaintInput& in) {
     }
   }
 
-  // The main points; a rebuilt page rescales (unless a fragment move said not to) and enters
-  // the view history.
-  const int32_t oldFirst = view.points.keyFirst, oldLast = view.points.keyLast,
-                oldStep = view.points.keyStep;
-  const bool wasOutOfDate = doc.displayOutOfDate;
-  out.rebuilt = BuildDisplayPoints(
-      doc, doc.viewStart,
-      static_cast<int32_t>(std::min<int64_t>(int64_t{doc.viewStart} + doc.viewWidth, INT32_MAX)),
-      true, view.points, m.framesPerPixel, &out.framesRead);
-  if (out.rebuilt) {
-    const bool keyChanged = view.points.keyFirst != oldFirst || view.points.keyLast != oldLast ||
-                            view.points.keyStep != oldStep || wasOutOfDate;
-    if (keyChanged && view.recalcPeak)
-      view.displayedPeak = RecalcDisplayPeak(view.points, view.ignoreLeft, view.ignoreRight);
-    view.recalcPeak = true;
-    doc.displayOutOfDate = false;
-    view.history.record(view.points.keyFirst, view.points.keyLast);
-  }
+  if (in.buildPoints) out.rebuilt = BuildPagePoints(doc, view, true, &out.framesRead);
 
   view.vertical =
       computeVertical(H, view.displayedPeak, doc.maxVertical,

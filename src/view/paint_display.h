@@ -99,10 +99,30 @@ struct PaintInput {
   int32_t overlaySource = 0;
   int32_t overlayLength = 0;
   int64_t overlayPosition = 0;
+  // False: the paint draws the page's points as they are, however old, and reads nothing for
+  // them (a window builds a long page before its paint, where the progress panel can show).
+  bool buildPoints = true;
 };
 
 // The whole paint of the wave area, its time scale and the status line.
 DisplayList PaintDisplay(WaveFile& doc, ViewState& view, const PaintInput& in);
+
+// ---- The page's points, apart from the paint ----
+
+// The range and step of the main points for the page on show at the area's width.
+struct PageKey {
+  int32_t first = 0;
+  int32_t last = -1;
+  int32_t step = 1;
+};
+PageKey pageKeyOf(const WaveFile& doc, const ViewState& view);
+// Whether the page's points need building, and whether that build shows progress.
+bool pagePointsStale(const WaveFile& doc, const ViewState& view);
+bool pageBuildShowsProgress(const WaveFile& doc, const ViewState& view);
+// Builds the main points of the page on show; a rebuilt page rescales (unless a fragment move
+// said not to) and enters the view history. True when the points were rebuilt.
+bool BuildPagePoints(WaveFile& doc, ViewState& view, bool showProgress,
+                     int64_t* framesRead = nullptr);
 
 // ---- Pieces of the picture, each usable alone ----
 

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
@@ -20,6 +22,7 @@
 #include "ui/button_bars.h"
 #include "ui/main_form.h"
 #include "ui/wave_area.h"
+#include "view/paint_display.h"
 #include "view/wave_geometry.h"
 
 using namespace tolmar;
@@ -599,6 +602,105 @@ class MainFormTest : public QObject {
     QVERIFY(form.editor().doc);
     QVERIFY(!form.editor().doc->hasPeaks());
     QVERIFY(!form.progressShowing());
+  }
+
+  void aWidePageWithoutPeaksShowsReadingWithCancelOutsideThePaint() {
+    const std::string path = dir_.file("wide.wav");
+    WavBuilder().staircase(3000000).write(path);
+    TMainForm form(false);
+    form.FormCreate(false);
+    form.resize(900, 500);
+    form.show();
+    Editor& ed = form.editor();
+    ed.ctx.settings.newstylewaveform = true;
+    // Cancel of the opening scan leaves the side without a peak summary; then the page's own
+    // read shows " Reading:", and Cancel is pressed once its gauge passes a quarter.
+    int presses = 0;
+    bool sawReading = false, paintedWhileReading = false;
+    PaintRects paints;
+    QTimer press;
+    press.setInterval(0);
+    QObject::connect(&press, &QTimer::timeout, &form, [&] {
+      QPushButton* cancel = nullptr;
+      for (QPushButton* b : form.findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("Cancel") && b->isVisible()) cancel = b;
+      if (!cancel) return;
+      bool reading = false;
+      for (QLabel* l : form.findChildren<QLabel*>())
+        reading = reading || l->text() == QStringLiteral(" Reading:");
+      QProgressBar* gauge = form.findChild<QProgressBar*>();
+      if (presses == 0) {
+        cancel->click();
+        ++presses;
+      } else if (reading && presses == 1) {
+        // A paint asked for meanwhile draws the points read so far.
+        if (!sawReading) form.waveArea()->update();
+        sawReading = true;
+        QVERIFY(form.waveArea()->buildingPage());
+        if (gauge && gauge->value() >= 25) {
+          paintedWhileReading = !paints.rects.empty();
+          cancel->click();
+          ++presses;
+        }
+      }
+    });
+    press.start();
+    form.openCommandLine(path);
+    QVERIFY(ed.doc);
+    QVERIFY(!ed.doc->hasPeaks());
+    form.waveArea()->installEventFilter(&paints);
+    paints.rects.clear();
+    QTRY_VERIFY_WITH_TIMEOUT(presses == 2, 20000);
+    press.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.waveArea()->buildingPage(), 20000);
+    QVERIFY(sawReading);
+    QVERIFY2(paintedWhileReading, "the wave area paints while the page is read");
+    QVERIFY(!form.progressShowing());
+
+    // The lists are partly filled under the page's key, and the same page is not read again.
+    const ViewState& v = ed.view;
+    const PageKey key = pageKeyOf(*ed.doc, v);
+    QCOMPARE(v.points.keyFirst, key.first);
+    QCOMPARE(v.points.keyLast, key.last);
+    QCOMPARE(v.points.keyStep, key.step);
+    const size_t whole = static_cast<size_t>((key.last - key.first) / key.step + 1);
+    QVERIFY(v.points.size() > 0);
+    QVERIFY(v.points.size() < whole);
+    QVERIFY(!pagePointsStale(*ed.doc, v));
+    const QImage cancelled = grabArea(form);
+    save(cancelled, "reading_cancelled.png");
+    QVERIFY(!form.waveArea()->buildingPage());
+    // The upper band shows the wave where points were read and nothing past them.
+    const qreal dpr = cancelled.devicePixelRatio();
+    const int top = v.areaTop(), centre = v.areaTop() + v.areaHeight() / 4;
+    const auto inked = [&](const QImage& img, int x) {
+      for (int y = top + 2; y < centre - 1; ++y)
+        if (QColor(img.pixel(static_cast<int>(x * dpr), static_cast<int>(y * dpr))) !=
+            colour(ed.ctx.settings.colours.mainback))
+          return true;
+      return false;
+    };
+    const int readColumns = static_cast<int>(v.points.size());
+    QVERIFY(inked(cancelled, readColumns / 2));
+    QVERIFY(!inked(cancelled, readColumns + 5));
+
+    // The window goes on: a zoom is routed and its page (still long) is read whole.
+    const Command* zoom = findCommand("View | Zoom In");
+    QVERIFY(zoom);
+    QVERIFY(form.routeCommand(*zoom));
+    QTRY_VERIFY_WITH_TIMEOUT(!form.waveArea()->buildingPage() && !pagePointsStale(*ed.doc, v),
+                             20000);
+    const PageKey zoomed = pageKeyOf(*ed.doc, v);
+    QCOMPARE(v.points.size(), static_cast<size_t>((zoomed.last - zoomed.first) / zoomed.step + 1));
+    QVERIFY(DisplayPointsShowProgress(*ed.doc, zoomed.first, zoomed.last, zoomed.step));
+    form.waveArea()->repaint();
+    bool status = false;
+    for (QLabel* l : form.findChildren<QLabel*>())
+      status = status || l->text().startsWith(QStringLiteral("Display: "));
+    QVERIFY(status);
+    const QImage img = grabArea(form);
+    save(img, "reading_whole.png");
+    QVERIFY(inked(img, static_cast<int>(v.points.size()) - 5));
   }
 };
 

@@ -160,6 +160,72 @@ TEST_F(DisplayPointsTest, CancelKeepsTheKeySoTheSamePageIsNotReadAgain) {
   EXPECT_FALSE(BuildDisplayPoints(d, 0, 1199999, true, c, 3));
 }
 
+TEST_F(DisplayPointsTest, ALongPageIsBuiltApartFromThePaintAndItsCancelKeepsTheKey) {
+  // 1,200,000 frames over 800 pixels: 1500 frames a point, no peak summary to take them from.
+  WaveFile& d = open(WavBuilder().staircase(1200000));
+  ViewState view;
+  view.layout.clientWidth = 800;
+  view.layout.clientHeight = 422;
+  Settings s;
+  PaintInput in;
+  in.settings = &s;
+  d.viewStart = 0;
+  d.viewWidth = 1199999;
+  EXPECT_TRUE(pagePointsStale(d, view));
+  EXPECT_TRUE(pageBuildShowsProgress(d, view));
+  const PageKey key = pageKeyOf(d, view);
+  EXPECT_EQ(key.step, 1500);
+  EXPECT_EQ(key.last, 1199999);
+
+  // A paint that may not build draws what is held and reads nothing.
+  in.buildPoints = false;
+  DisplayList l = PaintDisplay(d, view, in);
+  EXPECT_TRUE(l.painted);
+  EXPECT_FALSE(l.rebuilt);
+  EXPECT_EQ(l.framesRead, 0);
+  EXPECT_EQ(view.points.size(), 0u);
+  EXPECT_TRUE(host.progressCaptions.empty());
+
+  // Cancelled on the third gauge step: part of the lists, the key stored, the page not stale.
+  host.cancelAtPump = 3;
+  const uint64_t before = view.points.generation;
+  ASSERT_TRUE(BuildPagePoints(d, view, true));
+  EXPECT_EQ(host.progressCaptions.at(0), " Reading:");
+  EXPECT_GT(view.points.size(), 0u);
+  EXPECT_LT(view.points.size(), 800u);
+  EXPECT_EQ(view.points.keyFirst, 0);
+  EXPECT_EQ(view.points.keyLast, 1199999);
+  EXPECT_EQ(view.points.keyStep, 1500);
+  EXPECT_EQ(view.points.left.back(),
+            static_cast<int16_t>(1500 * static_cast<int>(view.points.size() - 1)));
+  EXPECT_GT(view.points.generation, before + 1) << "counted at the start and at the end";
+  EXPECT_EQ(view.history.count(), 1);
+  EXPECT_FALSE(pagePointsStale(d, view));
+  EXPECT_FALSE(BuildPagePoints(d, view, true));
+
+  // Marked out of date, the page is built again, whole this time.
+  d.displayOutOfDate = true;
+  EXPECT_TRUE(pagePointsStale(d, view));
+  host.cancelAtPump = 0;
+  ASSERT_TRUE(BuildPagePoints(d, view, true));
+  EXPECT_EQ(view.points.size(), 800u);
+  EXPECT_FALSE(d.displayOutOfDate);
+  EXPECT_EQ(view.displayedPeak, RecalcDisplayPeak(view.points, false, false));
+
+  // Short ranges and summary-sized steps show no progress.
+  d.viewWidth = 1000000;
+  EXPECT_TRUE(pagePointsStale(d, view));
+  EXPECT_FALSE(pageBuildShowsProgress(d, view));
+  d.viewWidth = 1199999;
+  ctx.settings.newstylewaveform = true;
+  d.BuildPeakSummary();
+  ASSERT_TRUE(d.hasPeaks());
+  EXPECT_FALSE(pageBuildShowsProgress(d, view));
+  view.layout.clientWidth = 1920;  // 625 frames a point: read from the file again
+  EXPECT_TRUE(pageBuildShowsProgress(d, view));
+  EXPECT_TRUE(pagePointsStale(d, view)) << "the step follows the area's width";
+}
+
 // ---- The picture ----
 
 struct PaintTest : DocFixture, ::testing::Test {
