@@ -211,15 +211,27 @@ void drawRecords(QImage& img, const DisplayList& list, size_t begin, size_t end,
         break;
       case PaintOp::Spectral: {
         const int w = list.spectralWidth, h = list.spectralHeight;
-        if (w <= 0 || h <= 0) break;
-        QImage spectral(w, h, QImage::Format_RGB32);
-        for (int y = 0; y < h; ++y) {
-          auto* row = reinterpret_cast<QRgb*>(spectral.scanLine(y));
-          for (int x = 0; x < w; ++x)
-            row[x] = rgbOf(list.spectralPixels[static_cast<size_t>(y) * w + x]);
+        if (w <= 0 || h <= 0 || !list.spectralPixels) break;
+        const uint32_t* from = list.spectralPixels->data();
+        const QRect target(QPoint(op.x0, op.y0), QSize(w, h));
+        if (dpr == 1.0 && !clipped && img.rect().contains(target)) {
+          // One device pixel per picture pixel: straight into the image, no painter.
+          close();
+          for (int y = 0; y < h; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(img.scanLine(op.y0 + y)) + op.x0;
+            const uint32_t* src = from + static_cast<size_t>(y) * w;
+            for (int x = 0; x < w; ++x) row[x] = rgbOf(src[x]);
+          }
+        } else {
+          QImage spectral(w, h, QImage::Format_RGB32);
+          for (int y = 0; y < h; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(spectral.scanLine(y));
+            const uint32_t* src = from + static_cast<size_t>(y) * w;
+            for (int x = 0; x < w; ++x) row[x] = rgbOf(src[x]);
+          }
+          open();
+          p.drawImage(QPoint(op.x0, op.y0), spectral);
         }
-        open();
-        p.drawImage(QPoint(op.x0, op.y0), spectral);
         mark(0, whole.width());
         break;
       }
@@ -229,9 +241,10 @@ void drawRecords(QImage& img, const DisplayList& list, size_t begin, size_t end,
 }
 
 bool sameOp(const PaintOp& a, const PaintOp& b) {
-  return a.kind == b.kind && a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1 &&
-         a.colour == b.colour && a.width == b.width && a.dotted == b.dotted && a.big == b.big &&
-         a.text == b.text;
+  // A spectral record's index names the picture it shows.
+  return a.kind == b.kind && a.index == b.index && a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 &&
+         a.y1 == b.y1 && a.colour == b.colour && a.width == b.width && a.dotted == b.dotted &&
+         a.big == b.big && a.text == b.text;
 }
 
 bool sameTrace(const WaveTrace& a, const WaveTrace& b) {

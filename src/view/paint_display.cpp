@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 
 #include "document/time_text.h"
 #include "document/wave_file.h"
@@ -13,6 +15,7 @@ namespace tolmar {
 namespace {
 
 constexpr int kSpectralSize = 128;
+constexpr int64_t kSpectralRun = 32768;
 
 PaintOp rectOp(PaintOp::Kind kind, int x0, int y0, int x1, int y1, uint32_t colour = 0) {
   PaintOp op;
@@ -75,43 +78,195 @@ void traceValues(DisplayList& out, const ViewState& view, const std::vector<int1
   out.ops.push_back(op);
 }
 
+// The level formula itself: round(2 log2(magnitude × 5000)), limited to 0 ... 31.
+int levelByFormula(double magnitude) {
+  if (magnitude <= 0.0) return 0;
+  const double level = std::round(2.0 * std::log2(magnitude * 5000.0));
+  return static_cast<int>(std::clamp(level, 0.0, 31.0));
+}
+
+// The level of any magnitude from a table: at[i] is the least magnitude the formula puts above
+// level i (found by halving over the ordered bit patterns of positive doubles, so the table
+// agrees with the formula everywhere), and guess[] the level at the start of each slice of
+// 1/128 octave between the first and last edges. A slice holds at most one edge (they lie half
+// an octave apart), so one comparison finishes the lookup.
+struct LevelTable {
+  static constexpr int kSliceBits = 7;
+  double at[32];
+  uint64_t firstExponent = 0, lastExponent = 0;
+  std::vector<uint8_t> guess;
+
+  static double ofBits(uint64_t b) {
+    double m;
+    std::memcpy(&m, &b, sizeof m);
+    return m;
+  }
+  static uint64_t bitsOf(double m) {
+    uint64_t b;
+    std::memcpy(&b, &m, sizeof b);
+    return b;
+  }
+  LevelTable() {
+    for (int i = 1; i <= 31; ++i) {
+      uint64_t lo = 0, hi = 0x7FEFFFFFFFFFFFFFull;  // level(lo) < i <= level(hi)
+      while (hi - lo > 1) {
+        const uint64_t mid = lo + (hi - lo) / 2;
+        (levelByFormula(ofBits(mid)) >= i ? hi : lo) = mid;
+      }
+      at[i - 1] = ofBits(hi);
+    }
+    at[31] = std::numeric_limits<double>::infinity();
+    firstExponent = bitsOf(at[0]) >> 52;
+    lastExponent = bitsOf(at[30]) >> 52;
+    guess.resize(static_cast<size_t>(lastExponent - firstExponent + 1) << kSliceBits);
+    for (size_t k = 0; k < guess.size(); ++k)
+      guess[k] = static_cast<uint8_t>(
+          levelByFormula(ofBits(((firstExponent + (k >> kSliceBits)) << 52) |
+                                (uint64_t{k & ((1u << kSliceBits) - 1)} << (52 - kSliceBits)))));
+  }
+  int level(double magnitude) const {
+    if (!(magnitude > 0.0)) return 0;
+    const uint64_t b = bitsOf(magnitude);
+    const uint64_t e = b >> 52;
+    if (e < firstExponent) return 0;
+    if (e > lastExponent) return 31;
+    const int g = guess[((e - firstExponent) << kSliceBits) |
+                        ((b >> (52 - kSliceBits)) & ((1u << kSliceBits) - 1))];
+    return g + (magnitude >= at[g] ? 1 : 0);
+  }
+};
+
+const LevelTable& levelTable() {
+  static const LevelTable t;
+  return t;
+}
+
+// What a spectral picture depends on besides the points and the area's size.
+uint64_t spectralColouring(const WaveFile& doc, const ViewState& view, const PaintInput& in) {
+  uint64_t h = 1469598103934665603ull;
+  const auto mix = [&h](uint64_t v) { h = (h ^ v) * 1099511628211ull; };
+  mix(in.editLeft);
+  mix(in.editRight);
+  mix(in.settings->spectralinvert);
+  mix(in.settings->colours.mainback);
+  mix(static_cast<uint32_t>(view.mapping.pixelsPerFrame));
+  for (const Deletion& d : doc.deletions) {
+    mix(static_cast<uint32_t>(d.start));
+    mix(static_cast<uint32_t>(d.end));
+  }
+  return h;
+}
+
+// Each column's 64 bins per band are turned into colours once; every row of the picture is then
+// one bin's colours across the columns, and the rows of one bin are copies of its first.
 void paintSpectral(WaveFile& doc, ViewState& view, const PaintInput& in, DisplayList& out) {
-  const int W = view.areaWidth(), H = view.areaHeight(), top = view.areaTop();
-  out.spectralWidth = std::max(W, 0);
-  out.spectralHeight = std::max(H, 0);
-  out.spectralPixels.assign(static_cast<size_t>(out.spectralWidth) * out.spectralHeight,
-                            in.settings->colours.mainback);
-  if (W <= 0 || H <= 0) return;
-  SpectralEngine engine;
-  engine.SetFFTSize(kSpectralSize);
-  std::vector<int16_t> frames(kSpectralSize * 2);
-  std::vector<double> magL(kSpectralSize), magR(kSpectralSize);
-  const int px = view.mapping.pixelsPerFrame;
-  const double binHeight = static_cast<double>(H) / kSpectralSize;
-  for (size_t j = 0; j < view.points.size(); ++j) {
-    const int64_t p = int64_t{view.cacheFirst()} + static_cast<int64_t>(j) * view.points.keyStep;
-    doc.ReadFrames(true, frames.data(), static_cast<int32_t>(p - kSpectralSize / 2),
-                   static_cast<int32_t>(p + kSpectralSize / 2 - 1));
-    engine.ForwardStereoFFT(frames.data(), nullptr, true, magR.data(), magL.data(), nullptr);
-    const bool del = inDeletion(doc.deletions, static_cast<int32_t>(p));
+  const int W = std::max(view.areaWidth(), 0), H = std::max(view.areaHeight(), 0);
+  out.spectralWidth = W;
+  out.spectralHeight = H;
+  ViewState::KeptSpectrum& kept = view.keptSpectrum;
+  const uint64_t colouring = spectralColouring(doc, view, in);
+  if (kept.kept && kept.pixels && kept.width == W && kept.height == H &&
+      kept.points == view.points.generation && kept.colouring == colouring) {
+    out.spectralPixels = kept.pixels;
+    return;
+  }
+  const uint32_t invert = in.settings->spectralinvert ? 0xFFFFFFu : 0u;
+  const uint32_t back = in.settings->colours.mainback ^ invert;
+  auto pixels = std::make_shared<std::vector<uint32_t>>();
+  if (W > 0 && H > 0) {
+    constexpr int kBins = kSpectralSize / 2;
+    // The bin (band × 64 + k) each row shows, -1 for none; the right band is drawn last.
+    std::vector<int> rowBin(static_cast<size_t>(H), -1);
+    const double binHeight = static_cast<double>(H) / kSpectralSize;
     for (int band = 0; band < 2; ++band) {
-      const double* mag = band == 0 ? magL.data() : magR.data();
-      const bool editable = band == 0 ? in.editLeft : in.editRight;
-      const int bottom = band == 0 ? top + H / 2 : top + H;
-      for (int k = 0; k < kSpectralSize / 2; ++k) {
-        const uint32_t c = SpectralColour(editable, del, mag[k]);
+      const int bottom = band == 0 ? H / 2 : H;
+      for (int k = 0; k < kBins; ++k) {
         const int y1 = bottom - static_cast<int>(std::lround(k * binHeight));
         const int y0 = bottom - static_cast<int>(std::lround((k + 1) * binHeight));
-        for (int y = std::max(y0, top); y < std::min(y1, top + H); ++y) {
-          for (int x = static_cast<int>(j) * px; x < static_cast<int>(j + 1) * px && x < W; ++x)
-            out.spectralPixels[static_cast<size_t>(y - top) * W + x] = c;
-        }
+        for (int y = std::max(y0, 0); y < std::min(y1, H); ++y)
+          rowBin[static_cast<size_t>(y)] = band * kBins + k;
       }
     }
-    doc.ctx().pump();
+    // Colours by [editable][dimmed][level], inverted already when asked.
+    uint32_t palette[2][2][32];
+    for (int e = 0; e < 2; ++e)
+      for (int d = 0; d < 2; ++d)
+        for (int i = 0; i < 32; ++i)
+          palette[e][d][i] = spectralPaletteColour(e != 0, d != 0, i) ^ invert;
+
+    const int px = view.mapping.pixelsPerFrame;
+    const size_t columns = std::min(view.points.size(), static_cast<size_t>((W + px - 1) / px));
+    // binColours[b * columns + j]: the colour of bin b in column j.
+    std::vector<uint32_t> binColours(static_cast<size_t>(2 * kBins) * columns);
+    // The engine's tables are made once, not for every picture.
+    thread_local SpectralEngine engine;
+    engine.SetFFTSize(kSpectralSize);
+    const LevelTable& levels = levelTable();
+    std::vector<double> magL(kSpectralSize), magR(kSpectralSize);
+    // Columns close together are read in runs of up to kSpectralRun frames, one read a run
+    // instead of one a column; far apart, each column reads its own 128 frames.
+    const int64_t step = view.points.keyStep;
+    const int64_t perRun = step <= kSpectralRun / 8 ? (kSpectralRun - kSpectralSize) / step + 1 : 1;
+    std::vector<int16_t> run(static_cast<size_t>(2 * ((perRun - 1) * step + kSpectralSize)));
+    for (size_t j0 = 0; j0 < columns; j0 += static_cast<size_t>(perRun)) {
+      const size_t j1 = std::min(columns, j0 + static_cast<size_t>(perRun));
+      const int64_t p0 = int64_t{view.cacheFirst()} + static_cast<int64_t>(j0) * step;
+      const int64_t runLast = p0 + static_cast<int64_t>(j1 - 1 - j0) * step + kSpectralSize / 2 - 1;
+      doc.ReadFrames(true, run.data(), static_cast<int32_t>(p0 - kSpectralSize / 2),
+                     static_cast<int32_t>(runLast));
+      for (size_t j = j0; j < j1; ++j) {
+        const int64_t p = p0 + static_cast<int64_t>(j - j0) * step;
+        const int16_t* frames = run.data() + 2 * (p - p0);
+        // Both channels in one transform; the same bins as two, to rounding.
+        engine.forwardStereo(frames, true);
+        for (int c = 0; c < 2; ++c) {
+          const double* re = engine.re(c);
+          const double* im = engine.im(c);
+          double* mag = c == 0 ? magL.data() : magR.data();
+          for (int k = 0; k < kBins; ++k) mag[k] = std::sqrt(re[k] * re[k] + im[k] * im[k]);
+        }
+        const int del = inDeletion(doc.deletions, static_cast<int32_t>(p)) ? 1 : 0;
+        const uint32_t* left = palette[in.editLeft ? 1 : 0][del];
+        const uint32_t* right = palette[in.editRight ? 1 : 0][del];
+        for (int k = 0; k < kBins; ++k) {
+          binColours[static_cast<size_t>(k) * columns + j] = left[levels.level(magL[k])];
+          binColours[static_cast<size_t>(kBins + k) * columns + j] = right[levels.level(magR[k])];
+        }
+        doc.ctx().pump();
+      }
+    }
+    // Rows are appended whole: the picture's memory is written once.
+    pixels->reserve(static_cast<size_t>(W) * H);
+    std::vector<uint32_t> line(static_cast<size_t>(W), back);
+    int lineBin = -1;
+    for (int y = 0; y < H; ++y) {
+      const int b = rowBin[static_cast<size_t>(y)];
+      if (b != lineBin) {
+        lineBin = b;
+        std::fill(line.begin(), line.end(), back);
+        if (b >= 0) {
+          const uint32_t* colours = binColours.data() + static_cast<size_t>(b) * columns;
+          if (px == 1) {
+            std::copy(colours, colours + columns, line.begin());
+          } else {
+            for (size_t j = 0; j < columns; ++j) {
+              const int x0 = static_cast<int>(j) * px;
+              std::fill(line.begin() + x0, line.begin() + std::min(x0 + px, W), colours[j]);
+            }
+          }
+        }
+      }
+      pixels->insert(pixels->end(), line.begin(), line.end());
+    }
   }
-  if (in.settings->spectralinvert)
-    for (uint32_t& c : out.spectralPixels) c = ~c & 0xFFFFFF;
+  kept.kept = true;
+  kept.width = W;
+  kept.height = H;
+  kept.points = view.points.generation;
+  kept.colouring = colouring;
+  ++kept.serial;
+  kept.pixels = pixels;
+  out.spectralPixels = std::move(pixels);
 }
 
 }  // namespace
@@ -132,12 +287,10 @@ uint32_t markerPaletteColour(int32_t count) {
 }
 
 int spectralLevelIndex(double magnitude) {
-  if (magnitude <= 0.0) return 0;
-  const double level = std::round(2.0 * std::log2(magnitude * 5000.0));
-  return static_cast<int>(std::clamp(level, 0.0, 31.0));
+  return levelTable().level(magnitude);
 }
 
-uint32_t SpectralColour(bool editable, bool inDel, double magnitude) {
+uint32_t spectralPaletteColour(bool editable, bool inDel, int level) {
   static constexpr uint8_t kRed[32] = {1,   15,  29,  43,  57,  71,  85,  99,  113, 127, 141,
                                        155, 169, 183, 197, 211, 225, 254, 254, 254, 254, 254,
                                        254, 254, 254, 254, 254, 254, 254, 254, 254, 254};
@@ -147,9 +300,13 @@ uint32_t SpectralColour(bool editable, bool inDel, double magnitude) {
   static constexpr uint8_t kBlue[32] = {20,  33,  46,  59,  72,  85,  98,  111, 124, 137, 150,
                                         135, 121, 107, 93,  78,  64,  50,  35,  50,  66,  82,
                                         98,  114, 129, 145, 160, 176, 191, 206, 222, 254};
-  const int i = spectralLevelIndex(magnitude);
+  const int i = std::clamp(level, 0, 31);
   if (editable && !inDel) return kRed[i] + kGreen[i] * 256u + kBlue[i] * 65536u;
   return kRed[i] * 0x010101u;
+}
+
+uint32_t SpectralColour(bool editable, bool inDel, double magnitude) {
+  return spectralPaletteColour(editable, inDel, spectralLevelIndex(magnitude));
 }
 
 std::vector<CueLabel> cueLabels(const std::vector<Cue>& cues) {
@@ -289,6 +446,7 @@ DisplayList PaintDisplay(WaveFile& doc, ViewState& view, const PaintInput& in) {
   if (view.spectral) {
     paintSpectral(doc, view, in, out);
     PaintOp op = rectOp(PaintOp::Spectral, 0, top, W, top + H);
+    op.index = static_cast<size_t>(view.keptSpectrum.serial);
     out.ops.push_back(op);
   } else {
     const int32_t first = view.cacheFirst(), step = view.points.keyStep;

@@ -4,6 +4,7 @@
 // 0x00BBGGRR; rectangles include x0/y0 and exclude x1/y1.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -67,9 +68,10 @@ struct DisplayList {
   bool painted = false;  // false when the paint left at once
   bool rebuilt = false;  // the points were rebuilt
   int64_t framesRead = 0;
-  // Spectral view: the picture of the wave area, one colour per pixel, row by row.
+  // Spectral view: the picture of the wave area, one colour per pixel, row by row (shared with
+  // the view, which keeps it for the next paint of the same page).
   int spectralWidth = 0, spectralHeight = 0;
-  std::vector<uint32_t> spectralPixels;
+  std::shared_ptr<const std::vector<uint32_t>> spectralPixels;
 };
 
 // Everything around the document that the picture shows.
@@ -142,6 +144,7 @@ uint32_t markerPaletteColour(int32_t count);
 // The spectral palette: a level index 0 ... 31 for a magnitude, and its colour (grey when the
 // channel is not editable or the point is marked for deletion).
 int spectralLevelIndex(double magnitude);
+uint32_t spectralPaletteColour(bool editable, bool inDeletion, int level);
 uint32_t SpectralColour(bool editable, bool inDeletion, double magnitude);
 
 // Whether frame f lies in a range marked for deletion.

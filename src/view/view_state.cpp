@@ -63,6 +63,8 @@ void ViewState::documentOpened() {
   pageOverlap = 0;
   scrollerStep = 1;
   wheelPages = wheelFragments = 0;
+  keptSpectrum.kept = false;
+  keptSpectrum.pixels.reset();
 }
 
 // ---- Navigation ----

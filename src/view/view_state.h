@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -71,6 +72,16 @@ struct ViewState {
 
   bool spectral = false;
   bool redrawMode = false;
+  // The last spectral picture and what it was drawn for: a paint with the same points, size
+  // and colouring takes it again instead of transforming every column.
+  struct KeptSpectrum {
+    bool kept = false;
+    int width = 0, height = 0;
+    uint64_t points = 0;     // the generation of the points it was drawn from
+    uint64_t colouring = 0;  // editable channels, inversion, background and the deletions
+    uint64_t serial = 0;     // counts the pictures drawn
+    std::shared_ptr<const std::vector<uint32_t>> pixels;
+  } keptSpectrum;
 
   // Wheel notches waiting for the idle pass.
   int wheelPages = 0;

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
+#include "dsp/fft.h"
 #include "support/doc_fixture.h"
 #include "view/display_points.h"
 #include "view/paint_display.h"
@@ -338,6 +340,138 @@ TEST(PaintPiecesTest, CueLabelsMarkerPaletteAndSpectralColours) {
   EXPECT_EQ(SpectralColour(true, false, 1.0), 254u + 206u * 256u + 145u * 65536u);
   EXPECT_EQ(SpectralColour(false, false, 1.0), 254u * 0x010101u);
   EXPECT_EQ(SpectralColour(true, true, 0.0), 1u * 0x010101u);
+}
+
+TEST(PaintPiecesTest, SpectralLevelsAgreeWithTheFormulaAtEveryBoundary) {
+  const auto formula = [](double m) {
+    if (m <= 0.0) return 0;
+    return static_cast<int>(std::clamp(std::round(2.0 * std::log2(m * 5000.0)), 0.0, 31.0));
+  };
+  // Around each level's edge, one representable magnitude at a time.
+  for (int i = 0; i <= 32; ++i) {
+    double m = std::exp2((i - 0.5) / 2) / 5000;
+    for (int k = 0; k < 8; ++k) m = std::nextafter(m, 0.0);
+    for (int k = 0; k < 16; ++k, m = std::nextafter(m, 1e300))
+      ASSERT_EQ(spectralLevelIndex(m), formula(m)) << "magnitude " << m;
+  }
+  for (double m = 1e-12; m < 1e9; m *= 1.0173) ASSERT_EQ(spectralLevelIndex(m), formula(m)) << m;
+  EXPECT_EQ(spectralLevelIndex(-1.0), 0);
+  EXPECT_EQ(spectralLevelIndex(std::numeric_limits<double>::infinity()), 31);
+  EXPECT_EQ(spectralPaletteColour(true, false, 40), spectralPaletteColour(true, false, 31));
+}
+
+// The spectral picture painted column by column and bin by bin, the plain way.
+std::vector<uint32_t> plainSpectrum(WaveFile& d, const ViewState& v, const PaintInput& in) {
+  const int W = v.areaWidth(), H = v.areaHeight();
+  std::vector<uint32_t> px(static_cast<size_t>(W) * H, in.settings->colours.mainback);
+  SpectralEngine e;
+  e.SetFFTSize(128);
+  std::vector<int16_t> f(256);
+  std::vector<double> mL(128), mR(128);
+  const int ppf = v.mapping.pixelsPerFrame;
+  const double bin = H / 128.0;
+  for (size_t j = 0; j < v.points.size(); ++j) {
+    const int32_t p = v.cacheFirst() + static_cast<int32_t>(j) * v.points.keyStep;
+    d.ReadFrames(true, f.data(), p - 64, p + 63);
+    e.ForwardStereoFFT(f.data(), nullptr, true, mR.data(), mL.data(), nullptr);
+    for (int band = 0; band < 2; ++band) {
+      const int bottom = band == 0 ? H / 2 : H;
+      const bool editable = band == 0 ? in.editLeft : in.editRight;
+      for (int k = 0; k < 64; ++k) {
+        const double m = band == 0 ? mL[k] : mR[k];
+        const int level =
+            m <= 0 ? 0
+                   : static_cast<int>(std::clamp(std::round(2 * std::log2(m * 5000)), 0.0, 31.0));
+        const uint32_t c = spectralPaletteColour(editable, inDeletion(d.deletions, p), level);
+        const int y1 = bottom - static_cast<int>(std::lround(k * bin));
+        const int y0 = bottom - static_cast<int>(std::lround((k + 1) * bin));
+        for (int y = std::max(y0, 0); y < std::min(y1, H); ++y)
+          for (int x = static_cast<int>(j) * ppf; x < static_cast<int>(j + 1) * ppf && x < W; ++x)
+            px[static_cast<size_t>(y) * W + x] = c;
+      }
+    }
+  }
+  if (in.settings->spectralinvert)
+    for (uint32_t& c : px) c = ~c & 0xFFFFFF;
+  return px;
+}
+
+size_t differingPixels(const DisplayList& l, const std::vector<uint32_t>& want) {
+  if (!l.spectralPixels || l.spectralPixels->size() != want.size()) return want.size() + 1;
+  size_t n = 0;
+  for (size_t i = 0; i < want.size(); ++i) n += (*l.spectralPixels)[i] != want[i];
+  return n;
+}
+
+TEST_F(PaintTest, SpectralPictureMatchesThePlainPaintAndIsKeptUntilSomethingChanges) {
+  // Left: a tone on bin 10 of 128; right: noise.
+  uint32_t seed = 12345;
+  WaveFile& d = open(WavBuilder().frames(44100 * 2, [&seed](int32_t i) {
+    seed = seed * 1664525u + 1013904223u;
+    return Frame{static_cast<int16_t>(16000 * std::sin(2 * M_PI * 10 * i / 128.0)),
+                 static_cast<int16_t>(static_cast<int>(seed >> 20) - 2048)};
+  }));
+  view.layout.clientWidth = 301;
+  view.layout.clientHeight = 229;  // an odd 207-pixel area: bins of 1.6 rows
+  view.spectral = true;
+  d.viewStart = 0;
+  d.viewWidth = d.lastFrame;
+  d.deletions = {{30000, 40000}};
+  in.editRight = false;
+  DisplayList l = PaintDisplay(d, view, in);
+  ASSERT_EQ(l.spectralWidth, 301);
+  ASSERT_EQ(l.spectralHeight, 207);
+  EXPECT_EQ(differingPixels(l, plainSpectrum(d, view, in)), 0u);
+  // The tone's row in the left band outshines a row far above it.
+  const auto at = [&](int x, int y) {
+    return (*l.spectralPixels)[static_cast<size_t>(y) * 301 + x];
+  };
+  const int toneRow = 207 / 2 - static_cast<int>(std::lround(10.5 * 207 / 128.0));
+  const int highRow = 207 / 2 - static_cast<int>(std::lround(50.5 * 207 / 128.0));
+  EXPECT_EQ(at(20, toneRow), spectralPaletteColour(true, false, 31));
+  EXPECT_NE(at(20, highRow), at(20, toneRow));
+  const int delColumn = 35000 / view.mapping.framesPerPixel;
+  const uint32_t grey = at(delColumn, toneRow);
+  EXPECT_EQ(grey, (grey & 0xFF) * 0x010101u) << "dimmed inside the deletion";
+
+  // Only the selection changes: the same picture, not drawn again.
+  const auto* first = l.spectralPixels.get();
+  d.selStart = 100;
+  d.selEnd = 2000;
+  DisplayList again = PaintDisplay(d, view, in);
+  EXPECT_EQ(again.spectralPixels.get(), first);
+  size_t a = 0, b = 0;
+  for (; a < l.ops.size() && l.ops[a].kind != PaintOp::Spectral; ++a) {
+  }
+  for (; b < again.ops.size() && again.ops[b].kind != PaintOp::Spectral; ++b) {
+  }
+  ASSERT_LT(a, l.ops.size());
+  ASSERT_LT(b, again.ops.size());
+  EXPECT_EQ(l.ops[a].index, again.ops[b].index);
+
+  // A new deletion, inversion, another height, a zoomed-in page: drawn again, still exact.
+  d.deletions = {{60000, 70000}};
+  l = PaintDisplay(d, view, in);
+  EXPECT_NE(l.spectralPixels.get(), first);
+  EXPECT_EQ(differingPixels(l, plainSpectrum(d, view, in)), 0u);
+  ctx.settings.spectralinvert = true;
+  view.layout.clientHeight = 150;
+  l = PaintDisplay(d, view, in);
+  EXPECT_EQ(l.spectralHeight, 128);
+  EXPECT_EQ(differingPixels(l, plainSpectrum(d, view, in)), 0u);
+  ctx.settings.spectralinvert = false;
+  d.viewStart = 1000;
+  d.viewWidth = 100;  // three pixels a frame
+  l = PaintDisplay(d, view, in);
+  ASSERT_EQ(view.mapping.pixelsPerFrame, 3);
+  EXPECT_EQ(differingPixels(l, plainSpectrum(d, view, in)), 0u);
+  // Columns far apart (4410 frames) each read their own frames.
+  view.layout.clientWidth = 20;
+  d.viewStart = 0;
+  d.viewWidth = d.lastFrame;
+  l = PaintDisplay(d, view, in);
+  ASSERT_EQ(view.points.keyStep, 4410);
+  EXPECT_EQ(differingPixels(l, plainSpectrum(d, view, in)), 0u);
 }
 
 TEST_F(PaintTest, StatusLineNamesTheDisplaySelectionClicksPlaybackAndScale) {
