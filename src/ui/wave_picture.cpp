@@ -123,9 +123,9 @@ void rasterRect(QImage& img, const QRect& r, bool invert, uint32_t colour) {
 
 // Draws records [begin, end) onto `img`. A painter is open only between records that need one:
 // the direct pixel writes must not run under an open painter. The columns drawn on are added
-// to `dirty` when it is given.
+// to `dirty` when it is given; with `draw` false nothing is drawn and only they are found.
 void drawRecords(QImage& img, const DisplayList& list, size_t begin, size_t end, const QFont& font,
-                 std::vector<std::pair<int, int>>* dirty) {
+                 std::vector<std::pair<int, int>>* dirty, bool draw = true) {
   const qreal dpr = img.devicePixelRatio();
   QFont small = font;
   small.setPointSize(8);
@@ -135,7 +135,7 @@ void drawRecords(QImage& img, const DisplayList& list, size_t begin, size_t end,
   QRect clip;  // logical
   const QRect whole = img.rect();
   const auto open = [&] {
-    if (p.isActive()) return;
+    if (!draw || p.isActive()) return;
     p.begin(&img);
     if (clipped) p.setClipRect(clip);
   };
@@ -153,8 +153,9 @@ void drawRecords(QImage& img, const DisplayList& list, size_t begin, size_t end,
     switch (op.kind) {
       case PaintOp::Fill:
         open();
-        p.fillRect(QRect(QPoint(op.x0, op.y0), QPoint(op.x1 - 1, op.y1 - 1)),
-                   op.colour == kButtonFace ? QColor(0xD4, 0xD0, 0xC8) : colourOf(op.colour));
+        if (draw)
+          p.fillRect(QRect(QPoint(op.x0, op.y0), QPoint(op.x1 - 1, op.y1 - 1)),
+                     op.colour == kButtonFace ? QColor(0xD4, 0xD0, 0xC8) : colourOf(op.colour));
         mark(dev(op.x0, dpr), dev(op.x1, dpr));
         break;
       case PaintOp::Invert:
@@ -163,14 +164,16 @@ void drawRecords(QImage& img, const DisplayList& list, size_t begin, size_t end,
         QRect r = deviceRect(op.x0, op.y0, op.x1, op.y1, dpr);
         if (clipped)
           r &= deviceRect(clip.left(), clip.top(), clip.right() + 1, clip.bottom() + 1, dpr);
-        rasterRect(img, r, op.kind == PaintOp::Invert, op.colour);
+        if (draw) rasterRect(img, r, op.kind == PaintOp::Invert, op.colour);
         mark(r.left(), r.right() + 1);
         break;
       }
       case PaintOp::Line: {
         open();
-        p.setPen(penOf(colourOf(op.colour), op.width, op.dotted));
-        p.drawLine(op.x0, op.y0, op.x1, op.y1);
+        if (draw) {
+          p.setPen(penOf(colourOf(op.colour), op.width, op.dotted));
+          p.drawLine(op.x0, op.y0, op.x1, op.y1);
+        }
         const int64_t w = dev(op.width, dpr) + 1;
         mark(dev(std::min(op.x0, op.x1), dpr) - w, dev(std::max(op.x0, op.x1), dpr) + w + 1);
         break;
@@ -182,7 +185,7 @@ void drawRecords(QImage& img, const DisplayList& list, size_t begin, size_t end,
             clipped ? deviceRect(clip.left(), clip.top(), clip.right() + 1, clip.bottom() + 1, dpr)
                           .intersected(whole)
                     : whole;
-        drawTrace(img, t, dpr, c);
+        if (draw) drawTrace(img, t, dpr, c);
         if (!t.xs.empty()) {
           const auto [lo, hi] = std::minmax_element(t.xs.begin(), t.xs.end());
           mark(dev(*lo, dpr) - 1, dev(*hi, dpr) + 2);
@@ -191,11 +194,13 @@ void drawRecords(QImage& img, const DisplayList& list, size_t begin, size_t end,
       }
       case PaintOp::Text: {
         open();
-        p.setFont(op.big ? big : small);
-        p.setPen(colourOf(op.colour));
-        const QFontMetrics fm(p.font());
+        const QFontMetrics fm(op.big ? big : small);
         const QString text = QString::fromStdString(op.text);
-        p.drawText(op.x0, op.y0 + fm.ascent(), text);
+        if (draw) {
+          p.setFont(op.big ? big : small);
+          p.setPen(colourOf(op.colour));
+          p.drawText(op.x0, op.y0 + QFontMetrics(p.font()).ascent(), text);
+        }
         const int64_t margin = fm.height();
         mark(dev(op.x0 - margin, dpr), dev(op.x0 + fm.horizontalAdvance(text) + margin, dpr));
         break;
@@ -212,6 +217,10 @@ void drawRecords(QImage& img, const DisplayList& list, size_t begin, size_t end,
       case PaintOp::Spectral: {
         const int w = list.spectralWidth, h = list.spectralHeight;
         if (w <= 0 || h <= 0 || !list.spectralPixels) break;
+        if (!draw) {
+          mark(0, whole.width());
+          break;
+        }
         const uint32_t* from = list.spectralPixels->data();
         const QRect target(QPoint(op.x0, op.y0), QSize(w, h));
         if (dpr == 1.0 && !clipped && img.rect().contains(target)) {
@@ -303,22 +312,34 @@ void WavePicture::keepUnderlayRecords(const DisplayList& list, size_t end) {
     if (op.kind == PaintOp::Trace) underTraces_.push_back(list.traces[op.index]);
 }
 
-void WavePicture::restoreDirtyColumns() {
-  std::sort(dirty_.begin(), dirty_.end());
-  std::vector<std::pair<int, int>> merged;
-  for (const auto& d : dirty_) {
-    if (!merged.empty() && d.first <= merged.back().second)
-      merged.back().second = std::max(merged.back().second, d.second);
+void WavePicture::saveColumns(std::vector<std::pair<int, int>> columns) {
+  std::sort(columns.begin(), columns.end());
+  saved_.clear();
+  for (const auto& c : columns) {
+    if (!saved_.empty() && c.first <= saved_.back().second)
+      saved_.back().second = std::max(saved_.back().second, c.second);
     else
-      merged.push_back(d);
+      saved_.push_back(c);
   }
-  const uchar* from = under_.constBits();
-  uchar* to = frame_.bits();
-  const qsizetype bpl = frame_.bytesPerLine();
-  for (int y = 0; y < frame_.height(); ++y)
-    for (const auto& [lo, hi] : merged)
-      std::memcpy(to + y * bpl + lo * 4, from + y * bpl + lo * 4, static_cast<size_t>(hi - lo) * 4);
-  dirty_.clear();
+  size_t width = 0;
+  for (const auto& [lo, hi] : saved_) width += static_cast<size_t>(hi - lo);
+  savedPixels_.resize(width * static_cast<size_t>(frame_.height()));
+  uint32_t* to = savedPixels_.data();
+  for (const auto& [lo, hi] : saved_) {
+    const size_t n = static_cast<size_t>(hi - lo);
+    for (int y = 0; y < frame_.height(); ++y, to += n)
+      std::memcpy(to, frame_.constScanLine(y) + lo * 4, n * 4);
+  }
+}
+
+void WavePicture::restoreColumns() {
+  const uint32_t* from = savedPixels_.data();
+  for (const auto& [lo, hi] : saved_) {
+    const size_t n = static_cast<size_t>(hi - lo);
+    for (int y = 0; y < frame_.height(); ++y, from += n)
+      std::memcpy(frame_.scanLine(y) + lo * 4, from, n * 4);
+  }
+  saved_.clear();
 }
 
 const QImage& WavePicture::compose(const DisplayList& list, uint32_t background, QSize size,
@@ -330,33 +351,32 @@ const QImage& WavePicture::compose(const DisplayList& list, uint32_t background,
   reused_ = valid_ && !list.rebuilt && background == background_ && size == size_ && dpr == dpr_ &&
             font == font_ && underlayMatches(list, end);
   if (reused_) {
-    restoreDirtyColumns();
+    restoreColumns();
   } else {
-    if (under_.size() != devSize) {
-      under_ = QImage(devSize, QImage::Format_RGB32);
-      frame_ = QImage(devSize, QImage::Format_RGB32);
-    }
-    under_.setDevicePixelRatio(dpr);
+    // One picture only: what the kept part needs again is the few columns drawn over it.
+    if (frame_.size() != devSize) frame_ = QImage(devSize, QImage::Format_RGB32);
     frame_.setDevicePixelRatio(dpr);
-    under_.fill(colourOf(background));
-    drawRecords(under_, list, 0, end, font, nullptr);
-    std::memcpy(frame_.bits(), under_.constBits(), static_cast<size_t>(under_.sizeInBytes()));
+    frame_.fill(colourOf(background));
+    drawRecords(frame_, list, 0, end, font, nullptr);
     keepUnderlayRecords(list, end);
     background_ = background;
     size_ = size;
     dpr_ = dpr;
     font_ = font;
     valid_ = true;
-    dirty_.clear();
   }
-  drawRecords(frame_, list, end, list.ops.size(), font, &dirty_);
+  std::vector<std::pair<int, int>> over;
+  drawRecords(frame_, list, end, list.ops.size(), font, &over, false);
+  QRect cursorRect;
   if (cursor.x >= 0) {
-    const QRect r = deviceRect(cursor.x, cursor.top, cursor.x + 1, cursor.top + cursor.height, dpr);
-    rasterRect(frame_, r, true, 0);
-    const int lo = std::clamp(r.left(), 0, devSize.width());
-    const int hi = std::clamp(r.right() + 1, 0, devSize.width());
-    if (lo < hi) dirty_.emplace_back(lo, hi);
+    cursorRect = deviceRect(cursor.x, cursor.top, cursor.x + 1, cursor.top + cursor.height, dpr);
+    const int lo = std::clamp(cursorRect.left(), 0, devSize.width());
+    const int hi = std::clamp(cursorRect.right() + 1, 0, devSize.width());
+    if (lo < hi) over.emplace_back(lo, hi);
   }
+  saveColumns(std::move(over));
+  drawRecords(frame_, list, end, list.ops.size(), font, nullptr);
+  if (cursor.x >= 0) rasterRect(frame_, cursorRect, true, 0);
   return frame_;
 }
 

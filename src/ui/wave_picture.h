@@ -1,8 +1,9 @@
 #pragma once
 // The wave area's picture in device pixels, drawn from the editor's drawing records. The part
-// under the selection (background, waveform, time scale, cue lines) is kept between paints: when
-// its records are the same and the points were not rebuilt, the next picture only puts back the
-// columns the last one drew over it and draws the selection, markers and play cursor again.
+// under the selection (background, waveform, time scale, cue lines) is kept between paints: the
+// columns the selection, markers and play cursor are about to cover are copied aside first, so
+// when the next picture's kept part has the same records and the points were not rebuilt, it
+// only puts those columns back and draws the selection, markers and play cursor again.
 
 #include <QFont>
 #include <QImage>
@@ -50,9 +51,11 @@ class WavePicture {
  private:
   bool underlayMatches(const DisplayList& list, size_t end) const;
   void keepUnderlayRecords(const DisplayList& list, size_t end);
-  void restoreDirtyColumns();
+  // Copies device columns [first, last) of every row aside, and puts them back.
+  void saveColumns(std::vector<std::pair<int, int>> columns);
+  void restoreColumns();
 
-  QImage under_, frame_;
+  QImage frame_;
   bool valid_ = false;
   bool reused_ = false;
   uint32_t background_ = 0;
@@ -61,8 +64,10 @@ class WavePicture {
   QFont font_;
   std::vector<PaintOp> underOps_;
   std::vector<WaveTrace> underTraces_;  // the traces of underOps_, in their order
-  // Device columns [first, last) drawn over the kept part by the last picture.
-  std::vector<std::pair<int, int>> dirty_;
+  // Device columns [first, last) of the kept part as they were before the last picture drew
+  // over them, and their pixels, row by row within each span.
+  std::vector<std::pair<int, int>> saved_;
+  std::vector<uint32_t> savedPixels_;
 };
 
 }  // namespace tolmar

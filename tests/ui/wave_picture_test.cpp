@@ -153,6 +153,18 @@ class WavePictureTest : public QObject {
       const QImage expected =
           fresh.compose(picture(140, 260, 40), 0xFFFFFF, {300, 200}, dpr, font, sel, {30, 0, 200});
       QCOMPARE(after, expected);
+      // Again over the picture that was itself drawn over the kept part, now with no cursor and
+      // a selection covering the whole width.
+      const QImage third =
+          kept.compose(picture(0, 300, 290), 0xFFFFFF, {300, 200}, dpr, font, sel, {});
+      QVERIFY(kept.reusedUnderlay());
+      QCOMPARE(third, WavePicture().compose(picture(0, 300, 290), 0xFFFFFF, {300, 200}, dpr, font,
+                                            sel, {}));
+      const QImage fourth =
+          kept.compose(picture(100, 101, 5), 0xFFFFFF, {300, 200}, dpr, font, sel, {299, 0, 200});
+      QVERIFY(kept.reusedUnderlay());
+      QCOMPARE(fourth, WavePicture().compose(picture(100, 101, 5), 0xFFFFFF, {300, 200}, dpr, font,
+                                             sel, {299, 0, 200}));
       // A change under the selection draws everything again.
       DisplayList changed = picture(140, 260, 40);
       changed.traces[1].ys[7] += 3;
