@@ -77,9 +77,20 @@ void segment(uchar* bits, qsizetype bpl, const QRect& clip, int64_t x0, int64_t 
     if (t0 > t1) return;
     const qsizetype rowStep = static_cast<qsizetype>(sy) * bpl;
     uchar* row = bits + (y0 + sy * t0) * bpl;
+    const auto column = [&](int64_t x, int64_t from, int64_t to) {
+      if (x < left || x > right || from > to) return;
+      uchar* r = bits + (y0 + sy * from) * bpl;
+      for (int64_t t = from; t <= to; ++t, r += rowStep) reinterpret_cast<QRgb*>(r)[x] = rgb;
+    };
     if (dx == 0) {
-      if (x0 < left || x0 > right) return;
-      for (int64_t t = t0; t <= t1; ++t, row += rowStep) reinterpret_cast<QRgb*>(row)[x0] = rgb;
+      column(x0, t0, t1);
+      return;
+    }
+    if (dx == 1 || dx == -1) {
+      // An envelope's joins: the nearest column (halves upwards) changes once, at step `turn`.
+      const int64_t turn = dx > 0 ? (ady + 1) / 2 : ady / 2 + 1;
+      column(x0, t0, std::min(t1, turn - 1));
+      column(x0 + dx, std::max(t0, turn), t1);
       return;
     }
     Stepper x(dx, ady, t0);

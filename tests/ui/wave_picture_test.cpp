@@ -111,6 +111,37 @@ class WavePictureTest : public QObject {
     QCOMPARE(img.pixel(23, 23), kWhite);
   }
 
+  void steepAndShallowSegmentsLandOnTheNearestPixelsInsideTheClip() {
+    // Each step t of a segment lands on the nearest pixel of the ideal line, halves upwards.
+    const auto nearest = [](int64_t num, int64_t den, int64_t t) {
+      const int64_t n = 2 * num * t + den, d = 2 * den;
+      return n >= 0 ? n / d : -((-n + d - 1) / d);
+    };
+    const QRect clip(3, 4, 30, 25);
+    uint32_t seed = 7;
+    const auto next = [&seed](int span) {
+      seed = seed * 1103515245u + 12345u;
+      return static_cast<int>((seed >> 16) % static_cast<uint32_t>(span));
+    };
+    for (int k = 0; k < 400; ++k) {
+      const int x0 = next(40) - 2, y0 = next(40) - 2;
+      const int dx = k % 3 == 0 ? next(30) - 15 : (k % 2 ? 1 : -1);
+      const int dy = next(60) - 30;
+      QImage img = blank(40, 40);
+      drawTrace(img, trace({{x0, y0}, {x0 + dx, y0 + dy}}, 0x000000), 1, clip);
+      QImage want = blank(40, 40);
+      const int adx = std::abs(dx), ady = std::abs(dy);
+      for (int t = 0; t < std::max(adx, ady); ++t) {
+        const int64_t x = ady >= adx ? x0 + nearest(dx, ady, t) : x0 + (dx > 0 ? t : -t);
+        const int64_t y = ady >= adx ? y0 + (dy > 0 ? t : -t) : y0 + nearest(dy, adx, t);
+        if (clip.contains(static_cast<int>(x), static_cast<int>(y)))
+          want.setPixel(static_cast<int>(x), static_cast<int>(y), 0xFF000000);
+      }
+      QVERIFY2(img == want,
+               qPrintable(QString("(%1,%2) by (%3,%4)").arg(x0).arg(y0).arg(dx).arg(dy)));
+    }
+  }
+
   void segmentsFarOffTheAreaTouchNothingOutsideTheClip() {
     QImage img = blank(50, 50);
     const QRect clip(10, 10, 20, 20);
