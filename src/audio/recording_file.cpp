@@ -8,22 +8,35 @@
 namespace tolmar {
 
 RecordingFile::~RecordingFile() {
-  if (f_.isOpen()) finish();
+  if (f_.isOpen())
+    finish();
+  else
+    stopCommitter();
 }
 
 bool RecordingFile::create(const std::string& path, int rate) {
+  stopCommitter();
   path_ = path;
   rate_ = rate;
-  bytes_ = committed_ = 0;
+  bytes_ = requested_ = 0;
+  committed_ = 0;
   failed_ = false;
+  commitFailed_ = false;
   if (!f_.open(path, BinaryFile::Mode::Create)) return false;
   // An empty but valid WAV from the first moment, so that even a crash in the first second
   // leaves a file that opens.
-  if (!writeWavHeader(f_, 0, rate) || !f_.sync()) {
+  if (!writeWavHeader(f_, 0, rate) || !f_.sync() ||
+      !header_.open(path, BinaryFile::Mode::ReadWrite)) {
     f_.close();
     return false;
   }
   syncDirectoryOf(path);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    wanted_ = 0;
+    stopping_ = false;
+  }
+  committer_ = std::thread([this] { commitLoop(); });
   return true;
 }
 
@@ -39,26 +52,61 @@ bool RecordingFile::append(const void* bytes, uint32_t count) {
     return false;
   }
   bytes_ += count;
-  if (bytes_ - committed_ >= static_cast<uint32_t>(rate_) * 4 * kCommitSeconds && !commit()) {
+  if (commitFailed_.load(std::memory_order_acquire)) {
     recoverAfterFailure();
     return false;
+  }
+  if (bytes_ - requested_ >= static_cast<uint32_t>(rate_) * 4 * kCommitSeconds) {
+    // The written bytes are with the system (flushed above): the other descriptor sees them.
+    requested_ = bytes_;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      wanted_ = bytes_;
+    }
+    wake_.notify_one();
   }
   return true;
 }
 
-bool RecordingFile::writeSizes(BinaryFile& f) {
-  return f.seek(4) && f.writeU32(bytes_ + 36) && f.seek(40) && f.writeU32(bytes_) &&
-         f.seek(kWavHeaderBytes + static_cast<int64_t>(bytes_));
+bool RecordingFile::writeSizes(BinaryFile& f, uint32_t bytes) {
+  return f.seek(4) && f.writeU32(bytes + 36) && f.seek(40) && f.writeU32(bytes) && f.flush();
 }
 
-bool RecordingFile::commit() {
-  // The samples reach storage before the header that claims them.
-  if (!f_.sync() || !writeSizes(f_) || !f_.sync()) return false;
-  committed_ = bytes_;
-  return true;
+void RecordingFile::commitLoop() {
+  uint32_t done = 0;
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [&] { return stopping_ || wanted_ != done; });
+    if (stopping_) return;
+    const uint32_t bytes = wanted_;
+    lock.unlock();
+    if (commitStarting) commitStarting();
+    // The samples reach storage before the header that claims them; a flush of either
+    // descriptor commits the whole file.
+    const bool ok = header_.sync() && writeSizes(header_, bytes) && header_.sync();
+    lock.lock();
+    if (!ok) {
+      commitFailed_ = true;
+      return;
+    }
+    done = bytes;
+    committed_.store(bytes, std::memory_order_release);
+  }
+}
+
+void RecordingFile::stopCommitter() {
+  if (!committer_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_one();
+  committer_.join();
+  header_.close();
 }
 
 void RecordingFile::recoverAfterFailure() {
+  stopCommitter();
   failed_ = true;
   // What the stream still buffers cannot be trusted to land: start again from what the file
   // really holds, in whole frames.
@@ -72,12 +120,13 @@ void RecordingFile::recoverAfterFailure() {
   bytes_ = static_cast<uint32_t>(data);
   BinaryFile f;
   if (!f.open(path_, BinaryFile::Mode::ReadWrite)) return;
-  if (writeSizes(f) && f.sync()) committed_ = bytes_;
+  if (writeSizes(f, bytes_) && f.sync()) committed_ = bytes_;
 }
 
 bool RecordingFile::finish() {
+  stopCommitter();
   if (!f_.isOpen()) return !failed_ || committed_ == bytes_;
-  const bool ok = f_.flush() && writeSizes(f_) && f_.sync();
+  const bool ok = f_.flush() && writeSizes(f_, bytes_) && f_.sync();
   if (ok) committed_ = bytes_;
   f_.close();
   return ok;

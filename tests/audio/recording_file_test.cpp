@@ -7,7 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "audio/input_device.h"
@@ -87,6 +91,49 @@ TEST(RecordingFileTest, AKilledRecordingLeavesAFileWithEveryCommittedFrame) {
           << "round " << round << " frame " << n;
     }
   }
+}
+
+// A storage flush slower than the input queue must not hold the sound up: appends go on while
+// a commit waits, the header claims only what was committed, and the end claims everything.
+TEST(RecordingFileTest, AppendsGoOnWhileACommitWaitsForStorage) {
+  TempDir dir;
+  const std::string path = dir.file("slow.wav");
+  RecordingFile file;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<int> commitsStarted{0};
+  file.commitStarting = [&] {
+    ++commitsStarted;
+    released.wait();
+  };
+  ASSERT_TRUE(file.create(path, 44100));
+  std::atomic<bool> appendsDone{false};
+  // The commit is let go after five seconds whatever happens, so a waiting append fails the
+  // test instead of hanging it.
+  std::thread releaser([&] {
+    for (int i = 0; i < 500 && !appendsDone; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    release.set_value();
+  });
+  std::vector<int16_t> second(2 * 44100);
+  for (int s = 0; s < 5; ++s) {
+    for (size_t i = 0; i < second.size(); ++i) second[i] = static_cast<int16_t>(s * 1000 + i % 7);
+    ASSERT_TRUE(file.append(second.data(), static_cast<uint32_t>(second.size() * 2)));
+  }
+  const bool finishedBeforeRelease =
+      released.wait_for(std::chrono::seconds(0)) == std::future_status::timeout;
+  appendsDone = true;
+  EXPECT_TRUE(finishedBeforeRelease) << "an append waited for the held commit";
+  EXPECT_EQ(file.bytesCommitted(), 0u);
+  EXPECT_EQ(readWav(path).dataBytes, 0u) << "the header claims only committed bytes";
+  releaser.join();
+  ASSERT_TRUE(file.finish());
+  EXPECT_GE(commitsStarted.load(), 1);
+  EXPECT_EQ(file.bytesCommitted(), 5u * 44100 * 4);
+  const WavContents w = readWav(path);
+  ASSERT_TRUE(w.accepted);
+  EXPECT_EQ(w.dataBytes, 5u * 44100 * 4);
+  EXPECT_EQ(w.samples[2 * 44100 * 4 + 3], static_cast<int16_t>(4000 + 3 % 7));
 }
 
 TEST(InputQueueTest, FillsQueuedBuffersInOrderAndCountsWhatFindsNoBuffer) {
