@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -172,12 +173,19 @@ pid_t startRecording(const std::string& out, const std::string& input, const std
 }
 
 // A full disk (as above) on a recording whose output and errors go to a terminal; what the
-// terminal received, and the exit status.
-std::string recordOnATerminalUntilTheDiskIsFull(const std::string& out, const std::string& input,
-                                                rlim_t room, int& status) {
+// terminal received, and the exit status. Nothing when the machine offers no pseudo-terminal.
+std::optional<std::string> recordOnATerminalUntilTheDiskIsFull(const std::string& out,
+                                                               const std::string& input,
+                                                               rlim_t room, int& status) {
   const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return "no terminal";
-  const int terminal = ::open(ptsname(master), O_RDWR | O_NOCTTY);
+  if (master < 0) return std::nullopt;
+  const int terminal = grantpt(master) == 0 && unlockpt(master) == 0
+                           ? ::open(ptsname(master), O_RDWR | O_NOCTTY)
+                           : -1;
+  if (terminal < 0) {
+    close(master);
+    return std::nullopt;
+  }
   std::fflush(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
@@ -288,8 +296,10 @@ TEST_F(BatchRecordTest, AFullDiskStopsTheRecordingAndKeepsWhatWasWritten) {
 TEST_F(BatchRecordTest, OnATerminalTheDiskFullMessageStartsALineOfItsOwn) {
   writeInput(input, 44100 * 40, 44100 / 2);
   int status = 0;
-  const std::string text =
+  const std::optional<std::string> shown =
       recordOnATerminalUntilTheDiskIsFull(out, input, 44 + 5 * 4410 * 4 + 1000, status);
+  if (!shown) GTEST_SKIP() << "this machine offers no pseudo-terminal";
+  const std::string& text = *shown;
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 1) << text;
   ASSERT_NE(text.find("  clips "), std::string::npos) << "the meters were shown: " << text;
