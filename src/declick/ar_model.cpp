@@ -339,7 +339,10 @@ bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int6
     was = std::max(was, std::abs(static_cast<double>(xi[static_cast<size_t>(f)])));
   }
   // A large click may itself reach that far; a repair staying within it is still the better.
-  if (reached > limit && reached > was) return true;
+  if (reached > limit && reached > was) {
+    if (changedLast) *changedLast = gapFirst - 1;
+    return true;
+  }
   for (int64_t f = g0; f <= last; ++f) {
     const double v = std::clamp(std::nearbyint(xd[static_cast<size_t>(f)]), -32768.0, 32767.0);
     x[(from + f) * stride] = static_cast<int16_t>(v);

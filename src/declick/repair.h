@@ -73,8 +73,9 @@ int16_t soundSampleAt(WaveFile& doc, int32_t frame, int channel);
 
 // Autoregressive interpolation of frames first..last of one channel of the edited sound, from
 // the model fitted to the sound around them, and removal of a decaying tail from up to maxTail
-// frames after them; the new samples of frames first .. first + out.size() - 1 in `out`. False
-// when the file has too little sound on either side (the caller then uses the curve).
+// frames after them; the new samples of frames first .. first + out.size() - 1 in `out`, none
+// when the repair was refused as reaching far beyond the sound around it. False when the file
+// has too little sound on either side (the caller then uses the curve).
 bool arRepairFromDocument(WaveFile& doc, int32_t first, int32_t last, int channel,
                           std::vector<int16_t>& out, int32_t maxTail = 0);
 

@@ -47,6 +47,10 @@ bool arRepairFromDocument(WaveFile& doc, int32_t first, int32_t last, int channe
                      kArContext, std::max(maxTail, 0), &changedLast))
     return false;
   last = from + static_cast<int32_t>(changedLast);
+  if (last < first) {
+    out.clear();  // left as it was
+    return true;
+  }
   out.resize(static_cast<size_t>(last - first) + 1);
   for (int32_t f = first; f <= last; ++f)
     out[static_cast<size_t>(f - first)] = frames[2 * static_cast<size_t>(f - from) + channel];
@@ -236,6 +240,8 @@ int32_t RepairCommands::RepairClick(int32_t index, bool single) {
       // A measured click may trail a decaying tail, within the repair width.
       const int32_t tail = g.width > 0 ? std::max(0, e.params.repairWidth - g.width) : 0;
       if (arRepairFromDocument(doc, a + 1, b - 1, c, gap, tail)) {
+        // A refused repair changed nothing: no record for it.
+        if (gap.empty()) break;
         const int32_t last = a + static_cast<int32_t>(gap.size());
         auto rec = std::make_unique<Interpolation>();
         Interpolation& r = *rec;

@@ -193,6 +193,23 @@ TEST(ArModel, AClickRepairRemovesADecayingTail) {
   }
 }
 
+// A repair that would reach far beyond the sound around the gap and beyond the click itself is
+// not made, and says so: nothing changed, the last frame changed is before the gap.
+TEST(ArModel, ARefusedClickRepairChangesNothingAndSaysSo) {
+  // A slow tone whose peak is wiped out over more than a third of its period: what the model
+  // rebuilds there stands three times above the frames around the gap.
+  std::vector<int16_t> x(4000);
+  for (size_t i = 0; i < x.size(); ++i)
+    x[i] = static_cast<int16_t>(std::lround(10000 * std::cos(2 * M_PI * (double(i) - 2000) / 300)));
+  const int64_t g0 = 1940, g1 = 2060;
+  for (int64_t f = g0; f <= g1; ++f) x[static_cast<size_t>(f)] = 0;
+  std::vector<int16_t> repaired = x;
+  int64_t last = 0;
+  ASSERT_TRUE(arRepairClick(repaired.data(), 4000, 1, g0, g1, kArContext, 0, &last));
+  EXPECT_EQ(repaired, x);
+  EXPECT_EQ(last, g0 - 1);
+}
+
 // ---- Grouping and the threshold ----
 
 ChannelMarks marksOf(size_t n, std::vector<int> fwd, std::vector<int> bwd, float sign = 1.0f) {
