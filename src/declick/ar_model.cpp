@@ -212,6 +212,17 @@ void arInterpolate(std::vector<double>& x, int64_t gapFirst, int64_t gapLast,
   }
 }
 
+namespace {
+
+// Samples from .. to of one channel of an interleaved buffer, widened for the model's sums.
+std::vector<int32_t> channelSamples(const int16_t* x, int64_t stride, int64_t from, int64_t to) {
+  std::vector<int32_t> xi(static_cast<size_t>(to - from + 1));
+  for (size_t i = 0; i < xi.size(); ++i) xi[i] = x[(from + static_cast<int64_t>(i)) * stride];
+  return xi;
+}
+
+}  // namespace
+
 bool arRepairGap(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int64_t gapLast,
                  int context, const std::vector<double>* bound, const std::vector<int8_t>* sign) {
   const int p = kArOrder;
@@ -220,8 +231,7 @@ bool arRepairGap(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int64_
   const int64_t to = std::min<int64_t>(n - 1, gapLast + context);
   if (gapFirst - from < kArMinSide || to - gapLast < kArMinSide) return false;
   const int64_t len = to - from + 1;
-  std::vector<int32_t> xi(static_cast<size_t>(len));
-  for (int64_t i = 0; i < len; ++i) xi[static_cast<size_t>(i)] = x[(from + i) * stride];
+  const std::vector<int32_t> xi = channelSamples(x, stride, from, to);
   const int64_t g0 = gapFirst - from, g1 = gapLast - from;
   ArSums sums(p);
   sums.addRows(xi.data(), p, g0 - 1);
@@ -239,10 +249,10 @@ bool arRepairGap(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int64_
 
 namespace {
 
-// Decay times tried for a tail, in frames: a geometric series from a few frames to a
-// millisecond and more.
 // How far beyond the largest sample around it a repaired sample may go.
 constexpr double kRepairReach = 2.0;
+// Decay times tried for a tail, in frames: a geometric series from a few frames to a
+// millisecond and more.
 constexpr double kTailTaus[] = {2, 3, 4.5, 7, 10, 15, 22, 33, 50};
 // A tail is removed only when it takes this many times the typical error energy of one row
 // out of the rows it reaches: a chance fit of noise seldom takes more than a few.
@@ -269,8 +279,7 @@ bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int6
   const int64_t to = std::min<int64_t>(n - 1, tailEnd + context);
   if (gapFirst - from < kArMinSide || to - gapLast < kArMinSide) return false;
   const int64_t len = to - from + 1;
-  std::vector<int32_t> xi(static_cast<size_t>(len));
-  for (int64_t i = 0; i < len; ++i) xi[static_cast<size_t>(i)] = x[(from + i) * stride];
+  const std::vector<int32_t> xi = channelSamples(x, stride, from, to);
   const int64_t g0 = gapFirst - from, g1 = gapLast - from, te = tailEnd - from;
   // The fit keeps clear of a possible tail when there is enough sound beyond it.
   const int64_t rightFrom = len - 1 - te >= kArMinSide ? te + 1 : g1 + 1;
