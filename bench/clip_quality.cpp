@@ -1,4 +1,4 @@
-// clip_quality [--seed N] [--seconds S] [--clip DB] [--drive DB]
+// clip_quality [--seed N] [--seconds S] [--clip DB] [--drive DB] [--no-noise-drums]
 //
 // Repair Clipping in Selection on rendered music: the music brought to full scale and DRIVE dB
 // beyond (a hot recording level), then hard-clipped at DB dBFS (−3.4 by default). Scores the
@@ -95,9 +95,12 @@ int main(int argc, char** argv) {
       clipDb = std::atof(argv[++i]);
     else if (a == "--drive" && i + 1 < argc)
       driveDb = std::atof(argv[++i]);
+    else if (a == "--no-noise-drums")
+      opt.noiseDrums = false;
     else {
       std::fprintf(stderr,
-                   "usage: clip_quality [--seed N] [--seconds S] [--clip DB] [--drive DB]\n");
+                   "usage: clip_quality [--seed N] [--seconds S] [--clip DB] [--drive DB] "
+                   "[--no-noise-drums]\n");
       return 2;
     }
   }

@@ -137,7 +137,7 @@ std::vector<double> pad(double hz, double seconds, int rate) {
   return out;
 }
 
-std::vector<double> renderMusic(Rng& rng, int32_t frames, int rate) {
+std::vector<double> renderMusic(Rng& rng, int32_t frames, int rate, bool noiseDrums) {
   std::vector<double> mix(2 * static_cast<size_t>(frames));
   const double beat = 0.5;  // seconds
   const int scale[7] = {0, 2, 4, 5, 7, 9, 11};
@@ -148,9 +148,10 @@ std::vector<double> renderMusic(Rng& rng, int32_t frames, int rate) {
     const int root = 48 + scale[(bar * 3) % 7];
     if (static_cast<int>(t / beat) % 2 == 0)
       addVoice(mix, frames, at, kick(0.5, rate), 0.5);
-    else
-      addVoice(mix, frames, at, noiseHit(rng, 0.3, 0.06, 0.5, rate), 0.55);
-    addVoice(mix, frames, at + rate / 4, noiseHit(rng, 0.1, 0.015, 0.05, rate), 0.7);
+    else if (auto v = noiseHit(rng, 0.3, 0.06, 0.5, rate); noiseDrums)
+      addVoice(mix, frames, at, v, 0.55);
+    if (auto v = noiseHit(rng, 0.1, 0.015, 0.05, rate); noiseDrums)
+      addVoice(mix, frames, at + rate / 4, v, 0.7);
     for (int n = 0; n < 2; ++n) {
       const double note = root + 12 + scale[rng.below(7)] + 12 * rng.below(2);
       const int32_t off = static_cast<int32_t>(rng.below(2) * beat / 2 * rate);
@@ -223,7 +224,7 @@ Material renderMaterial(const MaterialOptions& opt) {
   m.frames = opt.seconds * m.rate;
   Rng music{opt.seed * 0x100 + 1};
   Rng faults{opt.seed * 0x100 + 2};
-  m.reference = renderMusic(music, m.frames, m.rate);
+  m.reference = renderMusic(music, m.frames, m.rate, opt.noiseDrums);
   if (opt.crackleAndHiss)
     for (double& s : m.reference) s += 25 * faults.gauss();
 

@@ -42,6 +42,9 @@ struct MaterialOptions {
   int seconds = 60;
   bool crackleAndHiss = false;
   double clicksPerSecond = 4.0;
+  // False: the snare and hat (noise bursts) are rendered but left out of the mix, so that the
+  // other voices stay as they are.
+  bool noiseDrums = true;
 };
 
 // Music of several voices with attacks (plucked strings, a struck piano-like voice, bass, drums,

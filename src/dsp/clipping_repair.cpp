@@ -1,7 +1,11 @@
 #include "dsp/clipping_repair.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
 #include <memory>
+#include <numbers>
 #include <vector>
 
 #include "document/wave_file.h"
@@ -32,6 +36,170 @@ std::vector<Run> runsOf(const ClipScanState& found, int channel, int32_t minimum
 
 }  // namespace
 
+SparseDeclipper::SparseDeclipper(const SparseDeclipOptions& options)
+    : options_(options), engine_(std::make_unique<SpectralEngine>()) {
+  const int L = options_.frame;
+  window_.resize(static_cast<size_t>(L));
+  // Never zero, so that every sample of a frame has a say in the overlap-add.
+  for (int i = 0; i < L; ++i)
+    window_[static_cast<size_t>(i)] = std::sin(std::numbers::pi * (i + 0.5) / L);
+  const size_t N = 2 * static_cast<size_t>(L);
+  ax_.resize(N);
+  u_.resize(N);
+  z_.resize(N);
+  v_.resize(N);
+  mag_.resize(N / 2 + 1);
+  engine_->SetFFTSize(2 * L);
+}
+
+SparseDeclipper::~SparseDeclipper() = default;
+
+void SparseDeclipper::solveFrame(std::vector<double>& y, const std::vector<double>& lo,
+                                 const std::vector<double>& hi) {
+  const int L = options_.frame;
+  const int N = 2 * L;
+  const int half = L;
+  const double unit = 1 / std::sqrt(static_cast<double>(N));
+  // Zero-padded to twice its length and scaled so that the analysis keeps energy: its adjoint
+  // (the first L samples of the inverse) is then its left inverse.
+  const auto analyse = [&](const std::vector<double>& t) {
+    for (int i = 0; i < N; ++i)
+      ax_[static_cast<size_t>(i)] = {i < L ? t[static_cast<size_t>(i)] : 0.0, 0.0};
+    engine_->ComplexFFT(ax_.data(), -1);
+    for (Complex& c : ax_) c = {c.re * unit, c.im * unit};
+  };
+  // z = the k strongest bins of a (with their mirror images), a = ax + u.
+  const auto keepStrongest = [&](int k) {
+    for (int b = 0; b <= half; ++b) {
+      const Complex a{ax_[static_cast<size_t>(b)].re + u_[static_cast<size_t>(b)].re,
+                      ax_[static_cast<size_t>(b)].im + u_[static_cast<size_t>(b)].im};
+      z_[static_cast<size_t>(b)] = a;
+      mag_[static_cast<size_t>(b)] = a.re * a.re + a.im * a.im;
+    }
+    double threshold = 0;
+    if (k <= half) {
+      pick_ = mag_;
+      std::nth_element(pick_.begin(), pick_.begin() + (k - 1), pick_.end(), std::greater<>());
+      threshold = pick_[static_cast<size_t>(k - 1)];
+    }
+    for (int b = 0; b <= half; ++b) {
+      if (mag_[static_cast<size_t>(b)] < threshold) z_[static_cast<size_t>(b)] = {0, 0};
+      if (b > 0 && b < half)
+        z_[static_cast<size_t>(N - b)] = {z_[static_cast<size_t>(b)].re,
+                                          -z_[static_cast<size_t>(b)].im};
+    }
+  };
+  // y = the consistent samples nearest the synthesis of z − u.
+  const auto synthesiseAndProject = [&]() {
+    for (int i = 0; i < N; ++i)
+      v_[static_cast<size_t>(i)] = {z_[static_cast<size_t>(i)].re - u_[static_cast<size_t>(i)].re,
+                                    z_[static_cast<size_t>(i)].im - u_[static_cast<size_t>(i)].im};
+    engine_->ComplexFFT(v_.data(), +1);
+    for (int i = 0; i < L; ++i)
+      y[static_cast<size_t>(i)] =
+          std::clamp(v_[static_cast<size_t>(i)].re * unit, lo[static_cast<size_t>(i)],
+                     hi[static_cast<size_t>(i)]);
+  };
+
+  std::fill(u_.begin(), u_.end(), Complex{});
+  const double tolerance = options_.tolerance * 32768;
+  int k = std::max(1, options_.firstBins);
+  analyse(y);
+  keepStrongest(k);
+  synthesiseAndProject();
+  ++frames_;
+  for (int iteration = 1; iteration < options_.maxIterations; ++iteration) {
+    ++iterations_;
+    analyse(y);
+    double miss = 0;
+    for (int i = 0; i < N; ++i) {
+      Complex& r = ax_[static_cast<size_t>(i)];
+      const double dr = r.re - z_[static_cast<size_t>(i)].re,
+                   di = r.im - z_[static_cast<size_t>(i)].im;
+      miss += dr * dr + di * di;
+      u_[static_cast<size_t>(i)].re += dr;
+      u_[static_cast<size_t>(i)].im += di;
+    }
+    if (std::sqrt(miss) <= tolerance) break;
+    k += std::max(1, static_cast<int>(options_.growth * k));
+    keepStrongest(k);
+    synthesiseAndProject();
+  }
+}
+
+ClipRepairResult SparseDeclipper::repair(int16_t* x, int64_t n, int64_t stride,
+                                         const std::vector<ClipSpan>& spans) {
+  ClipRepairResult result;
+  const int L = options_.frame;
+  const int level = options_.level;
+  if (spans.empty() || n <= 0 || level < 1) return result;
+  for (const ClipSpan& s : spans)
+    if (s.first < 0 || s.last >= n || s.last < s.first) return result;
+  if (n < L) {
+    ClipRepairOptions ar;
+    ar.level = level;
+    return repairClippedSpans(x, n, stride, spans, ar);
+  }
+  const auto magnitude = [](int v) { return std::min(std::abs(v), 32767); };
+  const int64_t hop = std::max(1, options_.hop);
+  std::vector<int64_t> starts;
+  for (const ClipSpan& s : spans) {
+    // The frames on the grid that hold a sample of the span, kept inside the window.
+    int64_t g = s.first - L + 1;
+    g = g <= 0 ? 0 : (g + hop - 1) / hop * hop;
+    for (; g <= s.last; g += hop) starts.push_back(std::min<int64_t>(g, n - L));
+  }
+  std::sort(starts.begin(), starts.end());
+  starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+
+  std::vector<uint8_t> write(static_cast<size_t>(n), 0);
+  for (const ClipSpan& s : spans)
+    std::fill(write.begin() + s.first, write.begin() + s.last + 1, uint8_t{1});
+  std::vector<double> num(static_cast<size_t>(n), 0.0), den(static_cast<size_t>(n), 0.0);
+  std::vector<double> y(static_cast<size_t>(L)), lo(static_cast<size_t>(L)),
+      hi(static_cast<size_t>(L));
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  for (int64_t start : starts) {
+    for (int i = 0; i < L; ++i) {
+      const int v = x[(start + i) * stride];
+      const double w = window_[static_cast<size_t>(i)];
+      y[static_cast<size_t>(i)] = w * v;
+      if (magnitude(v) < level) {
+        lo[static_cast<size_t>(i)] = hi[static_cast<size_t>(i)] = w * v;
+      } else if (v > 0) {
+        lo[static_cast<size_t>(i)] = w * magnitude(v);
+        hi[static_cast<size_t>(i)] = kInf;
+      } else {
+        lo[static_cast<size_t>(i)] = -kInf;
+        hi[static_cast<size_t>(i)] = -w * magnitude(v);
+      }
+    }
+    solveFrame(y, lo, hi);
+    for (int i = 0; i < L; ++i) {
+      const size_t t = static_cast<size_t>(start + i);
+      if (!write[t]) continue;
+      num[t] += window_[static_cast<size_t>(i)] * y[static_cast<size_t>(i)];
+      den[t] += window_[static_cast<size_t>(i)] * window_[static_cast<size_t>(i)];
+    }
+  }
+  for (const ClipSpan& s : spans) {
+    for (int64_t t = s.first; t <= s.last; ++t) {
+      const int v0 = x[t * stride];
+      const int sign = v0 < 0 ? -1 : 1;
+      const double bound = std::max(level, magnitude(v0));
+      double v = std::nearbyint(num[static_cast<size_t>(t)] / den[static_cast<size_t>(t)]);
+      if (v > 32767 || v < -32768) {
+        ++result.limited;
+        v = std::clamp(v, -32768.0, 32767.0);
+      }
+      if (sign * v < bound) v = std::clamp(sign * bound, -32768.0, 32767.0);
+      x[t * stride] = static_cast<int16_t>(v);
+    }
+  }
+  result.repaired = true;
+  return result;
+}
+
 ClippingRepair repairClipping(WaveFile& doc, const ClipSearch& search, const ClipScanState& found,
                               const ClipRepairOptions& options) {
   ClippingRepair out;
@@ -41,7 +209,9 @@ ClippingRepair repairClipping(WaveFile& doc, const ClipSearch& search, const Cli
   const bool editable[2] = {ctx.editLeft, ctx.editRight};
   const int32_t lastFrame = doc.lastFrame;
 
-  // Runs close enough to share rows of the model go into one solve.
+  SparseDeclipOptions so;
+  so.level = options.level;
+  // Runs close enough to share a frame go into one solve, so that no frame is solved twice.
   struct Cluster {
     int channel;
     std::vector<Run> runs;
@@ -51,7 +221,7 @@ ClippingRepair repairClipping(WaveFile& doc, const ClipSearch& search, const Cli
     if (!editable[c]) continue;
     for (const Run& r : runsOf(found, c, K)) {
       Cluster* last = clusters.empty() || clusters.back().channel != c ? nullptr : &clusters.back();
-      if (last && r.first - last->runs.back().last <= options.order &&
+      if (last && r.first - last->runs.back().last <= so.frame &&
           r.last - last->runs.front().first < kClipClusterFrames)
         last->runs.push_back(r);
       else
@@ -63,7 +233,8 @@ ClippingRepair repairClipping(WaveFile& doc, const ClipSearch& search, const Cli
   // The records join the edit list as they are made, their step only after the pass.
   DirectWriteScope busy(doc);
   Progress progress(ctx, " Repairing:");
-  const int64_t reach = static_cast<int64_t>(options.fitContext) + options.order;
+  const int64_t reach = std::max<int64_t>(options.fitContext + options.order, so.frame);
+  SparseDeclipper declipper(so);
   std::vector<int16_t> buf;
   for (size_t k = 0; k < clusters.size(); ++k) {
     if (!progress.step(percentOf(static_cast<int64_t>(k), static_cast<int64_t>(clusters.size())))) {
@@ -76,12 +247,11 @@ ClippingRepair repairClipping(WaveFile& doc, const ClipSearch& search, const Cli
         static_cast<int32_t>(std::min<int64_t>(lastFrame, cl.runs.back().last + reach));
     buf.assign(2 * (static_cast<size_t>(to - from) + 1), 0);
     // Through the edits, this pass's own included: its rebuilt tops are still at or beyond
-    // the level, so they are solved again, never fitted.
+    // the level, so they are bounds again, never known sound.
     doc.ReadFrames(true, buf.data(), from, to);
     std::vector<ClipSpan> spans;
     for (const Run& r : cl.runs) spans.push_back({r.first - from, r.last - from});
-    const ClipRepairResult r =
-        repairClippedSpans(buf.data() + cl.channel, to - from + 1, 2, spans, options);
+    const ClipRepairResult r = declipper.repair(buf.data() + cl.channel, to - from + 1, 2, spans);
     if (!r.repaired) continue;
     out.limited += r.limited;
     for (const Run& run : cl.runs) {

@@ -3,14 +3,64 @@
 // level from the sound on both sides, one edit record per run.
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "declick/clip_repair.h"
+#include "dsp/fft.h"
 #include "dsp/statistics.h"
 
 namespace tolmar {
 
 class WaveFile;
+
+// Sparse, consistent rebuilding of clipped runs: over overlapping frames that hold clipped
+// samples, the sound is sought whose spectrum (a twice-oversampled DFT of the windowed frame)
+// has the fewest strong bins while the unclipped samples keep their values and the clipped ones
+// lie at or beyond the level with their sign. Music is sparse in frequency over a frame where an
+// autoregressive model only remembers a few dozen samples, which is what rebuilds attacks.
+struct SparseDeclipOptions {
+  int level = 32767;
+  int frame = 1024;         // samples per frame (a power of two, 128 … 8192)
+  int hop = 512;            // between frame starts
+  int maxIterations = 400;  // per frame
+  int firstBins = 1;        // bins kept at first; more each iteration
+  double growth = 0.1;      // bins added per iteration as a share of those kept (at least 1)
+  double tolerance = 0.01;  // stop when the coefficients miss the consistent set by this much
+                            // (over the frame, as a share of full scale)
+};
+
+class SparseDeclipper {
+ public:
+  explicit SparseDeclipper(const SparseDeclipOptions& options);
+  ~SparseDeclipper();
+  SparseDeclipper(const SparseDeclipper&) = delete;
+  SparseDeclipper& operator=(const SparseDeclipper&) = delete;
+
+  // Rebuilds the spans of one channel of a window of int16 samples (`n` samples `stride` apart)
+  // as repairClippedSpans does: only the spans are written, each sample keeping its sign and
+  // reaching at least its clipped magnitude; every other clipped sample in a frame is a bound
+  // too. Windows shorter than a frame are left to the autoregressive solver.
+  ClipRepairResult repair(int16_t* x, int64_t n, int64_t stride,
+                          const std::vector<ClipSpan>& spans);
+
+  // Frames solved and iterations spent since construction, for measuring.
+  int64_t frames() const { return frames_; }
+  int64_t iterations() const { return iterations_; }
+
+ private:
+  // One frame: y the windowed samples, lo/hi the windowed consistent interval of each sample;
+  // the result (windowed) replaces y.
+  void solveFrame(std::vector<double>& y, const std::vector<double>& lo,
+                  const std::vector<double>& hi);
+
+  SparseDeclipOptions options_;
+  std::unique_ptr<SpectralEngine> engine_;
+  std::vector<double> window_, mag_, pick_;
+  std::vector<Complex> ax_, u_, z_, v_;
+  int64_t frames_ = 0, iterations_ = 0;
+};
 
 struct ClippingRepair {
   int64_t runs = 0;      // runs found, both channels
