@@ -133,7 +133,7 @@ std::vector<ClickPreset> ClickPresetFamily::factory() {
       {15, 20, 30, 1500, S::Spike, M::Bezier, 0, "Small Clicks (2)"},
       {15, 35, 45, 1600, S::Hill, M::Linear, 0, "Smeared Ticks"},
       {40, 60, 30, 700, S::Model, M::ArInterpolate, 0, "Model Clicks"},
-      {40, 60, 30, 600, S::Model, M::ArInterpolate, 0, "Model Clicks + Crackle"},
+      {40, 60, 30, 650, S::Model, M::ArInterpolate, 0, "Model Clicks + Crackle"},
   };
 }
 

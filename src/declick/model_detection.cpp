@@ -25,6 +25,12 @@ constexpr float kWindowStart = 0.5f;
 constexpr int32_t kScaleHop = 64;
 constexpr float kMedianPerClippedMean = 0.9f;
 constexpr int32_t kScaleReach = 2;
+// A candidate stays a click only when rebuilding it from the model leaves at most this share
+// of the prediction error energy over the rows it reaches.
+constexpr double kMaxRepairedShare = 0.5;
+// ... or when what it leaves is no more than this many times the noise the rows would hold.
+constexpr double kNoiseLoad = 4.0;
+constexpr double kMedianPerSigma = 0.6745;
 
 struct Segment {
   int32_t first, last;  // rows (frames whose forward prediction has its history in the block)
@@ -79,6 +85,31 @@ float typicalAbs(const float* e, int32_t n) {
 }
 
 }  // namespace
+
+RepairedError repairedError(const int32_t* x, int32_t n, int32_t first, int32_t last,
+                            const std::vector<double>& a) {
+  const int p = static_cast<int>(a.size()) - 1;
+  // The rows the gap reaches, and their histories: p frames before the gap, p after.
+  const int32_t from = first - p, to = last + 2 * p;
+  if (from < 0 || to >= n || last < first) return {};
+  std::vector<double> w(static_cast<size_t>(to - from + 1));
+  for (size_t i = 0; i < w.size(); ++i) w[i] = x[from + static_cast<int32_t>(i)];
+  const auto energy = [&] {
+    double e = 0;
+    for (int32_t t = p; t <= last - from + p; ++t) {
+      double s = 0;
+      for (int i = 0; i <= p; ++i) s += a[static_cast<size_t>(i)] * w[static_cast<size_t>(t - i)];
+      e += s * s;
+    }
+    return e;
+  };
+  RepairedError r;
+  r.rows = last - first + 1 + p;
+  r.before = energy();
+  arInterpolate(w, p, last - from, a);
+  r.after = energy();
+  return r;
+}
 
 void groupMarks(const ChannelMarks& marks, int32_t blockStart, int32_t maxWidth, uint8_t channel,
                 std::vector<ModelClick>& out) {
@@ -212,6 +243,27 @@ void findModelClicks(const int16_t* buf, int32_t blockStart, int32_t blockEnd, i
       }
     }
     groupMarks(marks, blockStart, params.maxWidth, static_cast<uint8_t>(ch), found[ch]);
+    // An attack of the music goes on exciting the model after the marked frames, so that
+    // rebuilding them removes little of the error; rebuilding a click removes nearly all of it.
+    std::vector<ModelClick>& list = found[ch];
+    size_t kept = 0;
+    for (const ModelClick& c : list) {
+      const int32_t f = c.first - blockStart;
+      if (segs.empty()) break;
+      const Segment* sg = &segs.front();
+      for (const Segment& s : segs)
+        if (s.first <= f) sg = &s;
+      const RepairedError r = repairedError(x.data(), n, f, c.last - blockStart, sg->a);
+      // The error level before the candidate: an attack raises the level after it.
+      const int32_t hop = std::clamp((f - rowsFirst) / kScaleHop, 0, std::max(0, hops - 1));
+      float level = std::numeric_limits<float>::infinity();
+      for (int32_t j = std::max(0, hop - kScaleReach); j <= hop && j < hops; ++j)
+        level = std::min(level, hopMedian[static_cast<size_t>(j)]);
+      const double sigma = hops > 0 ? level / kMedianPerSigma : 0.0;
+      if (r.after <= kMaxRepairedShare * r.before || r.after <= kNoiseLoad * r.rows * sigma * sigma)
+        list[kept++] = c;
+    }
+    list.resize(kept);
   }
   if (!keepGoing) return;
   // Link the channels where their clicks overlap: both take the union.

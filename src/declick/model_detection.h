@@ -52,4 +52,14 @@ struct ChannelMarks {
 void groupMarks(const ChannelMarks& marks, int32_t blockStart, int32_t maxWidth, uint8_t channel,
                 std::vector<ModelClick>& out);
 
+// The prediction error energy (model a) over the rows frames first..last reach, before and
+// after those frames are rebuilt by AR interpolation from their neighbours. x holds n samples
+// of one channel; all zero when the rows reach beyond them. Exposed for tests.
+struct RepairedError {
+  double before = 0, after = 0;
+  int32_t rows = 0;
+};
+RepairedError repairedError(const int32_t* x, int32_t n, int32_t first, int32_t last,
+                            const std::vector<double>& a);
+
 }  // namespace tolmar

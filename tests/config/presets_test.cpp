@@ -19,7 +19,7 @@ TEST(PresetText, FactoryPresetsHaveTheirStoredForms) {
   // The model presets come after the older seven, which keep their places.
   EXPECT_EQ(ClickPresetFamily::format(click[7], "."), "/40/60/30/700/5/4/0/Model Clicks");
   EXPECT_EQ(ClickPresetFamily::format(click[8], "."),
-            "/40/60/30/600/5/4/0/Model Clicks + Crackle");
+            "/40/60/30/650/5/4/0/Model Clicks + Crackle");
   const auto parsed = ClickPresetFamily::parse("/40/60/30/700/5/4/0/Model Clicks", ".");
   ASSERT_TRUE(parsed);
   EXPECT_EQ(parsed->shape, ClickShape::Model);

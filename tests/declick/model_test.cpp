@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -348,6 +349,53 @@ TEST(ModelDetection, ABurstInBothChannelsIsLinked) {
     EXPECT_EQ(c.first, 4000);
     EXPECT_EQ(c.last, 4008);
   }
+}
+
+// A plucked note entering over the process: a decaying tone that starts at full size. Both
+// prediction errors leap at its onset, as at a click, but the tone goes on after it.
+std::vector<int16_t> withPluck(std::vector<int16_t> buf, int32_t at, uint8_t channel) {
+  const int32_t frames = static_cast<int32_t>(buf.size() / 2);
+  for (int32_t t = at; t < frames; ++t) {
+    const double v = 12000.0 * std::exp(-(t - at) / 900.0) * std::sin(0.11 * (t - at));
+    buf[2 * static_cast<size_t>(t) + channel] = static_cast<int16_t>(
+        std::clamp(buf[2 * static_cast<size_t>(t) + channel] + v, -32768.0, 32767.0));
+  }
+  return buf;
+}
+
+TEST(ModelVerification, RebuildingAClickRemovesItsErrorAndRebuildingAnAttackDoesNot) {
+  std::vector<double> a;
+  const auto fitted = [&](const std::vector<int32_t>& x) {
+    ArSums sums(kArOrder);
+    sums.addRows(x.data(), kArOrder, 2047);
+    ASSERT_TRUE(solveAr(sums, a));
+  };
+  std::vector<int32_t> x = arProcess(4000, 100.0, 21);
+  fitted(x);
+  for (int k = 0; k < 3; ++k) x[3000 + k] += k == 1 ? -2500 : 2500;
+  const RepairedError click = repairedError(x.data(), 4000, 3000, 3002, a);
+  EXPECT_EQ(click.rows, 3 + kArOrder);
+  EXPECT_LT(click.after, 0.05 * click.before);
+  // What is left is about the noise the rows hold (sigma 100).
+  EXPECT_LT(click.after, 3.0 * click.rows * 100.0 * 100.0);
+
+  std::vector<int16_t> plucked = withPluck(stereoProcess(4000, 100.0, 21), 3000, 0);
+  std::vector<int32_t> y(4000);
+  for (size_t i = 0; i < y.size(); ++i) y[i] = plucked[2 * i];
+  const RepairedError attack = repairedError(y.data(), 4000, 3000, 3002, a);
+  EXPECT_GT(attack.after, 0.5 * attack.before);
+  EXPECT_GT(attack.after, 20.0 * attack.rows * 100.0 * 100.0);
+  // Rows beyond the samples: nothing to judge.
+  EXPECT_EQ(repairedError(y.data(), 4000, 3990, 3995, a).rows, 0);
+}
+
+TEST(ModelDetection, AnAttackOfTheMusicIsNoClickButAClickOnTheNoteIs) {
+  auto buf = withPluck(stereoProcess(8000, 100.0, 23), 4000, 0);
+  EXPECT_TRUE(scan(buf, 700, true, false).empty());
+  buf[2 * 4600] = static_cast<int16_t>(buf[2 * 4600] - 6000);
+  const auto found = scan(buf, 700, true, false);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].first, 4600);
 }
 
 // ---- Searching a document ----
