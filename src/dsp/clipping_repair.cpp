@@ -44,86 +44,108 @@ SparseDeclipper::SparseDeclipper(const SparseDeclipOptions& options)
   for (int i = 0; i < L; ++i)
     window_[static_cast<size_t>(i)] = std::sin(std::numbers::pi * (i + 0.5) / L);
   const size_t N = 2 * static_cast<size_t>(L);
-  ax_.resize(N);
-  u_.resize(N);
-  z_.resize(N);
-  v_.resize(N);
+  buf_.resize(N);
   mag_.resize(N / 2 + 1);
+  for (Frame& f : frame_) {
+    f.y.resize(static_cast<size_t>(L));
+    f.lo.resize(static_cast<size_t>(L));
+    f.hi.resize(static_cast<size_t>(L));
+    f.ax.resize(N / 2 + 1);
+    f.u.resize(N / 2 + 1);
+    f.z.resize(N / 2 + 1);
+  }
   engine_->SetFFTSize(2 * L);
 }
 
 SparseDeclipper::~SparseDeclipper() = default;
 
-void SparseDeclipper::solveFrame(std::vector<double>& y, const std::vector<double>& lo,
-                                 const std::vector<double>& hi) {
+void SparseDeclipper::solvePair(bool both) {
   const int L = options_.frame;
   const int N = 2 * L;
   const int half = L;
   const double unit = 1 / std::sqrt(static_cast<double>(N));
+  const auto at = [](auto& v, int i) -> auto& {
+    return v[static_cast<size_t>(i)];
+  };
+  Frame& f0 = frame_[0];
+  Frame& f1 = frame_[1];
+  f1.done = !both;
   // Zero-padded to twice its length and scaled so that the analysis keeps energy: its adjoint
-  // (the first L samples of the inverse) is then its left inverse.
-  const auto analyse = [&](const std::vector<double>& t) {
-    for (int i = 0; i < N; ++i)
-      ax_[static_cast<size_t>(i)] = {i < L ? t[static_cast<size_t>(i)] : 0.0, 0.0};
-    engine_->ComplexFFT(ax_.data(), -1);
-    for (Complex& c : ax_) c = {c.re * unit, c.im * unit};
-  };
-  // z = the k strongest bins of a (with their mirror images), a = ax + u.
-  const auto keepStrongest = [&](int k) {
+  // (the first L samples of the inverse) is then its left inverse. Both frames are real, so
+  // one transform of y0 + i·y1 holds both spectra.
+  const auto analyse = [&]() {
+    for (int i = 0; i < N; ++i) at(buf_, i) = i < L ? Complex{at(f0.y, i), at(f1.y, i)} : Complex{};
+    engine_->ComplexFFT(buf_.data(), -1);
+    const double h = unit / 2;
     for (int b = 0; b <= half; ++b) {
-      const Complex a{ax_[static_cast<size_t>(b)].re + u_[static_cast<size_t>(b)].re,
-                      ax_[static_cast<size_t>(b)].im + u_[static_cast<size_t>(b)].im};
-      z_[static_cast<size_t>(b)] = a;
-      mag_[static_cast<size_t>(b)] = a.re * a.re + a.im * a.im;
-    }
-    double threshold = 0;
-    if (k <= half) {
-      pick_ = mag_;
-      std::nth_element(pick_.begin(), pick_.begin() + (k - 1), pick_.end(), std::greater<>());
-      threshold = pick_[static_cast<size_t>(k - 1)];
-    }
-    for (int b = 0; b <= half; ++b) {
-      if (mag_[static_cast<size_t>(b)] < threshold) z_[static_cast<size_t>(b)] = {0, 0};
-      if (b > 0 && b < half)
-        z_[static_cast<size_t>(N - b)] = {z_[static_cast<size_t>(b)].re,
-                                          -z_[static_cast<size_t>(b)].im};
+      const Complex p = at(buf_, b), q = at(buf_, (N - b) & (N - 1));
+      at(f0.ax, b) = {(p.re + q.re) * h, (p.im - q.im) * h};
+      at(f1.ax, b) = {(p.im + q.im) * h, (q.re - p.re) * h};
     }
   };
-  // y = the consistent samples nearest the synthesis of z − u.
+  // z = the k strongest bins of ax + u.
+  const auto keepStrongest = [&](Frame& f) {
+    for (int b = 0; b <= half; ++b) {
+      const Complex a{at(f.ax, b).re + at(f.u, b).re, at(f.ax, b).im + at(f.u, b).im};
+      at(f.z, b) = a;
+      at(mag_, b) = a.re * a.re + a.im * a.im;
+    }
+    if (f.k > half) return;
+    pick_ = mag_;
+    std::nth_element(pick_.begin(), pick_.begin() + (f.k - 1), pick_.end(), std::greater<>());
+    const double threshold = at(pick_, f.k - 1);
+    for (int b = 0; b <= half; ++b)
+      if (at(mag_, b) < threshold) at(f.z, b) = {0, 0};
+  };
+  // y = the consistent samples nearest the synthesis of z − u, for the frames not done.
   const auto synthesiseAndProject = [&]() {
-    for (int i = 0; i < N; ++i)
-      v_[static_cast<size_t>(i)] = {z_[static_cast<size_t>(i)].re - u_[static_cast<size_t>(i)].re,
-                                    z_[static_cast<size_t>(i)].im - u_[static_cast<size_t>(i)].im};
-    engine_->ComplexFFT(v_.data(), +1);
-    for (int i = 0; i < L; ++i)
-      y[static_cast<size_t>(i)] =
-          std::clamp(v_[static_cast<size_t>(i)].re * unit, lo[static_cast<size_t>(i)],
-                     hi[static_cast<size_t>(i)]);
+    for (int b = 0; b <= half; ++b) {
+      Complex v0{}, v1{};
+      if (!f0.done) v0 = {at(f0.z, b).re - at(f0.u, b).re, at(f0.z, b).im - at(f0.u, b).im};
+      if (!f1.done) v1 = {at(f1.z, b).re - at(f1.u, b).re, at(f1.z, b).im - at(f1.u, b).im};
+      at(buf_, b) = {v0.re - v1.im, v0.im + v1.re};
+      if (b > 0 && b < half) at(buf_, N - b) = {v0.re + v1.im, v1.re - v0.im};
+    }
+    engine_->ComplexFFT(buf_.data(), +1);
+    for (int i = 0; i < L; ++i) {
+      if (!f0.done) at(f0.y, i) = std::clamp(at(buf_, i).re * unit, at(f0.lo, i), at(f0.hi, i));
+      if (!f1.done) at(f1.y, i) = std::clamp(at(buf_, i).im * unit, at(f1.lo, i), at(f1.hi, i));
+    }
   };
 
-  std::fill(u_.begin(), u_.end(), Complex{});
   const double tolerance = options_.tolerance * 32768;
-  int k = std::max(1, options_.firstBins);
-  analyse(y);
-  keepStrongest(k);
+  for (Frame& f : frame_) {
+    if (f.done) continue;
+    std::fill(f.u.begin(), f.u.end(), Complex{});
+    f.k = std::max(1, options_.firstBins);
+    ++frames_;
+  }
+  analyse();
+  for (Frame& f : frame_)
+    if (!f.done) keepStrongest(f);
   synthesiseAndProject();
-  ++frames_;
-  for (int iteration = 1; iteration < options_.maxIterations; ++iteration) {
-    ++iterations_;
-    analyse(y);
-    double miss = 0;
-    for (int i = 0; i < N; ++i) {
-      Complex& r = ax_[static_cast<size_t>(i)];
-      const double dr = r.re - z_[static_cast<size_t>(i)].re,
-                   di = r.im - z_[static_cast<size_t>(i)].im;
-      miss += dr * dr + di * di;
-      u_[static_cast<size_t>(i)].re += dr;
-      u_[static_cast<size_t>(i)].im += di;
+  for (int iteration = 1; iteration < options_.maxIterations && !(f0.done && f1.done);
+       ++iteration) {
+    analyse();
+    for (Frame& f : frame_) {
+      if (f.done) continue;
+      ++iterations_;
+      // Bins strictly between 0 and N/2 stand for their mirror images too.
+      double miss = 0;
+      for (int b = 0; b <= half; ++b) {
+        const double dr = at(f.ax, b).re - at(f.z, b).re, di = at(f.ax, b).im - at(f.z, b).im;
+        miss += (b > 0 && b < half ? 2 : 1) * (dr * dr + di * di);
+        at(f.u, b).re += dr;
+        at(f.u, b).im += di;
+      }
+      if (std::sqrt(miss) <= tolerance) {
+        f.done = true;
+        continue;
+      }
+      f.k += std::max(1, static_cast<int>(options_.growth * f.k));
+      keepStrongest(f);
     }
-    if (std::sqrt(miss) <= tolerance) break;
-    k += std::max(1, static_cast<int>(options_.growth * k));
-    keepStrongest(k);
-    synthesiseAndProject();
+    if (!(f0.done && f1.done)) synthesiseAndProject();
   }
 }
 
@@ -156,31 +178,39 @@ ClipRepairResult SparseDeclipper::repair(int16_t* x, int64_t n, int64_t stride,
   for (const ClipSpan& s : spans)
     std::fill(write.begin() + s.first, write.begin() + s.last + 1, uint8_t{1});
   std::vector<double> num(static_cast<size_t>(n), 0.0), den(static_cast<size_t>(n), 0.0);
-  std::vector<double> y(static_cast<size_t>(L)), lo(static_cast<size_t>(L)),
-      hi(static_cast<size_t>(L));
   constexpr double kInf = std::numeric_limits<double>::infinity();
-  for (int64_t start : starts) {
+  const auto load = [&](Frame& f, int64_t start) {
     for (int i = 0; i < L; ++i) {
       const int v = x[(start + i) * stride];
       const double w = window_[static_cast<size_t>(i)];
-      y[static_cast<size_t>(i)] = w * v;
+      f.y[static_cast<size_t>(i)] = w * v;
       if (magnitude(v) < level) {
-        lo[static_cast<size_t>(i)] = hi[static_cast<size_t>(i)] = w * v;
+        f.lo[static_cast<size_t>(i)] = f.hi[static_cast<size_t>(i)] = w * v;
       } else if (v > 0) {
-        lo[static_cast<size_t>(i)] = w * magnitude(v);
-        hi[static_cast<size_t>(i)] = kInf;
+        f.lo[static_cast<size_t>(i)] = w * magnitude(v);
+        f.hi[static_cast<size_t>(i)] = kInf;
       } else {
-        lo[static_cast<size_t>(i)] = -kInf;
-        hi[static_cast<size_t>(i)] = -w * magnitude(v);
+        f.lo[static_cast<size_t>(i)] = -kInf;
+        f.hi[static_cast<size_t>(i)] = -w * magnitude(v);
       }
     }
-    solveFrame(y, lo, hi);
+    f.done = false;
+  };
+  const auto add = [&](const Frame& f, int64_t start) {
     for (int i = 0; i < L; ++i) {
       const size_t t = static_cast<size_t>(start + i);
       if (!write[t]) continue;
-      num[t] += window_[static_cast<size_t>(i)] * y[static_cast<size_t>(i)];
+      num[t] += window_[static_cast<size_t>(i)] * f.y[static_cast<size_t>(i)];
       den[t] += window_[static_cast<size_t>(i)] * window_[static_cast<size_t>(i)];
     }
+  };
+  for (size_t j = 0; j < starts.size(); j += 2) {
+    const bool both = j + 1 < starts.size();
+    load(frame_[0], starts[j]);
+    if (both) load(frame_[1], starts[j + 1]);
+    solvePair(both);
+    add(frame_[0], starts[j]);
+    if (both) add(frame_[1], starts[j + 1]);
   }
   for (const ClipSpan& s : spans) {
     for (int64_t t = s.first; t <= s.last; ++t) {

@@ -50,15 +50,21 @@ class SparseDeclipper {
   int64_t iterations() const { return iterations_; }
 
  private:
-  // One frame: y the windowed samples, lo/hi the windowed consistent interval of each sample;
-  // the result (windowed) replaces y.
-  void solveFrame(std::vector<double>& y, const std::vector<double>& lo,
-                  const std::vector<double>& hi);
+  struct Frame {
+    std::vector<double> y, lo, hi;  // the windowed samples and their consistent interval
+    std::vector<Complex> ax, u, z;  // bins 0 … N/2 of the analysis, its dual and its sparse part
+    int k = 0;
+    bool done = false;
+  };
+  // Solves frame_[0] and, when `both`, frame_[1]: the two share every transform, one as the
+  // real part and one as the imaginary part. The results (windowed) replace their y.
+  void solvePair(bool both);
 
   SparseDeclipOptions options_;
   std::unique_ptr<SpectralEngine> engine_;
   std::vector<double> window_, mag_, pick_;
-  std::vector<Complex> ax_, u_, z_, v_;
+  std::vector<Complex> buf_;
+  Frame frame_[2];
   int64_t frames_ = 0, iterations_ = 0;
 };
 
