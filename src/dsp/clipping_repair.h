@@ -22,8 +22,8 @@ class WaveFile;
 // autoregressive model only remembers a few dozen samples, which is what rebuilds attacks.
 struct SparseDeclipOptions {
   int level = 32767;
-  int frame = 1024;         // samples per frame (a power of two, 128 … 8192)
-  int hop = 512;            // between frame starts
+  int frame = 2048;         // samples per frame (a power of two, 128 … 8192)
+  int hop = 1024;           // between frame starts
   int maxIterations = 400;  // per frame
   int firstBins = 1;        // bins kept at first; more each iteration
   double growth = 0.1;      // bins added per iteration as a share of those kept (at least 1)
