@@ -250,10 +250,10 @@ void findModelClicks(const int16_t* buf, int32_t blockStart, int32_t blockEnd, i
     for (const ModelClick& c : list) {
       const int32_t f = c.first - blockStart;
       if (segs.empty()) break;
-      const Segment* sg = &segs.front();
-      for (const Segment& s : segs)
-        if (s.first <= f) sg = &s;
-      const RepairedError r = repairedError(x.data(), n, f, c.last - blockStart, sg->a);
+      // The stretch holding f (the first one for frames before its rows).
+      const auto after = std::upper_bound(segs.begin() + 1, segs.end(), f,
+                                          [](int32_t v, const Segment& s) { return v < s.first; });
+      const RepairedError r = repairedError(x.data(), n, f, c.last - blockStart, (after - 1)->a);
       // The error level before the candidate: an attack raises the level after it.
       const int32_t hop = std::clamp((f - rowsFirst) / kScaleHop, 0, std::max(0, hops - 1));
       float level = std::numeric_limits<float>::infinity();
