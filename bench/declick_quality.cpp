@@ -1,4 +1,4 @@
-// declick_quality [--seed N] [--seconds S] [--preset NAME]...
+// declick_quality [--seed N] [--seconds S] [--preset NAME]... [--no-noise-drums]
 //
 // Restoration quality of the declicker on rendered music with clicks of known position: for
 // each declick factory preset (or the presets named), on clicks alone and on clicks with crackle
@@ -167,8 +167,12 @@ int main(int argc, char** argv) {
       opt.seconds = std::atoi(argv[++i]);
     else if (a == "--preset" && i + 1 < argc)
       only.push_back(argv[++i]);
+    else if (a == "--no-noise-drums")
+      opt.noiseDrums = false;
     else {
-      std::fprintf(stderr, "usage: declick_quality [--seed N] [--seconds S] [--preset NAME]...\n");
+      std::fprintf(stderr,
+                   "usage: declick_quality [--seed N] [--seconds S] [--preset NAME]... "
+                   "[--no-noise-drums]\n");
       return 2;
     }
   }

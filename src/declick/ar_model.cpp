@@ -337,18 +337,29 @@ bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int6
     }
   }
   // A model fitted across a sudden change of the sound can predict far beyond anything around
-  // the gap; such a repair would be worse than the click, so the sound is left as it was.
-  double around = 0;
-  for (int64_t f = std::max<int64_t>(0, g0 - p); f <= std::min(len - 1, last + p); ++f)
-    if (f < g0 || f > g1) around = std::max(around, std::abs(xd[static_cast<size_t>(f)]));
-  const double limit = kRepairReach * around + 4.0 * std::sqrt(rowEnergy);
-  double reached = 0, was = 0;
-  for (int64_t f = g0; f <= g1; ++f) {
-    reached = std::max(reached, std::abs(xd[static_cast<size_t>(f)]));
-    was = std::max(was, std::abs(static_cast<double>(xi[static_cast<size_t>(f)])));
+  // the repair; such a repair would be worse than the click. The bound comes from the sound as
+  // it was, so that a runaway tail cannot raise it.
+  const auto runsAway = [&] {
+    double around = 0;
+    for (int64_t f = std::max<int64_t>(0, g0 - p); f <= std::min(len - 1, last + p); ++f)
+      if (f < g0 || f > last)
+        around = std::max(around, std::abs(static_cast<double>(xi[static_cast<size_t>(f)])));
+    const double limit = kRepairReach * around + 4.0 * std::sqrt(rowEnergy);
+    double reached = 0, was = 0;
+    for (int64_t f = g0; f <= last; ++f) {
+      reached = std::max(reached, std::abs(xd[static_cast<size_t>(f)]));
+      was = std::max(was, std::abs(static_cast<double>(xi[static_cast<size_t>(f)])));
+    }
+    // A large click may itself reach that far; a repair staying within it is still the better.
+    return reached > limit && reached > was;
+  };
+  if (runsAway() && last > g1) {
+    // Without the tail the gap alone may still be repaired soundly.
+    xd.assign(xi.begin(), xi.end());
+    arInterpolate(xd, g0, g1, a);
+    last = g1;
   }
-  // A large click may itself reach that far; a repair staying within it is still the better.
-  if (reached > limit && reached > was) {
+  if (runsAway()) {
     if (changedLast) *changedLast = gapFirst - 1;
     return true;
   }

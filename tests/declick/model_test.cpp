@@ -211,6 +211,40 @@ TEST(ArModel, ARefusedClickRepairChangesNothingAndSaysSo) {
   EXPECT_EQ(last, g0 - 1);
 }
 
+// A burst in music (frames 72..76 of a recording), where the best decaying tail the repair can
+// find after the gap is tens of thousands high: the frames it would change count against the
+// sound as it was, not as the tail left it, so the repair stays within reach of the music.
+TEST(ArModel, ARunawayTailIsNotWritten) {
+  const std::vector<int16_t> music = {
+      248,   1070,  1890,  2555,  2984,  3136,  3018,  2757,  2625,  2899,  3601,  4398,  4797,
+      4532,  3773,  2988,  2583,  2650,  2996,  3353,  3563,  3598,  3486,  3287,  3110,  3043,
+      3012,  2785,  2184,  1242,  144,   -916,  -1816, -2512, -3006, -3267, -3181, -2668, -1882,
+      -1207, -941,  -1001, -1042, -837,  -479,  -210,  -111,  -13,   283,   769,   1255,  1613,
+      1931,  2389,  3058,  3822,  4464,  4787,  4719,  4374,  3989,  3760,  3711,  3712,  3601,
+      3304,  2875,  2455,  2144,  1860,  1364,  513,   -3859, 1162,  -2308, 300,   913,   1340,
+      2381,  1572,  2162,  1479,  1376,  1018,  837,   981,   1312,  1500,  1350,  1031,  938,
+      1294,  1912,  2377,  2405,  2006,  1381,  771,   373,   293,   498,   835,   1122,  1217,
+      1005,  419,   -495,  -1551, -2486, -3071, -3189, -2844, -2145, -1246, -282,  663,   1527,
+      2211,  2562,  2490,  2123,  1791,  1775,  2065,  2425,  2669,  2840,  3115,  3578,  4130,
+      4570,  4748,  4638,  4302,  3796,  3127,  2306,  1445,  735,   306,   103,   -80,   -441,
+      -1030, -1747, -2433, -2927, -3088, -2807, -2090, -1113, -158,  541,   920,   1060,  1065,
+      975,   804,   636,   630,   864,   1194,  1358,  1252,  1047,  1021,  1304,  1808,  2333,
+      2685};
+  const int16_t loudest = 4797;
+  for (int64_t g1 = 76; g1 <= 78; ++g1) {
+    std::vector<int16_t> repaired = music;
+    int64_t last = 0;
+    ASSERT_TRUE(arRepairClick(repaired.data(), static_cast<int64_t>(music.size()), 1, 70, g1,
+                              kArContext, 23, &last));
+    for (size_t f = 0; f < music.size(); ++f) {
+      EXPECT_LE(std::abs(repaired[f]), 2 * loudest) << "gap end " << g1 << ", frame " << f;
+      if (static_cast<int64_t>(f) > last) {
+        EXPECT_EQ(repaired[f], music[f]) << f;
+      }
+    }
+  }
+}
+
 // ---- Grouping and the threshold ----
 
 ChannelMarks marksOf(size_t n, std::vector<int> fwd, std::vector<int> bwd, float sign = 1.0f) {
