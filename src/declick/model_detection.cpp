@@ -22,6 +22,16 @@ constexpr float kMinThreshold = 4.0f;
 constexpr int32_t kWindow = 4;
 constexpr float kWindowLoad = 1.5f;
 constexpr float kWindowStart = 0.5f;
+// A step's jump shows less backwards than forwards: the frame before it is predicted from the
+// step's level. An error of this share of the threshold completes a group of the other kind.
+constexpr float kWeakShare = 0.8f;
+// The other channel's error takes part only where it explains at least this share of the
+// channel's error energy.
+constexpr double kCrossShare = 0.5;
+// There, a frame whose own error reaches this share of the threshold is marked when what is
+// left of it stands above the threshold of what is left: the other channel's click shows in
+// what is left too, but not in this channel's own error.
+constexpr float kCrossOwnShare = 0.5f;
 constexpr int32_t kScaleHop = 64;
 constexpr float kMedianPerClippedMean = 0.9f;
 constexpr int32_t kScaleReach = 2;
@@ -35,6 +45,12 @@ constexpr double kMedianPerSigma = 0.6745;
 struct Segment {
   int32_t first, last;  // rows (frames whose forward prediction has its history in the block)
   std::vector<double> a;
+};
+
+struct ChannelErrors {
+  std::vector<int32_t> x;
+  std::vector<float> xf, ef, eb;  // the samples, the forward and the backward error
+  std::vector<Segment> segs;
 };
 
 // Frames whose errors are summed side by side.
@@ -114,10 +130,15 @@ RepairedError repairedError(const int32_t* x, int32_t n, int32_t first, int32_t 
 void groupMarks(const ChannelMarks& marks, int32_t blockStart, int32_t maxWidth, uint8_t channel,
                 std::vector<ModelClick>& out) {
   const int32_t n = static_cast<int32_t>(marks.fwd.size());
-  int32_t lastMark = -1, firstFwd = -1, lastBwd = -1;
+  int32_t firstMark = -1, lastMark = -1, firstFwd = -1, lastBwd = -1;
   const auto close = [&] {
     // A cluster with only forward marks trails an earlier disturbance, one with only
-    // backward marks leads a later one: a click shows in both.
+    // backward marks leads a later one: a click shows in both, if only weakly in one.
+    const int32_t from = std::max(0, firstMark - 1), to = std::min(n - 1, lastMark + 1);
+    for (int32_t t = from; firstFwd < 0 && t <= to; ++t)
+      if (marks.fwd[static_cast<size_t>(t)] == kWeakMark) firstFwd = t;
+    for (int32_t t = to; lastBwd < 0 && t >= from; --t)
+      if (marks.bwd[static_cast<size_t>(t)] == kWeakMark) lastBwd = t;
     if (firstFwd >= 0 && lastBwd >= 0) {
       ModelClick c;
       c.first = blockStart + firstFwd;
@@ -126,15 +147,16 @@ void groupMarks(const ChannelMarks& marks, int32_t blockStart, int32_t maxWidth,
       c.channel = channel;
       out.push_back(c);
     }
-    lastMark = firstFwd = lastBwd = -1;
+    firstMark = lastMark = firstFwd = lastBwd = -1;
   };
   for (int32_t t = 0; t < n; ++t) {
-    const bool f = marks.fwd[static_cast<size_t>(t)] != 0;
-    const bool b = marks.bwd[static_cast<size_t>(t)] != 0;
+    const bool f = marks.fwd[static_cast<size_t>(t)] == kMark;
+    const bool b = marks.bwd[static_cast<size_t>(t)] == kMark;
     if (!f && !b) continue;
     if (lastMark >= 0 && t - lastMark > kModelGroupGap) close();
     if (f && firstFwd < 0) firstFwd = t;
     if (b) lastBwd = t;
+    if (firstMark < 0) firstMark = t;
     lastMark = t;
   }
   if (lastMark >= 0) close();
@@ -148,20 +170,20 @@ void findModelClicks(const int16_t* buf, int32_t blockStart, int32_t blockEnd, i
   if (n < kMinFitRows + p) return;
   const float k = static_cast<float>(params.relAmplitude) / 100.0f;
   std::vector<ModelClick> found[2];
-  std::vector<int32_t> x(static_cast<size_t>(n));
-  std::vector<float> xf(static_cast<size_t>(n));
-  std::vector<float> hopMedian;
-  ChannelMarks marks;
-  std::vector<float> errBwd(static_cast<size_t>(n));
+  // Both channels' errors first: a weaker error of one channel counts where the other channel
+  // explains the sound around it, as when a noisy source sits in both.
+  ChannelErrors ce[2];
   for (int ch = 0; ch < 2; ++ch) {
-    if (!params.channels[ch] || !keepGoing) continue;
-    float firstThreshold = kMinThreshold;
+    if (!keepGoing) return;
+    ChannelErrors& e = ce[ch];
+    e.x.resize(static_cast<size_t>(n));
+    e.xf.resize(static_cast<size_t>(n));
     for (int32_t i = 0; i < n; ++i) {
-      x[static_cast<size_t>(i)] = buf[2 * static_cast<size_t>(i) + ch];
-      xf[static_cast<size_t>(i)] = static_cast<float>(x[static_cast<size_t>(i)]);
+      e.x[static_cast<size_t>(i)] = buf[2 * static_cast<size_t>(i) + ch];
+      e.xf[static_cast<size_t>(i)] = static_cast<float>(e.x[static_cast<size_t>(i)]);
     }
     // Stretches aligned to the file; rows p .. n - 1 of the block have a full history.
-    std::vector<Segment> segs;
+    std::vector<Segment>& segs = e.segs;
     const int64_t firstRow = static_cast<int64_t>(blockStart) + p;
     for (int64_t s = firstRow - (firstRow % kModelFitFrames + kModelFitFrames) % kModelFitFrames;
          s <= blockEnd; s += kModelFitFrames) {
@@ -174,7 +196,7 @@ void findModelClicks(const int16_t* buf, int32_t blockStart, int32_t blockEnd, i
     for (Segment& sg : segs) {
       if (sg.last - sg.first + 1 < kMinFitRows) continue;
       ArSums sums(p);
-      sums.addRows(x.data(), sg.first, sg.last);
+      sums.addRows(e.x.data(), sg.first, sg.last);
       solveAr(sums, sg.a);
     }
     // A short stretch at either edge of the block borrows the model next to it.
@@ -184,15 +206,29 @@ void findModelClicks(const int16_t* buf, int32_t blockStart, int32_t blockEnd, i
       segs[i].a = segs[j].a;
       if (segs[i].a.empty()) segs[i].a.assign(static_cast<size_t>(p + 1), 0.0), segs[i].a[0] = 1;
     }
-    marks.errFwd.assign(static_cast<size_t>(n), 0.0f);
-    std::fill(errBwd.begin(), errBwd.end(), 0.0f);
+    e.ef.assign(static_cast<size_t>(n), 0.0f);
+    e.eb.assign(static_cast<size_t>(n), 0.0f);
     for (const Segment& sg : segs) {
       float c[kArOrder + 1];
       for (int i = 0; i <= p; ++i) c[i] = static_cast<float>(sg.a[static_cast<size_t>(i)]);
-      addFilterOutput(xf.data(), c, p + 1, -1, sg.first, sg.last, marks.errFwd.data());
-      addFilterOutput(xf.data(), c, p + 1, 1, sg.first, std::min(sg.last, n - 1 - p),
-                      errBwd.data());
+      addFilterOutput(e.xf.data(), c, p + 1, -1, sg.first, sg.last, e.ef.data());
+      addFilterOutput(e.xf.data(), c, p + 1, 1, sg.first, std::min(sg.last, n - 1 - p),
+                      e.eb.data());
     }
+  }
+  std::vector<float> hopMedian, crossMedian, cf(static_cast<size_t>(n)), cb(static_cast<size_t>(n));
+  std::vector<double> hopSums;
+  ChannelMarks marks;
+  for (int ch = 0; ch < 2; ++ch) {
+    if (!params.channels[ch] || !keepGoing) continue;
+    float firstThreshold = kMinThreshold;
+    const std::vector<int32_t>& x = ce[ch].x;
+    const std::vector<float>& xf = ce[ch].xf;
+    const std::vector<Segment>& segs = ce[ch].segs;
+    const ChannelErrors& other = ce[1 - ch];
+    // Borrowed for the grouping, and given back before the other channel needs it.
+    marks.errFwd.swap(ce[ch].ef);
+    const std::vector<float>& errBwd = ce[ch].eb;
     // The typical error size around each frame: its typical size over hops of kScaleHop
     // frames, the largest of the hop and its neighbours within kScaleReach hops. An attack of
     // the music raises the error after it for long, and so its own threshold; a click does not.
@@ -203,6 +239,37 @@ void findModelClicks(const int16_t* buf, int32_t blockStart, int32_t blockEnd, i
     for (int32_t h = rowsFirst; h < n; h += kScaleHop)
       hopMedian.push_back(typicalAbs(marks.errFwd.data() + h, std::min(kScaleHop, n - h)));
     const int32_t hops = static_cast<int32_t>(hopMedian.size());
+    // The error left once the other channel's error, scaled by their regression over the hop
+    // and its neighbours, is taken away; only where the two go together closely. The test is
+    // the same for both channels, so each reads only the hops it wrote itself.
+    hopSums.assign(3 * static_cast<size_t>(hops), 0.0);
+    for (int32_t i = 0; i < hops; ++i)
+      for (int32_t t = rowsFirst + i * kScaleHop; t < std::min(n, rowsFirst + (i + 1) * kScaleHop);
+           ++t) {
+        const double a = marks.errFwd[static_cast<size_t>(t)], b = other.ef[static_cast<size_t>(t)];
+        hopSums[3 * static_cast<size_t>(i)] += a * b;
+        hopSums[3 * static_cast<size_t>(i) + 1] += b * b;
+        hopSums[3 * static_cast<size_t>(i) + 2] += a * a;
+      }
+    std::vector<uint8_t> crossed(static_cast<size_t>(hops), 0);
+    crossMedian.assign(static_cast<size_t>(hops), 0.0f);
+    for (int32_t i = 0; i < hops; ++i) {
+      double ab = 0, bb = 0, aa = 0;
+      for (int32_t j = std::max(0, i - kScaleReach); j <= std::min(hops - 1, i + kScaleReach); ++j)
+        ab += hopSums[3 * static_cast<size_t>(j)], bb += hopSums[3 * static_cast<size_t>(j) + 1],
+            aa += hopSums[3 * static_cast<size_t>(j) + 2];
+      if (bb <= 0 || aa <= 0 || ab * ab < kCrossShare * aa * bb) continue;
+      crossed[static_cast<size_t>(i)] = 1;
+      const float beta = static_cast<float>(ab / bb);
+      const int32_t h = rowsFirst + i * kScaleHop, hEnd = std::min(n, h + kScaleHop);
+      for (int32_t t = h; t < hEnd; ++t) {
+        cf[static_cast<size_t>(t)] =
+            marks.errFwd[static_cast<size_t>(t)] - beta * other.ef[static_cast<size_t>(t)];
+        cb[static_cast<size_t>(t)] =
+            errBwd[static_cast<size_t>(t)] - beta * other.eb[static_cast<size_t>(t)];
+      }
+      crossMedian[static_cast<size_t>(i)] = typicalAbs(cf.data() + h, hEnd - h);
+    }
     for (int32_t i = 0; i < hops; ++i) {
       float scale = 0;
       for (int32_t j = std::max(0, i - kScaleReach); j <= std::min(hops - 1, i + kScaleReach); ++j)
@@ -214,6 +281,11 @@ void findModelClicks(const int16_t* buf, int32_t blockStart, int32_t blockEnd, i
       const float* ef = marks.errFwd.data();
       const float* eb = errBwd.data();
       const float windowMin = kWindowLoad * th * th;
+      const bool isCrossed = crossed[static_cast<size_t>(i)] != 0;
+      float cs = 0;
+      for (int32_t j = std::max(0, i - kScaleReach); j <= std::min(hops - 1, i + kScaleReach); ++j)
+        cs = std::max(cs, crossMedian[static_cast<size_t>(j)]);
+      const float thc = std::max(kMinThreshold, k * cs), own = kCrossOwnShare * th;
       for (int32_t t = h; t < hEnd; ++t) {
         bool f = std::abs(ef[t]) > th, b = std::abs(eb[t]) > th;
         // Smaller errors over a few frames in a row: a wider click, or a step.
@@ -227,8 +299,13 @@ void findModelClicks(const int16_t* buf, int32_t blockStart, int32_t blockEnd, i
           for (int32_t j = 0; j < kWindow; ++j) e += eb[t - j] * eb[t - j];
           b = e > windowMin;
         }
-        marks.fwd[static_cast<size_t>(t)] = f;
-        marks.bwd[static_cast<size_t>(t)] = b;
+        const float weak = kWeakShare * th;
+        if (isCrossed) {
+          f = f || (std::abs(ef[t]) > own && std::abs(cf[static_cast<size_t>(t)]) > thc);
+          b = b || (std::abs(eb[t]) > own && std::abs(cb[static_cast<size_t>(t)]) > thc);
+        }
+        marks.fwd[static_cast<size_t>(t)] = f ? kMark : std::abs(ef[t]) > weak ? kWeakMark : 0;
+        marks.bwd[static_cast<size_t>(t)] = b ? kMark : std::abs(eb[t]) > weak ? kWeakMark : 0;
       }
     }
     // Frames before the first row have no forward error; their backward one still counts.
@@ -239,10 +316,13 @@ void findModelClicks(const int16_t* buf, int32_t blockStart, int32_t blockEnd, i
         for (int i = 0; i <= p; ++i)
           s += static_cast<float>(segs.front().a[static_cast<size_t>(i)]) *
                xf[static_cast<size_t>(t + i)];
-        marks.bwd[static_cast<size_t>(t)] = std::abs(s) > th;
+        marks.bwd[static_cast<size_t>(t)] = std::abs(s) > th                ? kMark
+                                            : std::abs(s) > kWeakShare * th ? kWeakMark
+                                                                            : 0;
       }
     }
     groupMarks(marks, blockStart, params.maxWidth, static_cast<uint8_t>(ch), found[ch]);
+    marks.errFwd.swap(ce[ch].ef);
     // An attack of the music goes on exciting the model after the marked frames, so that
     // rebuilding them removes little of the error; rebuilding a click removes nearly all of it.
     std::vector<ModelClick>& list = found[ch];

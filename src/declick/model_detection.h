@@ -44,9 +44,12 @@ void findModelClicks(const int16_t* buf, int32_t blockStart, int32_t blockEnd, i
                      std::vector<ModelClick>& out);
 
 // One channel's marks: the frames whose forward (fwd) or backward (bwd) prediction error
-// exceeds the threshold, grouped into clicks. Exposed for tests.
+// exceeds the threshold (kMark), or a good share of it (kWeakMark), grouped into clicks. A group
+// is made of marks; a weak mark only supplies the direction a group lacks. Exposed for tests.
+inline constexpr uint8_t kMark = 1;
+inline constexpr uint8_t kWeakMark = 2;
 struct ChannelMarks {
-  std::vector<uint8_t> fwd, bwd;  // one per frame of the block
+  std::vector<uint8_t> fwd, bwd;  // one per frame of the block: 0, kMark or kWeakMark
   std::vector<float> errFwd;      // the forward error, for polarity
 };
 void groupMarks(const ChannelMarks& marks, int32_t blockStart, int32_t maxWidth, uint8_t channel,

@@ -295,6 +295,23 @@ TEST(ModelGrouping, MarksCloseTogetherAreOneClickFromTheFirstForwardToTheLastBac
   EXPECT_EQ(out[1].last, 72);
 }
 
+// A weak mark supplies the direction a group lacks, within a frame of the group; it makes no
+// group of its own, and a group of one kind far from any weak mark is still no click.
+TEST(ModelGrouping, AWeakMarkCompletesAGroupButMakesNone) {
+  ChannelMarks m = marksOf(100, {20, 60}, {40});
+  m.bwd[19] = kWeakMark;  // a step: the jump shows weakly backwards, the frame before it
+  m.fwd[41] = kWeakMark;  // and a forward error just after a backward mark
+  m.fwd[80] = m.bwd[80] = kWeakMark;  // weak marks alone
+  m.bwd[70] = kWeakMark;              // too far from the forward mark at 60
+  std::vector<ModelClick> out;
+  groupMarks(m, 0, 40, 0, out);
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[0].first, 20);
+  EXPECT_EQ(out[0].last, 20);
+  EXPECT_EQ(out[1].first, 41);
+  EXPECT_EQ(out[1].last, 41);
+}
+
 // Stereo frames of an AR process (left) and its negative with other noise (right).
 std::vector<int16_t> stereoProcess(size_t frames, double sigma, uint32_t seed) {
   const auto l = arProcess(frames, sigma, seed);
@@ -383,6 +400,42 @@ TEST(ModelDetection, ABurstInBothChannelsIsLinked) {
     EXPECT_EQ(c.first, 4000);
     EXPECT_EQ(c.last, 4008);
   }
+}
+
+// Loud noise that both channels share (a drum in the middle) hides a spike of three quarters of the
+// threshold from each channel's own error. Where the other channel explains most of the error,
+// what is left of it shows the spike, and only in its own channel; with unrelated noise in the
+// other channel nothing is gained.
+TEST(ModelDetection, NoiseSharedByTheChannelsGivesUpAClickInOne) {
+  constexpr int32_t kFrames = 48000, kSpikes = 20;
+  const auto render = [&](bool shared) {
+    std::mt19937 rng(23);
+    std::normal_distribution<double> drum(0.0, 1500.0), hiss(0.0, 30.0);
+    std::vector<int16_t> buf(2 * kFrames);
+    for (int32_t t = 0; t < kFrames; ++t) {
+      const double d = drum(rng), other = drum(rng);
+      buf[2 * t] = static_cast<int16_t>(std::lround(0.7 * d + hiss(rng)));
+      buf[2 * t + 1] = static_cast<int16_t>(std::lround(0.6 * (shared ? d : other) + hiss(rng)));
+    }
+    for (int32_t i = 0; i < kSpikes; ++i) {
+      int16_t& v = buf[2 * static_cast<size_t>(1000 + 2300 * i)];
+      v = static_cast<int16_t>(v + (i % 2 ? -4500 : 4500));
+    }
+    return buf;
+  };
+  const auto count = [&](const std::vector<ModelClick>& found, uint8_t channel) {
+    int hits = 0;
+    for (const ModelClick& c : found)
+      for (int32_t i = 0; i < kSpikes; ++i)
+        if (c.channel == channel && std::abs(c.first - (1000 + 2300 * i)) <= 1) ++hits;
+    return hits;
+  };
+  const auto shared = scan(render(true), 700);
+  EXPECT_GE(count(shared, 0), kSpikes - 4);
+  EXPECT_EQ(count(shared, 1), 0) << "the spike shows in what is left of the right channel too";
+  EXPECT_LE(shared.size(), static_cast<size_t>(kSpikes + 2));
+  const auto apart = scan(render(false), 700);
+  EXPECT_LE(count(apart, 0), kSpikes / 2);
 }
 
 // A plucked note entering over the process: a decaying tone that starts at full size. Both
