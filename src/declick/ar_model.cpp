@@ -267,6 +267,40 @@ double predictionError(const std::vector<double>& x, int64_t t, const std::vecto
   return s;
 }
 
+// Sides of a fit are read in blocks walking away from the gap, the first block long enough for
+// a fit on its own; a block whose error energy per row exceeds the blocks before it by this
+// factor ends the side.
+constexpr int kLevelBlock = 32;
+constexpr double kLevelJump = 10.0;
+
+// The farthest row of one side of a fit, from `near` (next to the gap) towards `far`, that
+// keeps clear of a jump in the level of the model's error.
+int64_t keptRow(const std::vector<int32_t>& xi, const std::vector<double>& a, int64_t near,
+                int64_t far) {
+  const int64_t dir = far >= near ? 1 : -1;
+  const auto rowError = [&](int64_t t) {
+    double s = 0;
+    for (size_t i = 0; i < a.size(); ++i) s += a[i] * xi[static_cast<size_t>(t) - i];
+    return s * s;
+  };
+  double sum = 0;
+  int64_t count = 0, t = near, kept = far;
+  while ((far - t) * dir >= 0) {
+    const int64_t size = count == 0 ? kArMinSide : kLevelBlock;
+    double block = 0;
+    int64_t k = 0;
+    for (; k < size && (far - t) * dir >= 0; ++k, t += dir) block += rowError(t);
+    if (count > 0 &&
+        block > kLevelJump * static_cast<double>(k) * sum / static_cast<double>(count)) {
+      kept = t - dir * (k + 1);
+      break;
+    }
+    sum += block;
+    count += k;
+  }
+  return kept;
+}
+
 }  // namespace
 
 bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int64_t gapLast,
@@ -283,18 +317,31 @@ bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int6
   const int64_t g0 = gapFirst - from, g1 = gapLast - from, te = tailEnd - from;
   // The fit keeps clear of a possible tail when there is enough sound beyond it.
   const int64_t rightFrom = len - 1 - te >= kArMinSide ? te + 1 : g1 + 1;
-  ArSums sums(p);
-  sums.addRows(xi.data(), p, g0 - 1);
-  sums.addRows(xi.data(), rightFrom + p, len - 1);
   std::vector<double> a;
-  if (!solveAr(sums, a)) return false;
-  // The fit's error energy per row: what noise leaves in the error.
-  double energy = 0;
-  for (int i = 0; i <= p; ++i)
-    for (int j = 0; j <= p; ++j)
-      energy += a[static_cast<size_t>(i)] * a[static_cast<size_t>(j)] *
-                static_cast<double>(sums.at(i, j));
-  const double rowEnergy = std::max(energy, 0.0) / static_cast<double>(sums.rows()) + 1.0;
+  int64_t leftFirst = p, rightLast = len - 1;
+  const auto fit = [&] {
+    ArSums sums(p);
+    sums.addRows(xi.data(), leftFirst, g0 - 1);
+    sums.addRows(xi.data(), rightFrom + p, rightLast);
+    if (!solveAr(sums, a)) return -1.0;
+    // The fit's error energy per row: what noise leaves in the error.
+    double energy = 0;
+    for (int i = 0; i <= p; ++i)
+      for (int j = 0; j <= p; ++j)
+        energy += a[static_cast<size_t>(i)] * a[static_cast<size_t>(j)] *
+                  static_cast<double>(sums.at(i, j));
+    return std::max(energy, 0.0) / static_cast<double>(sums.rows()) + 1.0;
+  };
+  double rowEnergy = fit();
+  if (rowEnergy < 0) return false;
+  // A side reaching into much louder sound (a drum's attack) describes the gap poorly and
+  // inflates the noise level every test below relies on: it is cut short and the model refitted.
+  leftFirst = keptRow(xi, a, g0 - 1, p);
+  rightLast = keptRow(xi, a, rightFrom + p, len - 1);
+  if (leftFirst != p || rightLast != len - 1) {
+    rowEnergy = fit();
+    if (rowEnergy < 0) return false;
+  }
 
   std::vector<double> xd(xi.begin(), xi.end());
   arInterpolate(xd, g0, g1, a);
