@@ -260,6 +260,9 @@ constexpr double kTailTest = 30.0;
 // And only when it explains at least this share of the error energy over those rows: the
 // sound after an attack of the music is no decay.
 constexpr double kTailShare = 0.2;
+// A gap's deviation from its interpolation counts as click only beyond this many times what
+// the model's uncertainty alone would give.
+constexpr double kBlendMargin = 2.0;
 
 double predictionError(const std::vector<double>& x, int64_t t, const std::vector<double>& a) {
   double s = 0;
@@ -301,6 +304,33 @@ int64_t keptRow(const std::vector<int32_t>& xi, const std::vector<double>& a, in
   return kept;
 }
 
+// Where the frames as they were differ from the interpolation by little more than the model
+// leaves uncertain, the click is small beside what the music there makes unpredictable, and
+// replacing the frames would add more error than it takes away. The deviation is measured in
+// units of that uncertainty (its prediction error energy over the model's error energy per row,
+// about the gap's length when there is no click), and only the share of it that stands out is
+// repaired: the gap becomes a blend of the frames as they were and the interpolation, all the
+// interpolation for a clear click.
+void blendWithObserved(std::vector<double>& xd, const std::vector<int32_t>& xi, int64_t g0,
+                       int64_t g1, const std::vector<double>& a, double rowEnergy) {
+  const int p = static_cast<int>(a.size()) - 1;
+  const int64_t n = g1 - g0 + 1;
+  std::vector<double> dev(static_cast<size_t>(n + 2 * p), 0.0);
+  for (int64_t f = g0; f <= g1; ++f)
+    dev[static_cast<size_t>(f - g0 + p)] = xi[static_cast<size_t>(f)] - xd[static_cast<size_t>(f)];
+  double standsOut = 0;
+  for (size_t t = static_cast<size_t>(p); t < dev.size(); ++t) {
+    const double e = predictionError(dev, static_cast<int64_t>(t), a);
+    standsOut += e * e;
+  }
+  standsOut /= rowEnergy;
+  const double share = std::max(0.0, 1.0 - kBlendMargin * static_cast<double>(n) / standsOut);
+  for (int64_t f = g0; f <= g1; ++f) {
+    const size_t k = static_cast<size_t>(f);
+    xd[k] = share * xd[k] + (1.0 - share) * xi[k];
+  }
+}
+
 }  // namespace
 
 bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int64_t gapLast,
@@ -319,6 +349,7 @@ bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int6
   const int64_t rightFrom = len - 1 - te >= kArMinSide ? te + 1 : g1 + 1;
   std::vector<double> a;
   int64_t leftFirst = p, rightLast = len - 1;
+  double fitRows = 0;
   const auto fit = [&] {
     ArSums sums(p);
     sums.addRows(xi.data(), leftFirst, g0 - 1);
@@ -330,7 +361,8 @@ bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int6
       for (int j = 0; j <= p; ++j)
         energy += a[static_cast<size_t>(i)] * a[static_cast<size_t>(j)] *
                   static_cast<double>(sums.at(i, j));
-    return std::max(energy, 0.0) / static_cast<double>(sums.rows()) + 1.0;
+    fitRows = static_cast<double>(sums.rows());
+    return std::max(energy, 0.0) / fitRows + 1.0;
   };
   double rowEnergy = fit();
   if (rowEnergy < 0) return false;
@@ -410,6 +442,10 @@ bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int6
     if (changedLast) *changedLast = gapFirst - 1;
     return true;
   }
+  // The fit's own rows understate the error of the model on other frames (the final prediction
+  // error): what the gap is measured against.
+  const double fpe = (fitRows + p) / std::max(fitRows - p, 1.0);
+  blendWithObserved(xd, xi, g0, g1, a, rowEnergy * fpe);
   for (int64_t f = g0; f <= last; ++f) {
     const double v = std::clamp(std::nearbyint(xd[static_cast<size_t>(f)]), -32768.0, 32767.0);
     x[(from + f) * stride] = static_cast<int16_t>(v);

@@ -57,7 +57,9 @@ bool arRepairGap(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int64_
 // a decaying tail (a step's), the tail. Up to `maxTail` frames after the gap are tried against
 // exponential decays; the best one is removed when it lowers the prediction error energy by
 // far more than noise would, and the gap is then solved again from the corrected frames. Each
-// side of the fit stops short of much louder sound.
+// side of the fit stops short of much louder sound. A gap whose frames differ from the
+// interpolation by little more than the model leaves uncertain is repaired only in part, or
+// left as it was: a small click in loud, unpredictable music is better kept than replaced.
 // `changedLast` (when given) receives the last frame changed: gapLast, or the tail's end, or
 // gapFirst - 1 when the repair was refused (it would reach far beyond the sound around the gap)
 // and nothing was changed. False, with nothing changed, as for arRepairGap.
