@@ -53,6 +53,13 @@ struct ChannelErrors {
   std::vector<Segment> segs;
 };
 
+struct Scratch {
+  ChannelErrors ce[2];
+  std::vector<float> hopMedian, crossMedian, cf, cb;
+  std::vector<double> hopSums;
+  ChannelMarks marks;
+};
+
 // Frames whose errors are summed side by side.
 constexpr int32_t kErrorLanes = 16;
 
@@ -172,7 +179,10 @@ void findModelClicks(const int16_t* buf, int32_t blockStart, int32_t blockEnd, i
   std::vector<ModelClick> found[2];
   // Both channels' errors first: a weaker error of one channel counts where the other channel
   // explains the sound around it, as when a noisy source sits in both.
-  ChannelErrors ce[2];
+  // Kept from block to block of a search: fresh buffers of this size cost a page fault per
+  // page every time.
+  thread_local Scratch scratch;
+  ChannelErrors* ce = scratch.ce;
   for (int ch = 0; ch < 2; ++ch) {
     if (!keepGoing) return;
     ChannelErrors& e = ce[ch];
@@ -184,6 +194,7 @@ void findModelClicks(const int16_t* buf, int32_t blockStart, int32_t blockEnd, i
     }
     // Stretches aligned to the file; rows p .. n - 1 of the block have a full history.
     std::vector<Segment>& segs = e.segs;
+    segs.clear();
     const int64_t firstRow = static_cast<int64_t>(blockStart) + p;
     for (int64_t s = firstRow - (firstRow % kModelFitFrames + kModelFitFrames) % kModelFitFrames;
          s <= blockEnd; s += kModelFitFrames) {
@@ -216,9 +227,12 @@ void findModelClicks(const int16_t* buf, int32_t blockStart, int32_t blockEnd, i
                       e.eb.data());
     }
   }
-  std::vector<float> hopMedian, crossMedian, cf(static_cast<size_t>(n)), cb(static_cast<size_t>(n));
-  std::vector<double> hopSums;
-  ChannelMarks marks;
+  std::vector<float>&hopMedian = scratch.hopMedian, &crossMedian = scratch.crossMedian,
+  &cf = scratch.cf, &cb = scratch.cb;
+  cf.resize(static_cast<size_t>(n));
+  cb.resize(static_cast<size_t>(n));
+  std::vector<double>& hopSums = scratch.hopSums;
+  ChannelMarks& marks = scratch.marks;
   for (int ch = 0; ch < 2; ++ch) {
     if (!params.channels[ch] || !keepGoing) continue;
     float firstThreshold = kMinThreshold;
