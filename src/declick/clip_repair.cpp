@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <numbers>
 
 namespace tolmar {
 
@@ -90,52 +91,13 @@ bool solveBand(Band& m, int64_t size, int p, std::vector<double>& r) {
   return true;
 }
 
-}  // namespace
-
-bool fitUnclipped(const int32_t* x, int64_t n, int order, int level, std::vector<double>& a) {
-  ArSums sums(order);
-  forCleanRows(x, n, order, level,
-               [&](int64_t first, int64_t last) { sums.addRows(x, first, last); });
-  return solveAr(sums, a);
-}
-
-int64_t boundedArInterpolate(std::vector<double>& x, const std::vector<int64_t>& unknown,
-                             const std::vector<double>& a, const std::vector<double>& bound,
-                             const std::vector<int8_t>& sign) {
-  const int p = static_cast<int>(a.size()) - 1;
-  const int64_t m = static_cast<int64_t>(unknown.size());
-  const int64_t n = static_cast<int64_t>(x.size());
-  if (m == 0 || p < 0) return 0;
-  const int64_t u0 = unknown.front(), u1 = unknown.back();
-  std::vector<int64_t> slot(static_cast<size_t>(u1 - u0 + 1), -1);
-  for (int64_t j = 0; j < m; ++j) slot[static_cast<size_t>(unknown[j] - u0)] = j;
-
-  // The error energy is u'Hu + 2b'u + c over the unknowns u; H is a band of half-width p
-  // because a row couples only unknowns at most p apart.
-  Band h(m, p);
-  std::vector<double> b(static_cast<size_t>(m), 0.0);
-  std::vector<int64_t> idx;
-  std::vector<double> coef;
-  for (int64_t t = std::max<int64_t>(p, u0); t <= std::min(n - 1, u1 + p); ++t) {
-    double known = 0;
-    idx.clear();
-    coef.clear();
-    for (int i = 0; i <= p; ++i) {
-      const int64_t f = t - i;
-      const int64_t s = f >= u0 && f <= u1 ? slot[static_cast<size_t>(f - u0)] : -1;
-      if (s >= 0) {
-        idx.push_back(s);
-        coef.push_back(a[static_cast<size_t>(i)]);
-      } else {
-        known += a[static_cast<size_t>(i)] * x[static_cast<size_t>(f)];
-      }
-    }
-    // idx falls as i rises, so idx[q] >= idx[r] for r >= q.
-    for (size_t q = 0; q < idx.size(); ++q) {
-      b[static_cast<size_t>(idx[q])] += coef[q] * known;
-      for (size_t r = q; r < idx.size(); ++r) h.at(idx[q], idx[q] - idx[r]) += coef[q] * coef[r];
-    }
-  }
+// The u minimising u'Hu + 2b'u subject to sign[j] · u[j] >= bound[j] (H a band of half-width
+// p over m unknowns), from the start u (made feasible here). Solved by an active set: violators
+// are held at their bound, and a held sample is let go again while the error still falls by
+// moving it inward. Returns the number held at their bound.
+int64_t solveBounded(Band& h, const std::vector<double>& b, int p, std::vector<double>& u,
+                     const std::vector<double>& bound, const std::vector<int8_t>& sign) {
+  const int64_t m = static_cast<int64_t>(u.size());
   double trace = 0;
   for (int64_t j = 0; j < m; ++j) trace += h.at(j, 0);
   const double load = 1e-9 * trace / static_cast<double>(m) + 1e-12;
@@ -144,7 +106,7 @@ int64_t boundedArInterpolate(std::vector<double>& x, const std::vector<int64_t>&
   for (double v : b) bScale = std::max(bScale, std::abs(v));
   const double tolerance = 1e-9 * (1 + bScale);
 
-  const auto gradient = [&](const std::vector<double>& u, int64_t j) {
+  const auto gradient = [&](int64_t j) {
     double g = b[static_cast<size_t>(j)];
     for (int64_t k = std::max<int64_t>(0, j - p); k <= std::min(m - 1, j + p); ++k)
       g += h.get(j, k) * u[static_cast<size_t>(k)];
@@ -156,13 +118,10 @@ int64_t boundedArInterpolate(std::vector<double>& x, const std::vector<int64_t>&
   };
 
   // Start from a feasible point: the samples as they are, or their bound where they are not.
-  std::vector<double> u(static_cast<size_t>(m));
   std::vector<uint8_t> held(static_cast<size_t>(m), 0);
-  for (int64_t j = 0; j < m; ++j) {
-    const double v = x[static_cast<size_t>(unknown[j])];
-    u[static_cast<size_t>(j)] =
-        violates(j, v) ? sign[static_cast<size_t>(j)] * bound[static_cast<size_t>(j)] : v;
-  }
+  for (int64_t j = 0; j < m; ++j)
+    if (violates(j, u[static_cast<size_t>(j)]))
+      u[static_cast<size_t>(j)] = sign[static_cast<size_t>(j)] * bound[static_cast<size_t>(j)];
   std::vector<int64_t> freeSet;
   std::vector<double> z;
   const int64_t maxIterations = 4 * m + 50;
@@ -220,7 +179,7 @@ int64_t boundedArInterpolate(std::vector<double>& x, const std::vector<int64_t>&
     double steepest = -tolerance;
     for (int64_t j = 0; j < m; ++j) {
       if (!held[static_cast<size_t>(j)]) continue;
-      const double slope = sign[static_cast<size_t>(j)] * gradient(u, j);
+      const double slope = sign[static_cast<size_t>(j)] * gradient(j);
       if (slope < steepest) {
         steepest = slope;
         release = j;
@@ -230,11 +189,61 @@ int64_t boundedArInterpolate(std::vector<double>& x, const std::vector<int64_t>&
     held[static_cast<size_t>(release)] = 0;
   }
   int64_t heldCount = 0;
-  for (int64_t j = 0; j < m; ++j) {
-    x[static_cast<size_t>(unknown[j])] = u[static_cast<size_t>(j)];
-    heldCount += held[static_cast<size_t>(j)];
-  }
+  for (uint8_t v : held) heldCount += v;
   return heldCount;
+}
+
+}  // namespace
+
+bool fitUnclipped(const int32_t* x, int64_t n, int order, int level, std::vector<double>& a) {
+  ArSums sums(order);
+  forCleanRows(x, n, order, level,
+               [&](int64_t first, int64_t last) { sums.addRows(x, first, last); });
+  return solveAr(sums, a);
+}
+
+int64_t boundedArInterpolate(std::vector<double>& x, const std::vector<int64_t>& unknown,
+                             const std::vector<double>& a, const std::vector<double>& bound,
+                             const std::vector<int8_t>& sign) {
+  const int p = static_cast<int>(a.size()) - 1;
+  const int64_t m = static_cast<int64_t>(unknown.size());
+  const int64_t n = static_cast<int64_t>(x.size());
+  if (m == 0 || p < 0) return 0;
+  const int64_t u0 = unknown.front(), u1 = unknown.back();
+  std::vector<int64_t> slot(static_cast<size_t>(u1 - u0 + 1), -1);
+  for (int64_t j = 0; j < m; ++j) slot[static_cast<size_t>(unknown[j] - u0)] = j;
+
+  // The error energy is u'Hu + 2b'u + c over the unknowns u; H is a band of half-width p
+  // because a row couples only unknowns at most p apart.
+  Band h(m, p);
+  std::vector<double> b(static_cast<size_t>(m), 0.0);
+  std::vector<int64_t> idx;
+  std::vector<double> coef;
+  for (int64_t t = std::max<int64_t>(p, u0); t <= std::min(n - 1, u1 + p); ++t) {
+    double known = 0;
+    idx.clear();
+    coef.clear();
+    for (int i = 0; i <= p; ++i) {
+      const int64_t f = t - i;
+      const int64_t s = f >= u0 && f <= u1 ? slot[static_cast<size_t>(f - u0)] : -1;
+      if (s >= 0) {
+        idx.push_back(s);
+        coef.push_back(a[static_cast<size_t>(i)]);
+      } else {
+        known += a[static_cast<size_t>(i)] * x[static_cast<size_t>(f)];
+      }
+    }
+    // idx falls as i rises, so idx[q] >= idx[r] for r >= q.
+    for (size_t q = 0; q < idx.size(); ++q) {
+      b[static_cast<size_t>(idx[q])] += coef[q] * known;
+      for (size_t r = q; r < idx.size(); ++r) h.at(idx[q], idx[q] - idx[r]) += coef[q] * coef[r];
+    }
+  }
+  std::vector<double> u(static_cast<size_t>(m));
+  for (int64_t j = 0; j < m; ++j) u[static_cast<size_t>(j)] = x[static_cast<size_t>(unknown[j])];
+  const int64_t held = solveBounded(h, b, p, u, bound, sign);
+  for (int64_t j = 0; j < m; ++j) x[static_cast<size_t>(unknown[j])] = u[static_cast<size_t>(j)];
+  return held;
 }
 
 ClipRepairResult repairClippedSpans(int16_t* x, int64_t n, int64_t stride,
@@ -315,6 +324,333 @@ ClipRepairResult repairClippedSpans(int16_t* x, int64_t n, int64_t stride,
     // Rounding cannot take a sample back inside its bound, but a bound beyond the range can.
     if (sign[j] * v < bound[j]) v = std::clamp(sign[j] * bound[j], -32768.0, 32767.0);
     x[(from + i) * stride] = static_cast<int16_t>(v);
+  }
+  result.repaired = true;
+  return result;
+}
+
+}  // namespace tolmar
+
+namespace tolmar {
+
+namespace {
+
+// Cholesky of a small dense symmetric matrix (row-major, lower triangle used) in place, then
+// the solution of G z = r in r. False when G is not positive definite.
+bool solveDense(std::vector<double>& g, int n, std::vector<double>& r) {
+  const auto at = [&](int i, int j) -> double& { return g[static_cast<size_t>(i * n + j)]; };
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j <= i; ++j) {
+      double s = at(i, j);
+      for (int k = 0; k < j; ++k) s -= at(i, k) * at(j, k);
+      if (i == j) {
+        if (!(s > 0)) return false;
+        at(i, i) = std::sqrt(s);
+      } else {
+        at(i, j) = s / at(j, j);
+      }
+    }
+  }
+  for (int i = 0; i < n; ++i) {
+    double s = r[static_cast<size_t>(i)];
+    for (int k = 0; k < i; ++k) s -= at(i, k) * r[static_cast<size_t>(k)];
+    r[static_cast<size_t>(i)] = s / at(i, i);
+  }
+  for (int i = n - 1; i >= 0; --i) {
+    double s = r[static_cast<size_t>(i)];
+    for (int k = i + 1; k < n; ++k) s -= at(k, i) * r[static_cast<size_t>(k)];
+    r[static_cast<size_t>(i)] = s / at(i, i);
+  }
+  return true;
+}
+
+// Channel c predicted as the sum of own[i − 1] · c[t − i] (i = 1 … order) and
+// other[d + cross] · o[t + d] (d = −cross … cross).
+struct CrossModel {
+  std::vector<double> own, other;
+  int last = 0;         // the latest sample of the other channel it takes, relative to t
+  double variance = 0;  // mean squared error over the rows fitted
+  double share = 1;     // error energy over that of the best prediction from the own past alone
+  double ownShare = 1;  // the own past's error energy over the sound's energy
+  bool ok = false;
+};
+
+// Two channels of a window, with how many samples before each index are clipped.
+struct StereoWindow {
+  int64_t len = 0;
+  std::vector<int32_t> v[2];
+  std::vector<int32_t> clippedBefore[2];  // len + 1 entries
+  bool clean(int c, int64_t first, int64_t last) const {
+    return clippedBefore[c][static_cast<size_t>(last + 1)] ==
+           clippedBefore[c][static_cast<size_t>(first)];
+  }
+};
+
+CrossModel fitCross(const StereoWindow& w, int c, int p, int D, int last) {
+  CrossModel m;
+  const int o = 1 - c;
+  const int P = p + D + last + 1;
+  std::vector<double> g(static_cast<size_t>(P) * P, 0.0), r(static_cast<size_t>(P), 0.0), z(P);
+  int64_t rows = 0;
+  const auto eachRow = [&](auto take) {
+    for (int64_t t = std::max(p, D); t + last < w.len; ++t) {
+      if (!w.clean(c, t - p, t) || !w.clean(o, t - D, t + last)) continue;
+      for (int i = 0; i < p; ++i)
+        z[static_cast<size_t>(i)] = w.v[c][static_cast<size_t>(t - 1 - i)];
+      for (int k = 0; k <= D + last; ++k)
+        z[static_cast<size_t>(p + k)] = w.v[o][static_cast<size_t>(t - D + k)];
+      take(static_cast<double>(w.v[c][static_cast<size_t>(t)]));
+    }
+  };
+  eachRow([&](double y) {
+    ++rows;
+    for (int i = 0; i < P; ++i) {
+      const double zi = z[static_cast<size_t>(i)];
+      r[static_cast<size_t>(i)] += zi * y;
+      double* gi = &g[static_cast<size_t>(i) * P];
+      for (int j = 0; j <= i; ++j) gi[j] += zi * z[static_cast<size_t>(j)];
+    }
+  });
+  if (rows < 4 * P) return m;
+  // The same tiny load as the own-past models get, so that silence stays solvable.
+  const auto solve = [&](int n, std::vector<double>& coef) {
+    std::vector<double> sub(static_cast<size_t>(n) * n);
+    double trace = 0;
+    for (int i = 0; i < n; ++i) trace += g[static_cast<size_t>(i) * P + i];
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j <= i; ++j)
+        sub[static_cast<size_t>(i) * n + j] = g[static_cast<size_t>(i) * P + j];
+    for (int i = 0; i < n; ++i) sub[static_cast<size_t>(i) * n + i] += kArRidge * trace / n + 1e-9;
+    coef.assign(r.begin(), r.begin() + n);
+    return solveDense(sub, n, coef);
+  };
+  std::vector<double> full, own;
+  if (!solve(P, full) || !solve(p, own)) return m;
+  // Measured row by row: the difference of two large sums would lose the small error.
+  double eFull = 0, eOwn = 0, energy = 0;
+  eachRow([&](double y) {
+    double f = y, s = y;
+    for (int i = 0; i < P; ++i) f -= full[static_cast<size_t>(i)] * z[static_cast<size_t>(i)];
+    for (int i = 0; i < p; ++i) s -= own[static_cast<size_t>(i)] * z[static_cast<size_t>(i)];
+    eFull += f * f;
+    eOwn += s * s;
+    energy += y * y;
+  });
+  m.last = last;
+  m.own.assign(full.begin(), full.begin() + p);
+  m.other.assign(full.begin() + p, full.end());
+  m.variance = eFull / static_cast<double>(rows) + 1e-6;
+  m.share = eOwn > 0 ? eFull / eOwn : 1;
+  m.ownShare = energy > 0 ? eOwn / energy : 1;
+  m.ok = true;
+  return m;
+}
+
+}  // namespace
+
+StereoClipResult repairClippedFromOther(int16_t* x, int64_t n, int channel,
+                                        const std::vector<ClipSpan>& spans,
+                                        const StereoClipOptions& options) {
+  StereoClipResult result;
+  const int p = options.order, D = options.cross, level = options.level;
+  if (spans.empty() || n <= 0 || level < 1 || p < 1 || D < 0 || channel < 0 || channel > 1)
+    return result;
+  int64_t lo = n, hi = -1;
+  for (const ClipSpan& s : spans) {
+    if (s.first < 0 || s.last >= n || s.last < s.first) return result;
+    lo = std::min(lo, s.first);
+    hi = std::max(hi, s.last);
+  }
+  const int64_t reach = static_cast<int64_t>(options.fitContext) + p + D;
+  const int64_t from = std::max<int64_t>(0, lo - reach);
+  const int64_t to = std::min<int64_t>(n - 1, hi + reach);
+  StereoWindow w;
+  w.len = to - from + 1;
+  for (int ch = 0; ch < 2; ++ch) {
+    w.v[ch].resize(static_cast<size_t>(w.len));
+    w.clippedBefore[ch].assign(static_cast<size_t>(w.len) + 1, 0);
+    for (int64_t i = 0; i < w.len; ++i) {
+      const int32_t v = x[2 * (from + i) + ch];
+      w.v[ch][static_cast<size_t>(i)] = v;
+      w.clippedBefore[ch][static_cast<size_t>(i) + 1] =
+          w.clippedBefore[ch][static_cast<size_t>(i)] + (magnitude(v) >= level);
+    }
+  }
+  const int c = channel, o = 1 - channel;
+  CrossModel model[2];
+  model[c] = fitCross(w, c, p, D, 0);
+  result.share = model[c].share;
+  result.ownShare = model[c].ownShare;
+  if (!model[c].ok || model[c].share > options.maxShare || model[c].ownShare < options.minOwnShare)
+    return result;
+
+  // The unknowns, by interleaved index 2i + channel: the clipped samples of c the spans' rows
+  // reach, and those of o that these rows see.
+  const int64_t len = w.len;
+  std::vector<int64_t> slot(2 * static_cast<size_t>(len), -1);
+  std::vector<uint8_t> inSpan(static_cast<size_t>(len), 0);
+  for (const ClipSpan& s : spans) {
+    const int64_t a = s.first - from, b = s.last - from;
+    std::fill(inSpan.begin() + a, inSpan.begin() + b + 1, uint8_t{1});
+    for (int64_t i = std::max<int64_t>(0, a - p); i <= std::min(len - 1, b + p); ++i)
+      if (inSpan[static_cast<size_t>(i)] || magnitude(w.v[c][static_cast<size_t>(i)]) >= level)
+        slot[2 * static_cast<size_t>(i) + c] = 0;
+    for (int64_t i = std::max<int64_t>(0, a - D); i <= std::min(len - 1, b + p); ++i)
+      if (magnitude(w.v[o][static_cast<size_t>(i)]) >= level)
+        slot[2 * static_cast<size_t>(i) + o] = 0;
+  }
+  bool otherUnknown = false;
+  std::vector<int64_t> unknown;
+  for (size_t k = 0; k < slot.size(); ++k) {
+    if (slot[k] < 0) continue;
+    slot[k] = static_cast<int64_t>(unknown.size());
+    unknown.push_back(static_cast<int64_t>(k));
+    otherUnknown = otherUnknown || static_cast<int>(k % 2) == o;
+  }
+  // The other channel's clipped samples need its own prediction to hold them.
+  if (otherUnknown) {
+    model[o] = fitCross(w, o, p, D, -1);
+    if (!model[o].ok) return result;
+  }
+
+  // Every row of either prediction that holds an unknown; the clipped samples outside the
+  // unknowns stand at their clipped values.
+  std::vector<uint8_t> rowUsed(2 * static_cast<size_t>(len), 0);
+  const auto useRow = [&](int m, int64_t t) {
+    if (t - p >= 0 && t - D >= 0 && t < len && model[m].ok)
+      rowUsed[2 * static_cast<size_t>(t) + m] = 1;
+  };
+  for (int64_t k : unknown) {
+    const int ch = static_cast<int>(k % 2);
+    const int64_t i = k / 2;
+    for (int64_t t = i; t <= i + p; ++t) useRow(ch, t);
+    for (int64_t t = i - model[1 - ch].last; t <= i + D; ++t) useRow(1 - ch, t);
+  }
+  struct Term {
+    int64_t slot;
+    double coef;
+  };
+  std::vector<Term> terms;
+  std::vector<std::vector<Term>> rowTerms;
+  std::vector<double> rowKnown, rowWeight;
+  int halfWidth = 0;
+  for (size_t k = 0; k < rowUsed.size(); ++k) {
+    if (!rowUsed[k]) continue;
+    const int m = static_cast<int>(k % 2), q = 1 - m;
+    const int64_t t = static_cast<int64_t>(k / 2);
+    const CrossModel& mm = model[m];
+    double known = 0;
+    terms.clear();
+    const auto term = [&](int ch, int64_t i, double coef) {
+      const int64_t s = slot[2 * static_cast<size_t>(i) + ch];
+      if (s >= 0)
+        terms.push_back({s, coef});
+      else
+        known += coef * w.v[ch][static_cast<size_t>(i)];
+    };
+    term(m, t, 1);
+    for (int i = 1; i <= p; ++i) term(m, t - i, -mm.own[static_cast<size_t>(i - 1)]);
+    for (int d = -D; d <= mm.last; ++d) term(q, t + d, -mm.other[static_cast<size_t>(d + D)]);
+    if (terms.empty()) continue;
+    std::sort(terms.begin(), terms.end(),
+              [](const Term& a, const Term& b) { return a.slot > b.slot; });
+    halfWidth = std::max(halfWidth, static_cast<int>(terms.front().slot - terms.back().slot));
+    rowTerms.push_back(terms);
+    rowKnown.push_back(known);
+    rowWeight.push_back(1 / mm.variance);
+  }
+  const int64_t count = static_cast<int64_t>(unknown.size());
+  std::vector<double> u(static_cast<size_t>(count)), bound(static_cast<size_t>(count));
+  std::vector<int8_t> sign(static_cast<size_t>(count));
+  for (int64_t j = 0; j < count; ++j) {
+    const int64_t k = unknown[static_cast<size_t>(j)];
+    const int32_t v = w.v[k % 2][static_cast<size_t>(k / 2)];
+    u[static_cast<size_t>(j)] = v;
+    sign[static_cast<size_t>(j)] = v < 0 ? -1 : 1;
+    bound[static_cast<size_t>(j)] = std::max(level, magnitude(v));
+  }
+  // Unknowns no row joins are independent problems: solved apart, each active set refactors
+  // only its own band.
+  std::vector<size_t> order(rowTerms.size());
+  for (size_t r = 0; r < order.size(); ++r) order[r] = r;
+  std::sort(order.begin(), order.end(),
+            [&](size_t a, size_t b) { return rowTerms[a].back().slot < rowTerms[b].back().slot; });
+  for (size_t r0 = 0; r0 < order.size();) {
+    const int64_t first = rowTerms[order[r0]].back().slot;
+    int64_t last = rowTerms[order[r0]].front().slot;
+    size_t r1 = r0 + 1;
+    while (r1 < order.size() && rowTerms[order[r1]].back().slot <= last)
+      last = std::max(last, rowTerms[order[r1++]].front().slot);
+    const int64_t size = last - first + 1;
+    Band h(size, halfWidth);
+    std::vector<double> b(static_cast<size_t>(size), 0.0);
+    for (size_t q = r0; q < r1; ++q) {
+      const size_t r = order[q];
+      const std::vector<Term>& ts = rowTerms[r];
+      const double wt = rowWeight[r];
+      for (size_t i = 0; i < ts.size(); ++i) {
+        const int64_t si = ts[i].slot - first;
+        b[static_cast<size_t>(si)] += wt * ts[i].coef * rowKnown[r];
+        for (size_t k = i; k < ts.size(); ++k)
+          h.at(si, ts[i].slot - ts[k].slot) += wt * ts[i].coef * ts[k].coef;
+      }
+    }
+    std::vector<double> uc(u.begin() + first, u.begin() + last + 1);
+    const std::vector<double> bc(bound.begin() + first, bound.begin() + last + 1);
+    const std::vector<int8_t> sc(sign.begin() + first, sign.begin() + last + 1);
+    // The least-squares answer is the most likely sound, and it hugs the bounds: noise, which
+    // no prediction foresees, is then left at the level when it went well beyond. The expected
+    // value beyond the bound, each sample a Gaussian about the free solution with the spread
+    // the errors allow, is taken wherever it lies further out.
+    Band free = h;
+    std::vector<double> mu(b.size());
+    for (size_t j = 0; j < b.size(); ++j) mu[j] = -b[j];
+    const bool haveMu = solveBand(free, size, halfWidth, mu);
+    std::vector<double> spread(static_cast<size_t>(size), 0.0);
+    if (haveMu) {
+      // The variances are the diagonal of the inverse: |L^-1 e_j|^2 from the factor.
+      std::vector<double> col(static_cast<size_t>(size));
+      for (int64_t j = 0; j < size; ++j) {
+        double sum = 0;
+        for (int64_t i = j; i < size; ++i) {
+          double v = i == j ? 1.0 : 0.0;
+          for (int64_t k = std::max<int64_t>(j, i - halfWidth); k < i; ++k)
+            v -= free.at(i, i - k) * col[static_cast<size_t>(k)];
+          v /= free.at(i, 0);
+          col[static_cast<size_t>(i)] = v;
+          sum += v * v;
+          if (i - j > halfWidth && v * v < 1e-12 * sum) break;
+        }
+        spread[static_cast<size_t>(j)] = std::sqrt(sum);
+      }
+    }
+    solveBounded(h, b, halfWidth, uc, bc, sc);
+    for (int64_t j = 0; haveMu && j < size; ++j) {
+      const size_t jj = static_cast<size_t>(j);
+      if (!(spread[jj] > 0)) continue;
+      const double sg = sc[jj], sd = spread[jj];
+      const double centre = sg * mu[jj], alpha = (bc[jj] - centre) / sd;
+      // The mean of a standard normal beyond alpha.
+      const double beyond =
+          alpha > 8 ? alpha + 1 / alpha
+                    : std::exp(-0.5 * alpha * alpha) / (std::sqrt(2 * std::numbers::pi) * 0.5 *
+                                                        std::erfc(alpha / std::sqrt(2.0)));
+      uc[jj] = sg * std::max(sg * uc[jj], centre + sd * beyond);
+    }
+    std::copy(uc.begin(), uc.end(), u.begin() + first);
+    r0 = r1;
+  }
+  for (const ClipSpan& s : spans) {
+    for (int64_t f = s.first; f <= s.last; ++f) {
+      const size_t j = static_cast<size_t>(slot[2 * static_cast<size_t>(f - from) + c]);
+      double v = std::nearbyint(u[j]);
+      if (v > 32767 || v < -32768) {
+        ++result.limited;
+        v = std::clamp(v, -32768.0, 32767.0);
+      }
+      if (sign[j] * v < bound[j]) v = std::clamp(sign[j] * bound[j], -32768.0, 32767.0);
+      x[2 * f + c] = static_cast<int16_t>(v);
+    }
   }
   result.repaired = true;
   return result;

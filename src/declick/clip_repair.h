@@ -49,4 +49,38 @@ ClipRepairResult repairClippedSpans(int16_t* x, int64_t n, int64_t stride,
                                     const std::vector<ClipSpan>& spans,
                                     const ClipRepairOptions& options);
 
+// Rebuilding from the other channel: a stereo recording carries the same sources in both
+// channels, and where one channel is clipped the other often is not, so that even noise, which no
+// model of one channel can foresee, is known there. Each channel is predicted from its own past
+// and the other channel's samples around the same instant, both fitted only where nothing is
+// clipped.
+struct StereoClipOptions {
+  int level = 32767;
+  int order = 12;         // samples of the channel's own past
+  int cross = 12;         // samples of the other channel's past (and the same instant)
+  int fitContext = 1024;  // samples on each side of the spans the models are fitted over
+  // The cross-channel fit must leave at most this share of the error energy that the
+  // channel's own past leaves, or the channels are taken as telling too little of each other.
+  double maxShare = 0.5;
+  // And the own past must leave at least this share of the sound's energy: sound it foretells
+  // well (tones) is rebuilt better by the sparse solve.
+  double minOwnShare = 0.1;
+};
+
+struct StereoClipResult {
+  bool repaired = false;  // false: x is unchanged (too little to fit on, or the fit was poor)
+  int64_t limited = 0;    // rebuilt samples that had to be limited to the 16-bit range
+  double share = 1;       // the cross-channel fit's error energy over the own-past fit's
+  double ownShare = 1;    // the own-past fit's error energy over the sound's energy
+};
+
+// Rebuilds the spans of `channel` in an interleaved stereo window of `n` frames under the same
+// bounds as repairClippedSpans. The channel is predicted from its own past and the other's past
+// and present, the other channel from both pasts only (so that the two predictions together
+// are one model of the pair); the clipped samples of both channels that they reach are solved
+// together, each prediction's errors weighed by its fit. Only the spans are written back.
+StereoClipResult repairClippedFromOther(int16_t* x, int64_t n, int channel,
+                                        const std::vector<ClipSpan>& spans,
+                                        const StereoClipOptions& options);
+
 }  // namespace tolmar

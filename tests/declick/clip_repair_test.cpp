@@ -235,5 +235,164 @@ TEST(ClipRepair, RunsAtTheWindowEdgesShortWindowsAndFullScale) {
   }
 }
 
+// A noise source panned between the channels with a tone on each, as a mix of mono sources:
+// left = gl·noise + tone, right = gr·noise + another tone (gr = 0 for unrelated channels, whose
+// right then holds a noise of its own).
+struct Pair {
+  std::vector<double> left, right;
+};
+Pair noiseMix(int64_t n, double gl, double gr, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::normal_distribution<double> white(0, 7000);
+  Pair p{std::vector<double>(static_cast<size_t>(n)), std::vector<double>(static_cast<size_t>(n))};
+  double lowpassed = 0, own = 0;
+  for (int64_t t = 0; t < n; ++t) {
+    // A little smoothing, as a drum's body has, so that runs are several samples long.
+    lowpassed = 0.6 * lowpassed + white(rng);
+    own = 0.6 * own + white(rng);
+    const double w = 2 * std::numbers::pi * t / 44100.0;
+    p.left[static_cast<size_t>(t)] = gl * lowpassed + 3000 * std::sin(w * 220);
+    p.right[static_cast<size_t>(t)] =
+        (gr > 0 ? gr * lowpassed : 0.7 * own) + 2500 * std::sin(w * 330 + 1);
+  }
+  return p;
+}
+
+// Interleaved, each channel clipped at its own level.
+std::vector<int16_t> interleave(const Pair& p, int leftLevel, int rightLevel) {
+  const std::vector<int16_t> l = clipAt(p.left, leftLevel), r = clipAt(p.right, rightLevel);
+  std::vector<int16_t> x(2 * l.size());
+  for (size_t i = 0; i < l.size(); ++i) {
+    x[2 * i] = l[i];
+    x[2 * i + 1] = r[i];
+  }
+  return x;
+}
+
+std::vector<int16_t> channelOf(const std::vector<int16_t>& x, int c) {
+  std::vector<int16_t> out(x.size() / 2);
+  for (size_t i = 0; i < out.size(); ++i) out[i] = x[2 * i + c];
+  return out;
+}
+
+// Squared error of the left channel against the truth over the spans' samples.
+double spanError(const std::vector<int16_t>& x, const std::vector<double>& truth,
+                 const std::vector<ClipSpan>& spans) {
+  double e = 0;
+  for (const ClipSpan& s : spans)
+    for (int64_t t = s.first; t <= s.last; ++t)
+      e += std::pow(x[2 * static_cast<size_t>(t)] - truth[static_cast<size_t>(t)], 2);
+  return e;
+}
+
+TEST(ClipRepairFromOther, NoiseClippedInOneChannelIsRebuiltFromTheOther) {
+  const int64_t n = 6000;
+  const int level = 11000;
+  // Panned to the left, so that mostly the left is clipped and the right holds the noise.
+  const Pair p = noiseMix(n, 0.8, 0.2, 21);
+  std::vector<int16_t> x = interleave(p, level, level);
+  const std::vector<int16_t> clipped = x;
+  const std::vector<ClipSpan> spans = runsOf(channelOf(x, 0), level, 2);
+  ASSERT_GT(spans.size(), 20u);
+  ASSERT_TRUE(runsOf(channelOf(x, 1), level, 1).empty());
+
+  StereoClipOptions options;
+  options.level = level;
+  const StereoClipResult r = repairClippedFromOther(x.data(), n, 0, spans, options);
+  ASSERT_TRUE(r.repaired);
+  EXPECT_LT(r.share, 0.1) << "the right channel tells most of the left";
+  EXPECT_GT(r.ownShare, 0.1) << "noise, which the left's own past does not foretell";
+
+  std::vector<uint8_t> inSpan(static_cast<size_t>(n), 0);
+  for (const ClipSpan& s : spans)
+    std::fill(inSpan.begin() + s.first, inSpan.begin() + s.last + 1, uint8_t{1});
+  for (int64_t t = 0; t < n; ++t) {
+    const size_t i = static_cast<size_t>(t);
+    ASSERT_EQ(x[2 * i + 1], clipped[2 * i + 1]) << "the right channel, at " << t;
+    if (!inSpan[i]) {
+      ASSERT_EQ(x[2 * i], clipped[2 * i]) << t;
+      continue;
+    }
+    ASSERT_GE(clipped[2 * i] < 0 ? -x[2 * i] : x[2 * i], level) << t;
+  }
+
+  // The single-channel solve on the same spans, for comparison.
+  std::vector<int16_t> alone = clipped;
+  ASSERT_TRUE(repairClippedSpans(alone.data(), n, 2, spans, {level}).repaired);
+  const double before = spanError(clipped, p.left, spans);
+  const double gain = 10 * std::log10(before / spanError(x, p.left, spans));
+  const double aloneGain = 10 * std::log10(before / spanError(alone, p.left, spans));
+  EXPECT_GT(gain, 30.0);
+  EXPECT_GT(gain, aloneGain + 10) << "alone " << aloneGain;
+}
+
+TEST(ClipRepairFromOther, ChannelsThatTellLittleOfEachOtherAreLeftAlone) {
+  const int64_t n = 6000;
+  const int level = 11000;
+  // The right holds a noise of its own.
+  const Pair unrelated = noiseMix(n, 0.65, 0, 22);
+  std::vector<int16_t> x = interleave(unrelated, level, 32767);
+  const std::vector<int16_t> before = x;
+  const std::vector<ClipSpan> spans = runsOf(channelOf(x, 0), level, 2);
+  ASSERT_FALSE(spans.empty());
+  StereoClipOptions options;
+  options.level = level;
+  StereoClipResult r = repairClippedFromOther(x.data(), n, 0, spans, options);
+  EXPECT_FALSE(r.repaired);
+  EXPECT_GT(r.share, 0.8);
+  EXPECT_EQ(x, before);
+
+  // Tones the left's own past foretells: left to the sparse solve, however alike the channels.
+  std::vector<double> tone = tones(n, 22000, 4);
+  x = interleave({tone, tone}, 14000, 32767);
+  const std::vector<int16_t> toneBefore = x;
+  const std::vector<ClipSpan> tops = runsOf(channelOf(x, 0), 14000, 4);
+  ASSERT_FALSE(tops.empty());
+  options.level = 14000;
+  r = repairClippedFromOther(x.data(), n, 0, tops, options);
+  EXPECT_FALSE(r.repaired);
+  EXPECT_LT(r.ownShare, options.minOwnShare);
+  EXPECT_EQ(x, toneBefore);
+
+  // Spans outside the window are refused.
+  EXPECT_FALSE(repairClippedFromOther(x.data(), n, 0, {{n - 2, n}}, options).repaired);
+  EXPECT_FALSE(repairClippedFromOther(x.data(), n, 2, tops, options).repaired);
+  EXPECT_EQ(x, toneBefore);
+}
+
+TEST(ClipRepairFromOther, NoiseClippedInBothChannelsIsTakenBeyondTheLevel) {
+  const int64_t n = 6000;
+  const int level = 9000;
+  // Nearly alike, so that both are clipped at once.
+  const Pair p = noiseMix(n, 0.72, 0.76, 23);
+  std::vector<int16_t> x = interleave(p, level, level);
+  const std::vector<int16_t> clipped = x;
+  const std::vector<ClipSpan> spans = runsOf(channelOf(x, 0), level, 2);
+  size_t both = 0, samples = 0;
+  for (const ClipSpan& s : spans)
+    for (int64_t t = s.first; t <= s.last; ++t, ++samples)
+      both += std::abs(x[2 * static_cast<size_t>(t) + 1]) >= level;
+  ASSERT_GT(both, samples / 2);
+
+  StereoClipOptions options;
+  options.level = level;
+  ASSERT_TRUE(repairClippedFromOther(x.data(), n, 0, spans, options).repaired);
+  // No sample of the noise is foretold, yet beyond the level it lies further out on the whole:
+  // the rebuilt tops do not stay at the level, and come nearer the truth than it.
+  double mean = 0;
+  for (const ClipSpan& s : spans)
+    for (int64_t t = s.first; t <= s.last; ++t) {
+      const int v = x[2 * static_cast<size_t>(t)];
+      const int sign = clipped[2 * static_cast<size_t>(t)] < 0 ? -1 : 1;
+      ASSERT_GE(sign * v, level) << t;
+      mean += sign * v;
+    }
+  mean /= static_cast<double>(samples);
+  EXPECT_GT(mean, level * 1.05);
+  const double gain =
+      10 * std::log10(spanError(clipped, p.left, spans) / spanError(x, p.left, spans));
+  EXPECT_GT(gain, 1.6) << "dB; held at the level it would be about 1";
+}
+
 }  // namespace
 }  // namespace tolmar::test
