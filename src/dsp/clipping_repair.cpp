@@ -265,6 +265,8 @@ ClippingRepair repairClipping(WaveFile& doc, const ClipSearch& search, const Cli
   Progress progress(ctx, " Repairing:");
   const int64_t reach = std::max<int64_t>(options.fitContext + options.order, so.frame);
   SparseDeclipper declipper(so);
+  StereoClipOptions stereo;
+  stereo.level = options.level;
   std::vector<int16_t> buf;
   for (size_t k = 0; k < clusters.size(); ++k) {
     if (!progress.step(percentOf(static_cast<int64_t>(k), static_cast<int64_t>(clusters.size())))) {
@@ -281,10 +283,38 @@ ClippingRepair repairClipping(WaveFile& doc, const ClipSearch& search, const Cli
     doc.ReadFrames(true, buf.data(), from, to);
     std::vector<ClipSpan> spans;
     for (const Run& r : cl.runs) spans.push_back({r.first - from, r.last - from});
-    const ClipRepairResult r = declipper.repair(buf.data() + cl.channel, to - from + 1, 2, spans);
-    if (!r.repaired) continue;
-    out.limited += r.limited;
-    for (const Run& run : cl.runs) {
+    // Each group of nearby runs is fitted on its own surroundings, the sound there being the
+    // same mix of sources; what the other channel cannot tell goes to the sparse solve.
+    std::vector<uint8_t> done(spans.size(), 0);
+    std::vector<ClipSpan> rest;
+    std::vector<size_t> restAt;
+    for (size_t g0 = 0; g0 < spans.size();) {
+      size_t g1 = g0 + 1;
+      while (g1 < spans.size() && spans[g1].first - spans[g1 - 1].last <= kStereoGroupGap) ++g1;
+      const std::vector<ClipSpan> group(spans.begin() + g0, spans.begin() + g1);
+      const StereoClipResult st =
+          repairClippedFromOther(buf.data(), to - from + 1, cl.channel, group, stereo);
+      for (size_t i = g0; i < g1; ++i) {
+        if (st.repaired) {
+          done[i] = 1;
+        } else {
+          rest.push_back(spans[i]);
+          restAt.push_back(i);
+        }
+      }
+      if (st.repaired) out.limited += st.limited;
+      g0 = g1;
+    }
+    if (!rest.empty()) {
+      const ClipRepairResult r = declipper.repair(buf.data() + cl.channel, to - from + 1, 2, rest);
+      if (r.repaired) {
+        out.limited += r.limited;
+        for (size_t i : restAt) done[i] = 1;
+      }
+    }
+    for (size_t i = 0; i < cl.runs.size(); ++i) {
+      if (!done[i]) continue;
+      const Run& run = cl.runs[i];
       auto rec = std::make_unique<Interpolation>();
       if (!doc.BeginBlock(*rec, run.first, run.last, cl.channel)) continue;
       for (int32_t f = run.first; f <= run.last; ++f)

@@ -79,9 +79,13 @@ struct ClippingRepair {
 // Runs that share model rows are solved together, up to this many frames from the first
 // run's start to the last run's end.
 inline constexpr int32_t kClipClusterFrames = 2048;
+// Runs at most this far apart are rebuilt from the other channel together, from one fit.
+inline constexpr int64_t kStereoGroupGap = 64;
 
 // Rebuilds the runs `found` (by findClipping with `search` over the selection) on the channels
 // being edited, with progress (" Repairing:") and Stop. The records are added, not committed.
+// Groups of runs that the other channel tells well (noise it holds too) are rebuilt with it,
+// the rest by the sparse solve.
 ClippingRepair repairClipping(WaveFile& doc, const ClipSearch& search, const ClipScanState& found,
                               const ClipRepairOptions& options);
 
