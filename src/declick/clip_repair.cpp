@@ -386,6 +386,8 @@ struct StereoWindow {
   }
 };
 
+constexpr double kCrossRidge = 1e-3;
+
 CrossModel fitCross(const StereoWindow& w, int c, int p, int D, int last) {
   CrossModel m;
   const int o = 1 - c;
@@ -412,7 +414,9 @@ CrossModel fitCross(const StereoWindow& w, int c, int p, int D, int last) {
     }
   });
   if (rows < 4 * P) return m;
-  // The same tiny load as the own-past models get, so that silence stays solvable.
+  // Loaded far more than the own-past models are: where the channels carry the same noise,
+  // their pasts are nearly the same regressors, and an unloaded fit pairs large coefficients
+  // that cancel on the rows fitted but run away where both channels are unknown.
   const auto solve = [&](int n, std::vector<double>& coef) {
     std::vector<double> sub(static_cast<size_t>(n) * n);
     double trace = 0;
@@ -420,7 +424,8 @@ CrossModel fitCross(const StereoWindow& w, int c, int p, int D, int last) {
     for (int i = 0; i < n; ++i)
       for (int j = 0; j <= i; ++j)
         sub[static_cast<size_t>(i) * n + j] = g[static_cast<size_t>(i) * P + j];
-    for (int i = 0; i < n; ++i) sub[static_cast<size_t>(i) * n + i] += kArRidge * trace / n + 1e-9;
+    for (int i = 0; i < n; ++i)
+      sub[static_cast<size_t>(i) * n + i] += kCrossRidge * trace / n + 1e-9;
     coef.assign(r.begin(), r.begin() + n);
     return solveDense(sub, n, coef);
   };

@@ -64,7 +64,7 @@ struct StereoClipOptions {
   double maxShare = 0.5;
   // And the own past must leave at least this share of the sound's energy: sound it foretells
   // well (tones) is rebuilt better by the sparse solve.
-  double minOwnShare = 0.1;
+  double minOwnShare = 0.3;
 };
 
 struct StereoClipResult {
