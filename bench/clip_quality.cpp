@@ -172,6 +172,44 @@ int main(int argc, char** argv) {
     }
     std::printf("in runs %zu, held at level %zu, over truth %zu, under %zu\n", inRuns, atLevel,
                 above, below);
+    // The best a 16-bit file can hold: the truth limited to the range.
+    std::vector<int16_t> ceiling(m.reference.size());
+    for (size_t i = 0; i < ceiling.size(); ++i)
+      ceiling[i] =
+          static_cast<int16_t>(std::clamp(std::nearbyint(m.reference[i]), -32768.0, 32767.0));
+    std::printf("the truth limited to 16 bits: runs gain %+.2f dB\n",
+                snrDb(m.reference, ceiling, runs) - runsIn);
+    // Where the error lies: by how far beyond the level the rebuilt sample went.
+    double err[4] = {}, count[4] = {};
+    for (size_t i = 0; i < runs.size(); ++i) {
+      if (!runs[i]) continue;
+      const double over = std::abs(repaired[i]) / static_cast<double>(level);
+      const int k = over < 1.25 ? 0 : over < 1.6 ? 1 : over < 2.5 ? 2 : 3;
+      err[k] += std::pow(repaired[i] - m.reference[i], 2);
+      ++count[k];
+    }
+    const double total = err[0] + err[1] + err[2] + err[3];
+    std::printf(
+        "rebuilt below 1.25 x level: %.0f samples, %.0f %% of the error; 1.25-1.6: %.0f, "
+        "%.0f %%; 1.6-2.5: %.0f, %.0f %%; beyond: %.0f, %.0f %%\n",
+        count[0], 100 * err[0] / total, count[1], 100 * err[1] / total, count[2],
+        100 * err[2] / total, count[3], 100 * err[3] / total);
+    // The run samples split by whether the other channel is clipped at the same instant.
+    std::vector<uint8_t> alone(runs.size(), 0), both(runs.size(), 0);
+    for (size_t i = 0; i < runs.size(); ++i) {
+      if (!runs[i]) continue;
+      (std::abs(clipped[i ^ 1]) >= level ? both : alone)[i] = 1;
+    }
+    const auto gainOver = [&](const std::vector<uint8_t>& mask) {
+      return snrDb(m.reference, repaired, mask) - snrDb(m.reference, clipped, mask);
+    };
+    size_t nAlone = 0, nBoth = 0;
+    for (size_t i = 0; i < runs.size(); ++i) {
+      nAlone += alone[i];
+      nBoth += both[i];
+    }
+    std::printf("other channel unclipped: %zu samples, gain %+.2f dB; clipped too: %zu, %+.2f dB\n",
+                nAlone, gainOver(alone), nBoth, gainOver(both));
   }
   std::printf("repair took %.2f s for %d s of sound (%.0f x realtime); %s\n", seconds, opt.seconds,
               opt.seconds / std::max(seconds, 1e-9), host.last.c_str());
