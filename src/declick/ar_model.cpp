@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "declick/wide_vectors.h"
 
@@ -331,6 +332,43 @@ void blendWithObserved(std::vector<double>& xd, const std::vector<int32_t>& xi, 
   }
 }
 
+// A detected stretch may end before the click's last ringing frames, and an interpolation
+// anchored on them swings far from the music. The gap grows by a frame while that takes out
+// this many rows' worth of prediction error energy (a frame of noise takes out about one),
+// by at most kGapGrowth frames.
+constexpr double kFrameTest = 9.0;
+constexpr int kGapGrowth = 8;
+
+// The gap's end after growing it frame by frame, no further than `limit`, and the error energy
+// the growth takes out beyond what noise would (kFrameTest rows' worth a frame).
+std::pair<int64_t, double> grownGapEnd(const std::vector<int32_t>& xi, int64_t g0, int64_t g1,
+                                       int64_t limit, const std::vector<double>& a,
+                                       double rowEnergy) {
+  const int p = static_cast<int>(a.size()) - 1;
+  limit = std::min(limit, g1 + kGapGrowth);
+  if (limit <= g1) return {g1, 0.0};
+  // Every trial is scored over the same rows: all that the longest gap reaches.
+  const int64_t rowLast = std::min<int64_t>(static_cast<int64_t>(xi.size()) - 1, limit + p);
+  const auto left = [&](int64_t end) {
+    std::vector<double> x(xi.begin(), xi.end());
+    arInterpolate(x, g0, end, a);
+    double e = 0;
+    for (int64_t t = g0; t <= rowLast; ++t)
+      e += predictionError(x, t, a) * predictionError(x, t, a);
+    return e;
+  };
+  const double first = left(g1);
+  double current = first;
+  int64_t end = g1;
+  while (end < limit) {
+    const double grown = left(end + 1);
+    if (current - grown <= kFrameTest * rowEnergy) break;
+    current = grown;
+    ++end;
+  }
+  return {end, first - current - kFrameTest * rowEnergy * static_cast<double>(end - g1)};
+}
+
 }  // namespace
 
 bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int64_t gapLast,
@@ -344,7 +382,8 @@ bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int6
   if (gapFirst - from < kArMinSide || to - gapLast < kArMinSide) return false;
   const int64_t len = to - from + 1;
   const std::vector<int32_t> xi = channelSamples(x, stride, from, to);
-  const int64_t g0 = gapFirst - from, g1 = gapLast - from, te = tailEnd - from;
+  const int64_t g0 = gapFirst - from, te = tailEnd - from;
+  int64_t g1 = gapLast - from;
   // The fit keeps clear of a possible tail when there is enough sound beyond it.
   const int64_t rightFrom = len - 1 - te >= kArMinSide ? te + 1 : g1 + 1;
   std::vector<double> a;
@@ -375,6 +414,9 @@ bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int6
     if (rowEnergy < 0) return false;
   }
 
+  // The click may ring on past the stretch found; a tail, if one is found, must explain the
+  // frames after the gap better than growing the gap over them would.
+  const auto grown = grownGapEnd(xi, g0, g1, std::min(te, rightFrom - 1), a, rowEnergy);
   std::vector<double> xd(xi.begin(), xi.end());
   arInterpolate(xd, g0, g1, a);
   int64_t last = g1;
@@ -407,13 +449,19 @@ bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int6
     }
     double errorEnergy = 0;
     for (double v : e0) errorEnergy += v * v;
-    if (bestGain > kTailTest * rowEnergy && bestGain > kTailShare * errorEnergy) {
+    if (bestGain > kTailTest * rowEnergy && bestGain > kTailShare * errorEnergy &&
+        bestGain - kFrameTest * rowEnergy > grown.second) {
       for (int64_t f = g0; f <= te; ++f)
         xd[static_cast<size_t>(f)] += bestAmp * bestU[static_cast<size_t>(f)];
       // Where the tail has died away, nothing is changed.
       for (int64_t f = g1 + 1; f <= te; ++f)
         if (std::abs(bestAmp * bestU[static_cast<size_t>(f)]) >= 0.5) last = f;
     }
+  }
+  if (last == g1 && grown.first > g1) {
+    g1 = last = grown.first;
+    xd.assign(xi.begin(), xi.end());
+    arInterpolate(xd, g0, g1, a);
   }
   // A model fitted across a sudden change of the sound can predict far beyond anything around
   // the repair; such a repair would be worse than the click. The bound comes from the sound as

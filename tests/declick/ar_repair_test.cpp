@@ -1,6 +1,6 @@
 // AR click repair against what the model can tell: a click left alone where it is small beside
-// the interpolation's own error, a partial repair where they are alike, and a fit kept clear of
-// much louder sound.
+// the interpolation's own error, a partial repair where they are alike, a gap grown over ringing
+// found too short, and a fit kept clear of much louder sound.
 
 #include <gtest/gtest.h>
 
@@ -92,6 +92,28 @@ TEST(ArRepair, AClickInPredictableSoundIsReplacedWhole) {
   const double after = errorEnergy(repaired, clean, g0, g1);
   EXPECT_LT(after, 1.5 * errorEnergy(replaced, clean, g0, g1));
   EXPECT_LT(after, 0.02 * errorEnergy(damaged, clean, g0, g1));
+}
+
+// A burst found shorter than it is: an interpolation anchored on its last ringing frames swings
+// far from the music. The gap grows over them (within the frames the repair may change), and the
+// frames beyond the ringing stay as they were.
+TEST(ArRepair, TheGapGrowsOverAClicksRingingFoundTooShort) {
+  std::mt19937 rng(21);
+  const std::vector<int16_t> clean = toSamples(resonance(3000, 20.0, rng));
+  const int64_t g0 = 1500, found = 1503, ringsTo = 1509;
+  std::vector<int16_t> damaged = clean;
+  for (int64_t f = g0; f <= ringsTo; ++f)
+    damaged[f] = static_cast<int16_t>(damaged[f] + (f % 2 ? 1 : -1) * 3000 * std::pow(0.7, f - g0));
+  std::vector<int16_t> repaired = damaged, shortGap = damaged;
+  int64_t last = 0;
+  ASSERT_TRUE(arRepairClick(repaired.data(), 3000, 1, g0, found, kArContext, 20, &last));
+  ASSERT_TRUE(arRepairGap(shortGap.data(), 3000, 1, g0, found, kArContext));
+  EXPECT_GE(last, ringsTo - 1);
+  EXPECT_LE(last, found + 8);
+  for (int64_t f = last + 1; f < 3000; ++f) ASSERT_EQ(repaired[f], damaged[f]) << f;
+  const double before = errorEnergy(damaged, clean, g0, ringsTo + 40);
+  EXPECT_LT(errorEnergy(repaired, clean, g0, ringsTo + 40), 0.01 * before);
+  EXPECT_GT(errorEnergy(shortGap, clean, g0, ringsTo + 40), 0.05 * before);
 }
 
 // A loud burst of noise (a drum) starting a little after the gap would make the whole context
