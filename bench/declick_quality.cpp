@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "bench_support.h"
 #include "declick/detection.h"
 #include "editor/editor.h"
@@ -180,7 +182,8 @@ int main(int argc, char** argv) {
   for (const ClickPreset& p : ClickPresetFamily::factory())
     if (only.empty() || std::find(only.begin(), only.end(), p.name) != only.end())
       presets.push_back(p);
-  const fs::path dir = fs::temp_directory_path() / "tolmar-quality";
+  // One folder per run: two runs at once must not read each other's material.
+  const fs::path dir = fs::temp_directory_path() / ("tolmar-quality-" + std::to_string(::getpid()));
   fs::create_directories(dir);
   std::printf("seed %llu, %d s of music\n", static_cast<unsigned long long>(opt.seed), opt.seconds);
   std::printf("%-24s %-8s %6s %6s %6s %6s %7s %7s %6s %6s %6s %6s %5s %7s %6s %6s\n", "preset",
@@ -204,5 +207,7 @@ int main(int argc, char** argv) {
       std::fflush(stdout);
     }
   }
+  std::error_code ignored;
+  fs::remove_all(dir, ignored);
   return 0;
 }
