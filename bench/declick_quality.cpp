@@ -145,6 +145,7 @@ Run runPreset(const std::string& wav, const Material& m, const ClickPreset& p) {
     for (const KnownClick& c : m.clicks)
       std::printf("  click %d len %d %s L%d R%d\n", c.start, c.length, clickKindName(c.kind),
                   c.channels[0], c.channels[1]);
+    for (const auto& c : m.crackle) std::printf("  crackle %d ch%d\n", c[0], c[1]);
   }
   if (std::getenv("QUALITY_MISSED")) printMissed(m, *editor.clicks.stored);
   run.removeSeconds = timed([&] { editor.RemoveAllClicks1Click(); }).wall;
