@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "declick/ar_model.h"
@@ -436,6 +437,33 @@ TEST(ModelDetection, NoiseSharedByTheChannelsGivesUpAClickInOne) {
   EXPECT_LE(shared.size(), static_cast<size_t>(kSpikes + 2));
   const auto apart = scan(render(false), 700);
   EXPECT_LE(count(apart, 0), kSpikes / 2);
+}
+
+// The search keeps its buffers from one block to the next: what it searched before, longer or
+// shorter, must not change what it finds now.
+TEST(ModelDetection, EarlierSearchesLeaveNoTrace) {
+  auto shortBuf = stereoProcess(6000, 100.0, 31);
+  shortBuf[2 * 2500] = static_cast<int16_t>(shortBuf[2 * 2500] + 3000);
+  shortBuf[2 * 4100 + 1] = static_cast<int16_t>(shortBuf[2 * 4100 + 1] - 2500);
+  std::vector<ModelClick> fresh;
+  std::thread([&] { fresh = scan(shortBuf, 1000); }).join();
+  ASSERT_EQ(fresh.size(), 2u);
+  auto longBuf = stereoNoise(30000, 2000.0, 37);
+  for (int32_t t = 1000; t < 30000; t += 1500) longBuf[2 * t] = 30000;
+  // Searched as frames 777 on of a file, so that its model stretches lie elsewhere.
+  ModelScanParams params;
+  params.relAmplitude = 300;
+  const bool go = true;
+  std::vector<ModelClick> earlier;
+  findModelClicks(longBuf.data(), 777, 777 + 29999, 777, 777 + 29999, params, go, earlier);
+  EXPECT_FALSE(earlier.empty());
+  const auto after = scan(shortBuf, 1000);
+  ASSERT_EQ(after.size(), fresh.size());
+  for (size_t i = 0; i < after.size(); ++i) {
+    EXPECT_EQ(after[i].first, fresh[i].first);
+    EXPECT_EQ(after[i].last, fresh[i].last);
+    EXPECT_EQ(after[i].channel, fresh[i].channel);
+  }
 }
 
 // A plucked note entering over the process: a decaying tone that starts at full size. Both
