@@ -261,6 +261,10 @@ constexpr double kTailTest = 30.0;
 // And only when it explains at least this share of the error energy over those rows: the
 // sound after an attack of the music is no decay.
 constexpr double kTailShare = 0.2;
+// And only when at least this share of its gain lies in the rows up to kTailEarly frames after
+// the gap.
+constexpr double kEarlyShare = 0.5;
+constexpr int64_t kTailEarly = 16;
 // A gap's deviation from its interpolation counts as click only beyond this many times what
 // the model's uncertainty alone would give.
 constexpr double kBlendMargin = 2.0;
@@ -427,7 +431,7 @@ bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int6
     // rows both reach is e0 + A * eu, least at A = -<e0, eu> / <eu, eu>.
     const int64_t rowLast = std::min(te + p, len - 1);
     const size_t rows = static_cast<size_t>(rowLast - g0 + 1);
-    std::vector<double> e0(rows), eu(rows), u(static_cast<size_t>(len)), bestU;
+    std::vector<double> e0(rows), eu(rows), u(static_cast<size_t>(len)), bestU, bestEu;
     for (size_t r = 0; r < rows; ++r) e0[r] = predictionError(xd, g0 + static_cast<int64_t>(r), a);
     double bestGain = 0, bestAmp = 0;
     for (double tau : kTailTaus) {
@@ -446,11 +450,19 @@ bool arRepairClick(int16_t* x, int64_t n, int64_t stride, int64_t gapFirst, int6
       bestGain = ee * ee / uu;
       bestAmp = -ee / uu;
       bestU = u;
+      bestEu = eu;
     }
     double errorEnergy = 0;
     for (double v : e0) errorEnergy += v * v;
+    // A decay explains most where it is largest, next to the gap; a tail whose gain comes from
+    // rows far after it has fitted something else there (the next click's jump).
+    double earlyGain = 0;
+    const size_t early = std::min(
+        rows, static_cast<size_t>(g1 - g0 + 1 + p + std::min<int64_t>(tailLen, kTailEarly)));
+    for (size_t r = 0; r < early && !bestEu.empty(); ++r)
+      earlyGain += e0[r] * e0[r] - (e0[r] + bestAmp * bestEu[r]) * (e0[r] + bestAmp * bestEu[r]);
     if (bestGain > kTailTest * rowEnergy && bestGain > kTailShare * errorEnergy &&
-        bestGain - kFrameTest * rowEnergy > grown.second) {
+        bestGain - kFrameTest * rowEnergy > grown.second && earlyGain >= kEarlyShare * bestGain) {
       for (int64_t f = g0; f <= te; ++f)
         xd[static_cast<size_t>(f)] += bestAmp * bestU[static_cast<size_t>(f)];
       // Where the tail has died away, nothing is changed.

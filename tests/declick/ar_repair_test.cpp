@@ -116,6 +116,25 @@ TEST(ArRepair, TheGapGrowsOverAClicksRingingFoundTooShort) {
   EXPECT_GT(errorEnergy(shortGap, clean, g0, ringsTo + 40), 0.05 * before);
 }
 
+// A spike whose tail window ends where a step jumps: the rows after the window hold the jump,
+// and a decay fitted over the window would explain that, not anything next to the spike. The
+// spike's repair leaves the frames after its gap alone.
+TEST(ArRepair, ATailDoesNotReachForTheNextClick) {
+  std::mt19937 rng(4);
+  const std::vector<int16_t> clean = toSamples(resonance(3000, 20.0, rng));
+  const int64_t g0 = 1499, g1 = 1501, maxTail = 58, jump = g1 + maxTail + 1;
+  std::vector<int16_t> damaged = clean;
+  damaged[1500] = static_cast<int16_t>(damaged[1500] + 3000);
+  for (int64_t f = jump; f < 1800; ++f)
+    damaged[f] = static_cast<int16_t>(damaged[f] + std::lround(2500 * std::exp(-(f - jump) / 9.0)));
+  std::vector<int16_t> repaired = damaged;
+  int64_t last = 0;
+  ASSERT_TRUE(arRepairClick(repaired.data(), 3000, 1, g0, g1, kArContext, maxTail, &last));
+  EXPECT_EQ(last, g1);
+  for (int64_t f = g1 + 1; f < 3000; ++f) ASSERT_EQ(repaired[f], damaged[f]) << f;
+  EXPECT_LT(errorEnergy(repaired, clean, g0, g1), 0.01 * errorEnergy(damaged, clean, g0, g1));
+}
+
 // A loud burst of noise (a drum) starting a little after the gap would make the whole context
 // look unpredictable, and a clear click in the quiet sound before it look small: the fit stops
 // short of the burst, and the click is repaired.
