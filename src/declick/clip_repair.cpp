@@ -370,6 +370,7 @@ struct CrossModel {
   std::vector<double> own, other;
   int last = 0;         // the latest sample of the other channel it takes, relative to t
   double variance = 0;  // mean squared error over the rows fitted
+  double weight = 0;    // of its errors in the solve: 1 / the variance near the spans
   double share = 1;     // error energy over that of the best prediction from the own past alone
   double ownShare = 1;  // the own past's error energy over the sound's energy
   bool ok = false;
@@ -387,8 +388,11 @@ struct StereoWindow {
 };
 
 constexpr double kCrossRidge = 1e-3;
+constexpr int64_t kNearRows = 256;
 
-CrossModel fitCross(const StereoWindow& w, int c, int p, int D, int last) {
+// Fitted over the window; the rows near0 … near1 also give the variance near the spans.
+CrossModel fitCross(const StereoWindow& w, int c, int p, int D, int last, int64_t near0,
+                    int64_t near1) {
   CrossModel m;
   const int o = 1 - c;
   const int P = p + D + last + 1;
@@ -401,10 +405,10 @@ CrossModel fitCross(const StereoWindow& w, int c, int p, int D, int last) {
         z[static_cast<size_t>(i)] = w.v[c][static_cast<size_t>(t - 1 - i)];
       for (int k = 0; k <= D + last; ++k)
         z[static_cast<size_t>(p + k)] = w.v[o][static_cast<size_t>(t - D + k)];
-      take(static_cast<double>(w.v[c][static_cast<size_t>(t)]));
+      take(static_cast<double>(w.v[c][static_cast<size_t>(t)]), t);
     }
   };
-  eachRow([&](double y) {
+  eachRow([&](double y, int64_t) {
     ++rows;
     for (int i = 0; i < P; ++i) {
       const double zi = z[static_cast<size_t>(i)];
@@ -433,11 +437,17 @@ CrossModel fitCross(const StereoWindow& w, int c, int p, int D, int last) {
   if (!solve(P, full) || !solve(p, own)) return m;
   // Measured row by row: the difference of two large sums would lose the small error.
   double eFull = 0, eOwn = 0, energy = 0;
-  eachRow([&](double y) {
+  double eNear = 0;
+  int64_t nearRows = 0;
+  eachRow([&](double y, int64_t t) {
     double f = y, s = y;
     for (int i = 0; i < P; ++i) f -= full[static_cast<size_t>(i)] * z[static_cast<size_t>(i)];
     for (int i = 0; i < p; ++i) s -= own[static_cast<size_t>(i)] * z[static_cast<size_t>(i)];
     eFull += f * f;
+    if (t >= near0 && t <= near1) {
+      eNear += f * f;
+      ++nearRows;
+    }
     eOwn += s * s;
     energy += y * y;
   });
@@ -445,6 +455,10 @@ CrossModel fitCross(const StereoWindow& w, int c, int p, int D, int last) {
   m.own.assign(full.begin(), full.begin() + p);
   m.other.assign(full.begin() + p, full.end());
   m.variance = eFull / static_cast<double>(rows) + 1e-6;
+  // Peaks come where the sound is loudest, and so do the largest errors: the rows near the
+  // spans speak for the errors there when they say more.
+  m.weight = 1 / (nearRows >= 16 ? std::max(m.variance, eNear / static_cast<double>(nearRows))
+                                 : m.variance);
   m.share = eOwn > 0 ? eFull / eOwn : 1;
   m.ownShare = energy > 0 ? eOwn / energy : 1;
   m.ok = true;
@@ -483,7 +497,7 @@ StereoClipResult repairClippedFromOther(int16_t* x, int64_t n, int channel,
   }
   const int c = channel, o = 1 - channel;
   CrossModel model[2];
-  model[c] = fitCross(w, c, p, D, 0);
+  model[c] = fitCross(w, c, p, D, 0, lo - from - kNearRows, hi - from + kNearRows);
   result.share = model[c].share;
   result.ownShare = model[c].ownShare;
   if (!model[c].ok || model[c].share > options.maxShare || model[c].ownShare < options.minOwnShare)
@@ -514,136 +528,167 @@ StereoClipResult repairClippedFromOther(int16_t* x, int64_t n, int channel,
   }
   // The other channel's clipped samples need its own prediction to hold them.
   if (otherUnknown) {
-    model[o] = fitCross(w, o, p, D, -1);
+    model[o] = fitCross(w, o, p, D, -1, lo - from - kNearRows, hi - from + kNearRows);
     if (!model[o].ok) return result;
   }
 
-  // Every row of either prediction that holds an unknown; the clipped samples outside the
-  // unknowns stand at their clipped values.
-  std::vector<uint8_t> rowUsed(2 * static_cast<size_t>(len), 0);
-  const auto useRow = [&](int m, int64_t t) {
-    if (t - p >= 0 && t - D >= 0 && t < len && model[m].ok)
-      rowUsed[2 * static_cast<size_t>(t) + m] = 1;
-  };
-  for (int64_t k : unknown) {
-    const int ch = static_cast<int>(k % 2);
-    const int64_t i = k / 2;
-    for (int64_t t = i; t <= i + p; ++t) useRow(ch, t);
-    for (int64_t t = i - model[1 - ch].last; t <= i + D; ++t) useRow(1 - ch, t);
-  }
-  struct Term {
-    int64_t slot;
-    double coef;
-  };
-  std::vector<Term> terms;
-  std::vector<std::vector<Term>> rowTerms;
-  std::vector<double> rowKnown, rowWeight;
-  int halfWidth = 0;
-  for (size_t k = 0; k < rowUsed.size(); ++k) {
-    if (!rowUsed[k]) continue;
-    const int m = static_cast<int>(k % 2), q = 1 - m;
-    const int64_t t = static_cast<int64_t>(k / 2);
-    const CrossModel& mm = model[m];
-    double known = 0;
-    terms.clear();
-    const auto term = [&](int ch, int64_t i, double coef) {
-      const int64_t s = slot[2 * static_cast<size_t>(i) + ch];
-      if (s >= 0)
-        terms.push_back({s, coef});
-      else
-        known += coef * w.v[ch][static_cast<size_t>(i)];
-    };
-    term(m, t, 1);
-    for (int i = 1; i <= p; ++i) term(m, t - i, -mm.own[static_cast<size_t>(i - 1)]);
-    for (int d = -D; d <= mm.last; ++d) term(q, t + d, -mm.other[static_cast<size_t>(d + D)]);
-    if (terms.empty()) continue;
-    std::sort(terms.begin(), terms.end(),
-              [](const Term& a, const Term& b) { return a.slot > b.slot; });
-    halfWidth = std::max(halfWidth, static_cast<int>(terms.front().slot - terms.back().slot));
-    rowTerms.push_back(terms);
-    rowKnown.push_back(known);
-    rowWeight.push_back(1 / mm.variance);
-  }
   const int64_t count = static_cast<int64_t>(unknown.size());
   std::vector<double> u(static_cast<size_t>(count)), bound(static_cast<size_t>(count));
   std::vector<int8_t> sign(static_cast<size_t>(count));
   for (int64_t j = 0; j < count; ++j) {
     const int64_t k = unknown[static_cast<size_t>(j)];
     const int32_t v = w.v[k % 2][static_cast<size_t>(k / 2)];
-    u[static_cast<size_t>(j)] = v;
     sign[static_cast<size_t>(j)] = v < 0 ? -1 : 1;
     bound[static_cast<size_t>(j)] = std::max(level, magnitude(v));
   }
-  // Unknowns no row joins are independent problems: solved apart, each active set refactors
-  // only its own band.
-  std::vector<size_t> order(rowTerms.size());
-  for (size_t r = 0; r < order.size(); ++r) order[r] = r;
-  std::sort(order.begin(), order.end(),
-            [&](size_t a, size_t b) { return rowTerms[a].back().slot < rowTerms[b].back().slot; });
-  for (size_t r0 = 0; r0 < order.size();) {
-    const int64_t first = rowTerms[order[r0]].back().slot;
-    int64_t last = rowTerms[order[r0]].front().slot;
-    size_t r1 = r0 + 1;
-    while (r1 < order.size() && rowTerms[order[r1]].back().slot <= last)
-      last = std::max(last, rowTerms[order[r1++]].front().slot);
-    const int64_t size = last - first + 1;
-    Band h(size, halfWidth);
-    std::vector<double> b(static_cast<size_t>(size), 0.0);
-    for (size_t q = r0; q < r1; ++q) {
-      const size_t r = order[q];
-      const std::vector<Term>& ts = rowTerms[r];
-      const double wt = rowWeight[r];
-      for (size_t i = 0; i < ts.size(); ++i) {
-        const int64_t si = ts[i].slot - first;
-        b[static_cast<size_t>(si)] += wt * ts[i].coef * rowKnown[r];
-        for (size_t k = i; k < ts.size(); ++k)
-          h.at(si, ts[i].slot - ts[k].slot) += wt * ts[i].coef * ts[k].coef;
-      }
+  for (int round = 0;; ++round) {
+    // Every row of either prediction that holds an unknown; the clipped samples outside the
+    // unknowns stand at their clipped values.
+    std::vector<uint8_t> rowUsed(2 * static_cast<size_t>(len), 0);
+    const auto useRow = [&](int m, int64_t t) {
+      if (t - p >= 0 && t - D >= 0 && t < len && model[m].ok)
+        rowUsed[2 * static_cast<size_t>(t) + m] = 1;
+    };
+    for (int64_t k : unknown) {
+      const int ch = static_cast<int>(k % 2);
+      const int64_t i = k / 2;
+      for (int64_t t = i; t <= i + p; ++t) useRow(ch, t);
+      for (int64_t t = i - model[1 - ch].last; t <= i + D; ++t) useRow(1 - ch, t);
     }
-    std::vector<double> uc(u.begin() + first, u.begin() + last + 1);
-    const std::vector<double> bc(bound.begin() + first, bound.begin() + last + 1);
-    const std::vector<int8_t> sc(sign.begin() + first, sign.begin() + last + 1);
-    // The least-squares answer is the most likely sound, and it hugs the bounds: noise, which
-    // no prediction foresees, is then left at the level when it went well beyond. The expected
-    // value beyond the bound, each sample a Gaussian about the free solution with the spread
-    // the errors allow, is taken wherever it lies further out.
-    Band free = h;
-    std::vector<double> mu(b.size());
-    for (size_t j = 0; j < b.size(); ++j) mu[j] = -b[j];
-    const bool haveMu = solveBand(free, size, halfWidth, mu);
-    std::vector<double> spread(static_cast<size_t>(size), 0.0);
-    if (haveMu) {
-      // The variances are the diagonal of the inverse: |L^-1 e_j|^2 from the factor.
-      std::vector<double> col(static_cast<size_t>(size));
-      for (int64_t j = 0; j < size; ++j) {
-        double sum = 0;
-        for (int64_t i = j; i < size; ++i) {
-          double v = i == j ? 1.0 : 0.0;
-          for (int64_t k = std::max<int64_t>(j, i - halfWidth); k < i; ++k)
-            v -= free.at(i, i - k) * col[static_cast<size_t>(k)];
-          v /= free.at(i, 0);
-          col[static_cast<size_t>(i)] = v;
-          sum += v * v;
-          if (i - j > halfWidth && v * v < 1e-12 * sum) break;
+    struct Term {
+      int64_t slot;
+      double coef;
+    };
+    std::vector<Term> terms;
+    std::vector<std::vector<Term>> rowTerms;
+    std::vector<double> rowKnown, rowWeight;
+    int halfWidth = 0;
+    for (size_t k = 0; k < rowUsed.size(); ++k) {
+      if (!rowUsed[k]) continue;
+      const int m = static_cast<int>(k % 2), q = 1 - m;
+      const int64_t t = static_cast<int64_t>(k / 2);
+      const CrossModel& mm = model[m];
+      double known = 0;
+      terms.clear();
+      const auto term = [&](int ch, int64_t i, double coef) {
+        const int64_t s = slot[2 * static_cast<size_t>(i) + ch];
+        if (s >= 0)
+          terms.push_back({s, coef});
+        else
+          known += coef * w.v[ch][static_cast<size_t>(i)];
+      };
+      term(m, t, 1);
+      for (int i = 1; i <= p; ++i) term(m, t - i, -mm.own[static_cast<size_t>(i - 1)]);
+      for (int d = -D; d <= mm.last; ++d) term(q, t + d, -mm.other[static_cast<size_t>(d + D)]);
+      if (terms.empty()) continue;
+      std::sort(terms.begin(), terms.end(),
+                [](const Term& a, const Term& b) { return a.slot > b.slot; });
+      halfWidth = std::max(halfWidth, static_cast<int>(terms.front().slot - terms.back().slot));
+      rowTerms.push_back(terms);
+      rowKnown.push_back(known);
+      rowWeight.push_back(mm.weight);
+    }
+    for (int64_t j = 0; j < count; ++j) {
+      const int64_t k = unknown[static_cast<size_t>(j)];
+      u[static_cast<size_t>(j)] = w.v[k % 2][static_cast<size_t>(k / 2)];
+    }
+    // Unknowns no row joins are independent problems: solved apart, each active set refactors
+    // only its own band.
+    std::vector<size_t> order(rowTerms.size());
+    for (size_t r = 0; r < order.size(); ++r) order[r] = r;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+      return rowTerms[a].back().slot < rowTerms[b].back().slot;
+    });
+    for (size_t r0 = 0; r0 < order.size();) {
+      const int64_t first = rowTerms[order[r0]].back().slot;
+      int64_t last = rowTerms[order[r0]].front().slot;
+      size_t r1 = r0 + 1;
+      while (r1 < order.size() && rowTerms[order[r1]].back().slot <= last)
+        last = std::max(last, rowTerms[order[r1++]].front().slot);
+      const int64_t size = last - first + 1;
+      Band h(size, halfWidth);
+      std::vector<double> b(static_cast<size_t>(size), 0.0);
+      for (size_t q = r0; q < r1; ++q) {
+        const size_t r = order[q];
+        const std::vector<Term>& ts = rowTerms[r];
+        const double wt = rowWeight[r];
+        for (size_t i = 0; i < ts.size(); ++i) {
+          const int64_t si = ts[i].slot - first;
+          b[static_cast<size_t>(si)] += wt * ts[i].coef * rowKnown[r];
+          for (size_t k = i; k < ts.size(); ++k)
+            h.at(si, ts[i].slot - ts[k].slot) += wt * ts[i].coef * ts[k].coef;
         }
-        spread[static_cast<size_t>(j)] = std::sqrt(sum);
       }
+      std::vector<double> uc(u.begin() + first, u.begin() + last + 1);
+      const std::vector<double> bc(bound.begin() + first, bound.begin() + last + 1);
+      const std::vector<int8_t> sc(sign.begin() + first, sign.begin() + last + 1);
+      // The least-squares answer is the most likely sound, and it hugs the bounds: noise, which
+      // no prediction foresees, is then left at the level when it went well beyond. The expected
+      // value beyond the bound, each sample a Gaussian about the free solution with the spread
+      // the errors allow, is taken wherever it lies further out.
+      Band free = h;
+      std::vector<double> mu(b.size());
+      for (size_t j = 0; j < b.size(); ++j) mu[j] = -b[j];
+      const bool haveMu = solveBand(free, size, halfWidth, mu);
+      std::vector<double> spread(static_cast<size_t>(size), 0.0);
+      if (haveMu) {
+        // The variances are the diagonal of the inverse: |L^-1 e_j|^2 from the factor.
+        std::vector<double> col(static_cast<size_t>(size));
+        for (int64_t j = 0; j < size; ++j) {
+          double sum = 0;
+          for (int64_t i = j; i < size; ++i) {
+            double v = i == j ? 1.0 : 0.0;
+            for (int64_t k = std::max<int64_t>(j, i - halfWidth); k < i; ++k)
+              v -= free.at(i, i - k) * col[static_cast<size_t>(k)];
+            v /= free.at(i, 0);
+            col[static_cast<size_t>(i)] = v;
+            sum += v * v;
+            if (i - j > halfWidth && v * v < 1e-12 * sum) break;
+          }
+          spread[static_cast<size_t>(j)] = std::sqrt(sum);
+        }
+      }
+      solveBounded(h, b, halfWidth, uc, bc, sc);
+      for (int64_t j = 0; haveMu && j < size; ++j) {
+        const size_t jj = static_cast<size_t>(j);
+        if (!(spread[jj] > 0)) continue;
+        const double sg = sc[jj], sd = spread[jj];
+        const double centre = sg * mu[jj], alpha = (bc[jj] - centre) / sd;
+        // The mean of a standard normal beyond alpha.
+        const double beyond =
+            alpha > 8 ? alpha + 1 / alpha
+                      : std::exp(-0.5 * alpha * alpha) / (std::sqrt(2 * std::numbers::pi) * 0.5 *
+                                                          std::erfc(alpha / std::sqrt(2.0)));
+        uc[jj] = sg * std::max(sg * uc[jj], centre + sd * beyond);
+      }
+      std::copy(uc.begin(), uc.end(), u.begin() + first);
+      r0 = r1;
     }
-    solveBounded(h, b, halfWidth, uc, bc, sc);
-    for (int64_t j = 0; haveMu && j < size; ++j) {
-      const size_t jj = static_cast<size_t>(j);
-      if (!(spread[jj] > 0)) continue;
-      const double sg = sc[jj], sd = spread[jj];
-      const double centre = sg * mu[jj], alpha = (bc[jj] - centre) / sd;
-      // The mean of a standard normal beyond alpha.
-      const double beyond =
-          alpha > 8 ? alpha + 1 / alpha
-                    : std::exp(-0.5 * alpha * alpha) / (std::sqrt(2 * std::numbers::pi) * 0.5 *
-                                                        std::erfc(alpha / std::sqrt(2.0)));
-      uc[jj] = sg * std::max(sg * uc[jj], centre + sd * beyond);
+    if (round >= options.refits) break;
+    // Fitted without the clipped tops, the models know least about the loudest sound: fitted
+    // again with the rebuilt tops in place (the clipped samples left unsolved still kept out),
+    // they solve again.
+    StereoWindow rebuilt = w;
+    for (int64_t j = 0; j < count; ++j) {
+      const int64_t k = unknown[static_cast<size_t>(j)];
+      rebuilt.v[k % 2][static_cast<size_t>(k / 2)] =
+          static_cast<int32_t>(std::lround(u[static_cast<size_t>(j)]));
     }
-    std::copy(uc.begin(), uc.end(), u.begin() + first);
-    r0 = r1;
+    for (int ch = 0; ch < 2; ++ch)
+      for (int64_t i = 0; i < len; ++i)
+        rebuilt.clippedBefore[ch][static_cast<size_t>(i) + 1] =
+            rebuilt.clippedBefore[ch][static_cast<size_t>(i)] +
+            (slot[2 * static_cast<size_t>(i) + ch] < 0 &&
+             magnitude(w.v[ch][static_cast<size_t>(i)]) >= level);
+    CrossModel again[2];
+    for (int ch = 0; ch < 2; ++ch) {
+      if (!model[ch].ok) continue;
+      again[ch] =
+          fitCross(rebuilt, ch, p, D, model[ch].last, lo - from - kNearRows, hi - from + kNearRows);
+    }
+    if (!again[c].ok || (model[o].ok && !again[o].ok)) break;
+    model[c] = again[c];
+    model[o] = again[o];
   }
   for (const ClipSpan& s : spans) {
     for (int64_t f = s.first; f <= s.last; ++f) {

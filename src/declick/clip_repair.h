@@ -65,6 +65,7 @@ struct StereoClipOptions {
   // And the own past must leave at least this share of the sound's energy: sound it foretells
   // well (tones) is rebuilt better by the sparse solve.
   double minOwnShare = 0.3;
+  int refits = 1;  // rounds of fitting again with the rebuilt samples in place
 };
 
 struct StereoClipResult {

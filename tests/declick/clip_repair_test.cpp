@@ -323,7 +323,7 @@ TEST(ClipRepairFromOther, NoiseClippedInOneChannelIsRebuiltFromTheOther) {
   const double before = spanError(clipped, p.left, spans);
   const double gain = 10 * std::log10(before / spanError(x, p.left, spans));
   const double aloneGain = 10 * std::log10(before / spanError(alone, p.left, spans));
-  EXPECT_GT(gain, 30.0);
+  EXPECT_GT(gain, 20.0);
   EXPECT_GT(gain, aloneGain + 10) << "alone " << aloneGain;
 }
 
@@ -393,6 +393,13 @@ TEST(ClipRepairFromOther, NoiseClippedInBothChannelsIsTakenBeyondTheLevel) {
   const double gain =
       10 * std::log10(spanError(clipped, p.left, spans) / spanError(x, p.left, spans));
   EXPECT_GT(gain, 1.6) << "dB; held at the level it would be about 1";
+  // Fitted once more with the rebuilt tops in place, the models know the loud burst better.
+  std::vector<int16_t> once = clipped;
+  options.refits = 0;
+  ASSERT_TRUE(repairClippedFromOther(once.data(), n, 0, spans, options).repaired);
+  const double onceGain =
+      10 * std::log10(spanError(clipped, p.left, spans) / spanError(once, p.left, spans));
+  EXPECT_GT(gain, onceGain + 0.5) << "fitted once " << onceGain;
 }
 
 // A snare-like burst near the middle and three tones in both channels: the channels' pasts are
