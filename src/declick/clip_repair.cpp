@@ -390,34 +390,48 @@ struct StereoWindow {
 constexpr double kCrossRidge = 1e-3;
 constexpr int64_t kNearRows = 256;
 
+// Sum of products, four at a time side by side.
+double dot(const double* a, const double* b, int64_t n) {
+  double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+  int64_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    s0 += a[i] * b[i];
+    s1 += a[i + 1] * b[i + 1];
+    s2 += a[i + 2] * b[i + 2];
+    s3 += a[i + 3] * b[i + 3];
+  }
+  for (; i < n; ++i) s0 += a[i] * b[i];
+  return (s0 + s1) + (s2 + s3);
+}
+
 // Fitted over the window; the rows near0 … near1 also give the variance near the spans.
 CrossModel fitCross(const StereoWindow& w, int c, int p, int D, int last, int64_t near0,
                     int64_t near1) {
   CrossModel m;
   const int o = 1 - c;
   const int P = p + D + last + 1;
-  std::vector<double> g(static_cast<size_t>(P) * P, 0.0), r(static_cast<size_t>(P), 0.0), z(P);
-  int64_t rows = 0;
-  const auto eachRow = [&](auto take) {
-    for (int64_t t = std::max(p, D); t + last < w.len; ++t) {
-      if (!w.clean(c, t - p, t) || !w.clean(o, t - D, t + last)) continue;
-      for (int i = 0; i < p; ++i)
-        z[static_cast<size_t>(i)] = w.v[c][static_cast<size_t>(t - 1 - i)];
-      for (int k = 0; k <= D + last; ++k)
-        z[static_cast<size_t>(p + k)] = w.v[o][static_cast<size_t>(t - D + k)];
-      take(static_cast<double>(w.v[c][static_cast<size_t>(t)]), t);
-    }
-  };
-  eachRow([&](double y, int64_t) {
-    ++rows;
-    for (int i = 0; i < P; ++i) {
-      const double zi = z[static_cast<size_t>(i)];
-      r[static_cast<size_t>(i)] += zi * y;
-      double* gi = &g[static_cast<size_t>(i) * P];
-      for (int j = 0; j <= i; ++j) gi[j] += zi * z[static_cast<size_t>(j)];
-    }
-  });
+  std::vector<int64_t> at;
+  for (int64_t t = std::max(p, D); t + last < w.len; ++t)
+    if (w.clean(c, t - p, t) && w.clean(o, t - D, t + last)) at.push_back(t);
+  const int64_t rows = static_cast<int64_t>(at.size());
   if (rows < 4 * P) return m;
+  // The rows' regressors gathered column by column, the predicted sample last, so that each
+  // sum of products is one pass over two arrays.
+  std::vector<double> cols(static_cast<size_t>(P + 1) * static_cast<size_t>(rows));
+  const auto column = [&](int i) { return cols.data() + static_cast<size_t>(i) * rows; };
+  for (int64_t k = 0; k < rows; ++k) {
+    const int64_t t = at[static_cast<size_t>(k)];
+    for (int i = 0; i < p; ++i) column(i)[k] = w.v[c][static_cast<size_t>(t - 1 - i)];
+    for (int i = 0; i <= D + last; ++i) column(p + i)[k] = w.v[o][static_cast<size_t>(t - D + i)];
+    column(P)[k] = w.v[c][static_cast<size_t>(t)];
+  }
+  const double* y = column(P);
+  std::vector<double> g(static_cast<size_t>(P) * P, 0.0), r(static_cast<size_t>(P), 0.0);
+  for (int i = 0; i < P; ++i) {
+    r[static_cast<size_t>(i)] = dot(column(i), y, rows);
+    for (int j = 0; j <= i; ++j)
+      g[static_cast<size_t>(i) * P + j] = dot(column(i), column(j), rows);
+  }
   // Loaded far more than the own-past models are: where the channels carry the same noise,
   // their pasts are nearly the same regressors, and an unloaded fit pairs large coefficients
   // that cancel on the rows fitted but run away where both channels are unknown.
@@ -436,21 +450,21 @@ CrossModel fitCross(const StereoWindow& w, int c, int p, int D, int last, int64_
   std::vector<double> full, own;
   if (!solve(P, full) || !solve(p, own)) return m;
   // Measured row by row: the difference of two large sums would lose the small error.
-  double eFull = 0, eOwn = 0, energy = 0;
-  double eNear = 0;
-  int64_t nearRows = 0;
-  eachRow([&](double y, int64_t t) {
-    double f = y, s = y;
-    for (int i = 0; i < P; ++i) f -= full[static_cast<size_t>(i)] * z[static_cast<size_t>(i)];
-    for (int i = 0; i < p; ++i) s -= own[static_cast<size_t>(i)] * z[static_cast<size_t>(i)];
-    eFull += f * f;
-    if (t >= near0 && t <= near1) {
-      eNear += f * f;
-      ++nearRows;
+  std::vector<double> ef(y, y + rows), es(y, y + rows);
+  for (int i = 0; i < P; ++i) {
+    const double* z = column(i);
+    const double a = full[static_cast<size_t>(i)], b = i < p ? own[static_cast<size_t>(i)] : 0.0;
+    for (int64_t k = 0; k < rows; ++k) {
+      ef[static_cast<size_t>(k)] -= a * z[k];
+      es[static_cast<size_t>(k)] -= b * z[k];
     }
-    eOwn += s * s;
-    energy += y * y;
-  });
+  }
+  const double eFull = dot(ef.data(), ef.data(), rows), eOwn = dot(es.data(), es.data(), rows),
+               energy = dot(y, y, rows);
+  const int64_t n0 = std::lower_bound(at.begin(), at.end(), near0) - at.begin();
+  const int64_t n1 = std::upper_bound(at.begin(), at.end(), near1) - at.begin();
+  const int64_t nearRows = n1 - n0;
+  const double eNear = nearRows > 0 ? dot(ef.data() + n0, ef.data() + n0, nearRows) : 0.0;
   m.last = last;
   m.own.assign(full.begin(), full.begin() + p);
   m.other.assign(full.begin() + p, full.end());
