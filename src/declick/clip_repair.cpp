@@ -411,7 +411,9 @@ CrossModel fitCross(const StereoWindow& w, int c, int p, int D, int last, int64_
   const int o = 1 - c;
   const int P = p + D + last + 1;
   std::vector<int64_t> at;
-  for (int64_t t = std::max(p, D); t + last < w.len; ++t)
+  // The other channel's prediction takes none of its own present (last is -1), but the row
+  // itself must still lie in the window.
+  for (int64_t t = std::max(p, D); t < w.len && t + last < w.len; ++t)
     if (w.clean(c, t - p, t) && w.clean(o, t - D, t + last)) at.push_back(t);
   const int64_t rows = static_cast<int64_t>(at.size());
   if (rows < 4 * P) return m;
