@@ -353,12 +353,15 @@ std::pair<int64_t, double> grownGapEnd(const std::vector<int32_t>& xi, int64_t g
   if (limit <= g1) return {g1, 0.0};
   // Every trial is scored over the same rows: all that the longest gap reaches.
   const int64_t rowLast = std::min<int64_t>(static_cast<int64_t>(xi.size()) - 1, limit + p);
+  std::vector<double> x;
   const auto left = [&](int64_t end) {
-    std::vector<double> x(xi.begin(), xi.end());
+    x.assign(xi.begin(), xi.end());
     arInterpolate(x, g0, end, a);
     double e = 0;
-    for (int64_t t = g0; t <= rowLast; ++t)
-      e += predictionError(x, t, a) * predictionError(x, t, a);
+    for (int64_t t = g0; t <= rowLast; ++t) {
+      const double r = predictionError(x, t, a);
+      e += r * r;
+    }
     return e;
   };
   const double first = left(g1);
