@@ -40,13 +40,22 @@ double midiHz(double note) {
   return 440.0 * std::pow(2.0, (note - 69) / 12.0);
 }
 
+// Frames over which a voice dies away at its end. A voice cut off mid-swing would put a step
+// into the reference, the very fault the declicker is there to remove.
+constexpr size_t kRelease = 441;
+
 // Adds a mono voice into the stereo mix at `pan` (0 left .. 1 right).
 void addVoice(std::vector<double>& mix, int32_t frames, int32_t at, const std::vector<double>& v,
               double pan) {
   const double gl = std::cos(pan * kPi / 2), gr = std::sin(pan * kPi / 2);
+  const size_t release = std::min(kRelease, v.size());
   for (size_t i = 0; i < v.size() && at + static_cast<int64_t>(i) < frames; ++i) {
-    mix[2 * (at + i)] += gl * v[i];
-    mix[2 * (at + i) + 1] += gr * v[i];
+    const size_t left = v.size() - i;
+    const double fade = left > release
+                            ? 1.0
+                            : 0.5 - 0.5 * std::cos(kPi * static_cast<double>(left) / (release + 1));
+    mix[2 * (at + i)] += gl * fade * v[i];
+    mix[2 * (at + i) + 1] += gr * fade * v[i];
   }
 }
 
