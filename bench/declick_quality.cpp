@@ -51,6 +51,28 @@ void printMissed(const Material& m, const GlitchList& found) {
     }
 }
 
+// Detections matching neither a click nor a crackle impulse, with the music's level around them.
+void printFalse(const Material& m, const GlitchList& found) {
+  for (const Glitch& g : found.items) {
+    const int ch = g.channel;
+    bool hit = false;
+    for (const KnownClick& c : m.clicks)
+      hit = hit ||
+            (c.channels[ch] && g.position >= c.start - 5 && g.position <= c.start + c.length + 4);
+    for (const auto& c : m.crackle)
+      hit = hit || (c[1] == ch && g.position >= c[0] - 9 && g.position <= c[0] + 5);
+    if (hit) continue;
+    double level = 0;
+    const int32_t a = std::max(0, g.position - 200), b = std::min(m.frames, g.position + 200);
+    for (int32_t f = a; f < b; ++f) {
+      const double v = m.reference[2 * static_cast<size_t>(f) + ch];
+      level += v * v;
+    }
+    std::printf("  false %d ch%d w%d music rms %.0f\n", g.position, ch, g.width,
+                std::sqrt(level / std::max(b - a, 1)));
+  }
+}
+
 // The stretches away from every click that the restoration changed most, by error energy.
 void printOutsideDamage(const Material& m, const std::vector<int16_t>& restored) {
   std::vector<uint8_t> near(static_cast<size_t>(m.frames));
@@ -148,11 +170,20 @@ Run runPreset(const std::string& wav, const Material& m, const ClickPreset& p) {
     for (const auto& c : m.crackle) std::printf("  crackle %d ch%d\n", c[0], c[1]);
   }
   if (std::getenv("QUALITY_MISSED")) printMissed(m, *editor.clicks.stored);
+  if (std::getenv("QUALITY_FALSE")) printFalse(m, *editor.clicks.stored);
   run.removeSeconds = timed([&] { editor.RemoveAllClicks1Click(); }).wall;
   const std::vector<int16_t> restored = readSound(*editor.doc);
   scoreRestoration(m, restored, run.scores);
   if (std::getenv("QUALITY_OUTSIDE")) printOutsideDamage(m, restored);
   if (std::getenv("QUALITY_WORST")) printWorstClicks(m, restored);
+  if (const char* at = std::getenv("QUALITY_AT")) {
+    const int32_t f0 = std::atoi(at);
+    for (int32_t f = std::max(0, f0 - 12); f <= std::min(m.frames - 1, f0 + 24); ++f) {
+      const size_t i = 2 * static_cast<size_t>(f);
+      std::printf("  at %d  L %7.0f %7d %6d   R %7.0f %7d %6d\n", f, m.reference[i], m.damaged[i],
+                  restored[i], m.reference[i + 1], m.damaged[i + 1], restored[i + 1]);
+    }
+  }
   return run;
 }
 

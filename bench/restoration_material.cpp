@@ -398,6 +398,10 @@ void scoreRestoration(const Material& m, const std::vector<int16_t>& restored, S
       }
     const double change = 10 * std::log10(std::max(before, 1e-9) / std::max(after, 1e-9));
     if (change < -1) ++s.worseClicks;
+    if (change < -1 && std::getenv("QUALITY_WORSE"))
+      std::printf("  worse %d %s len %d L%d R%d: %.1f dB (error %.3g, was %.3g)\n", c.start,
+                  clickKindName(c.kind), c.length, c.channels[0], c.channels[1], change, after,
+                  before);
     s.worstClickChange = std::min(s.worstClickChange, change);
   }
 }
