@@ -60,7 +60,7 @@ void printFalse(const Material& m, const GlitchList& found) {
       hit = hit ||
             (c.channels[ch] && g.position >= c.start - 5 && g.position <= c.start + c.length + 4);
     for (const auto& c : m.crackle)
-      hit = hit || (c[1] == ch && g.position >= c[0] - 9 && g.position <= c[0] + 5);
+      hit = hit || (c[1] == ch && g.position >= c[0] - 5 && g.position <= c[0] + 9);
     if (hit) continue;
     double level = 0;
     const int32_t a = std::max(0, g.position - 200), b = std::min(m.frames, g.position + 200);
