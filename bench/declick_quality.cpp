@@ -51,17 +51,11 @@ void printMissed(const Material& m, const GlitchList& found) {
     }
 }
 
-// Detections matching neither a click nor a crackle impulse, with the music's level around them.
-void printFalse(const Material& m, const GlitchList& found) {
-  for (const Glitch& g : found.items) {
+// The detections the scores count as false, with the music's level around them.
+void printFalse(const Material& m, const GlitchList& found, const Scores& s) {
+  for (size_t k : s.falseItems) {
+    const Glitch& g = found.items[k];
     const int ch = g.channel;
-    bool hit = false;
-    for (const KnownClick& c : m.clicks)
-      hit = hit ||
-            (c.channels[ch] && g.position >= c.start - 5 && g.position <= c.start + c.length + 4);
-    for (const auto& c : m.crackle)
-      hit = hit || (c[1] == ch && g.position >= c[0] - 5 && g.position <= c[0] + 9);
-    if (hit) continue;
     double level = 0;
     const int32_t a = std::max(0, g.position - 200), b = std::min(m.frames, g.position + 200);
     for (int32_t f = a; f < b; ++f) {
@@ -70,6 +64,15 @@ void printFalse(const Material& m, const GlitchList& found) {
     }
     std::printf("  false %d ch%d w%d music rms %.0f\n", g.position, ch, g.width,
                 std::sqrt(level / std::max(b - a, 1)));
+  }
+}
+
+// The clicks the restoration left more than 1 dB worse.
+void printWorse(const Material& m, const Scores& s) {
+  for (const auto& [k, change] : s.worse) {
+    const KnownClick& c = m.clicks[k];
+    std::printf("  worse %d %s len %d L%d R%d: %.1f dB\n", c.start, clickKindName(c.kind), c.length,
+                c.channels[0], c.channels[1], change);
   }
 }
 
@@ -170,12 +173,13 @@ Run runPreset(const std::string& wav, const Material& m, const ClickPreset& p) {
     for (const auto& c : m.crackle) std::printf("  crackle %d ch%d\n", c[0], c[1]);
   }
   if (std::getenv("QUALITY_MISSED")) printMissed(m, *editor.clicks.stored);
-  if (std::getenv("QUALITY_FALSE")) printFalse(m, *editor.clicks.stored);
+  if (std::getenv("QUALITY_FALSE")) printFalse(m, *editor.clicks.stored, run.scores);
   run.removeSeconds = timed([&] { editor.RemoveAllClicks1Click(); }).wall;
   const std::vector<int16_t> restored = readSound(*editor.doc);
   scoreRestoration(m, restored, run.scores);
   if (std::getenv("QUALITY_OUTSIDE")) printOutsideDamage(m, restored);
   if (std::getenv("QUALITY_WORST")) printWorstClicks(m, restored);
+  if (std::getenv("QUALITY_WORSE")) printWorse(m, run.scores);
   if (const char* at = std::getenv("QUALITY_AT")) {
     const int32_t f0 = std::atoi(at);
     for (int32_t f = std::max(0, f0 - 12); f <= std::min(m.frames - 1, f0 + 24); ++f) {

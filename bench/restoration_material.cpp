@@ -322,6 +322,7 @@ void scoreDetections(const Material& m, const GlitchList& found, Scores& s) {
   // Clicks are sorted by start; a detection looks at the clicks around its frame.
   std::vector<uint8_t> matched(2 * m.clicks.size());
   s.found = s.detections = s.falseDetections = s.crackleHits = 0;
+  s.falseItems.clear();
   for (const Glitch& g : found.items) {
     ++s.detections;
     const int ch = g.channel;
@@ -347,10 +348,12 @@ void scoreDetections(const Material& m, const GlitchList& found, Scores& s) {
     bool crackle = false;
     for (auto c = ck; c != m.crackle.end() && (*c)[0] <= g.position + kTolerance; ++c)
       if ((*c)[1] == ch) crackle = true;
-    if (crackle)
+    if (crackle) {
       ++s.crackleHits;
-    else
+    } else {
       ++s.falseDetections;
+      s.falseItems.push_back(static_cast<size_t>(&g - found.items.data()));
+    }
   }
   const int32_t counted = s.found + s.falseDetections;
   s.precision = counted ? static_cast<double>(s.found) / counted : 0;
@@ -385,6 +388,7 @@ void scoreRestoration(const Material& m, const std::vector<int16_t>& restored, S
   // Per click: the error energy over its region before and after.
   s.worseClicks = 0;
   s.worstClickChange = 0;
+  s.worse.clear();
   for (const KnownClick& c : m.clicks) {
     const int32_t a = std::max(0, c.start - kRegion);
     const int32_t b = std::min(m.frames - 1, c.start + c.length - 1 + kRegion);
@@ -397,11 +401,10 @@ void scoreRestoration(const Material& m, const std::vector<int16_t>& restored, S
         after += (restored[i] - m.reference[i]) * (restored[i] - m.reference[i]);
       }
     const double change = 10 * std::log10(std::max(before, 1e-9) / std::max(after, 1e-9));
-    if (change < -1) ++s.worseClicks;
-    if (change < -1 && std::getenv("QUALITY_WORSE"))
-      std::printf("  worse %d %s len %d L%d R%d: %.1f dB (error %.3g, was %.3g)\n", c.start,
-                  clickKindName(c.kind), c.length, c.channels[0], c.channels[1], change, after,
-                  before);
+    if (change < -1) {
+      ++s.worseClicks;
+      s.worse.push_back({static_cast<size_t>(&c - m.clicks.data()), change});
+    }
     s.worstClickChange = std::min(s.worstClickChange, change);
   }
 }

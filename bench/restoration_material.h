@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "declick/glitch_list.h"
@@ -57,11 +58,13 @@ std::vector<int16_t> hardClip(const std::vector<double>& reference, int level);
 struct Scores {
   int32_t targets = 0, found = 0, detections = 0, falseDetections = 0, crackleHits = 0;
   double precision = 0, recall = 0, f1 = 0;
-  double regionSnrIn = 0, regionSnrOut = 0;    // +-50 frames around every click
-  double outsideSnrIn = 0, outsideSnrOut = 0;  // everything else
-  std::array<double, kClickKinds> kindGain{};  // region gain per kind, dB
-  int32_t worseClicks = 0;                     // repaired clicks more than 1 dB worse
-  double worstClickChange = 0;                 // dB, most negative
+  double regionSnrIn = 0, regionSnrOut = 0;      // +-50 frames around every click
+  double outsideSnrIn = 0, outsideSnrOut = 0;    // everything else
+  std::array<double, kClickKinds> kindGain{};    // region gain per kind, dB
+  int32_t worseClicks = 0;                       // repaired clicks more than 1 dB worse
+  double worstClickChange = 0;                   // dB, most negative
+  std::vector<size_t> falseItems;                // indices of the false detections in the list
+  std::vector<std::pair<size_t, double>> worse;  // clicks (index, dB change) more than 1 dB worse
 };
 
 // Detection scores: a detection on a channel matches a click on that channel when its frame lies
